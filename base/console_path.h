@@ -1,0 +1,21 @@
+/*
+ * console_path.h - the one place where fixed installation paths are resolved.
+ *
+ * Every path of the installation (/var/console, /opt/console, /usr/boot/cmic,
+ * /usr/sbin, /tmp) is written in the code exactly as the installation names it
+ * and passed through console_path().  When the environment variable
+ * CONSOLE_ROOT is set, its value is put in front, so that the demo and the
+ * tests run against a private tree; unset or empty, the path is unchanged.
+ */
+#ifndef XR_BASE_CONSOLE_PATH_H
+#define XR_BASE_CONSOLE_PATH_H
+
+#include <string>
+#include <string_view>
+
+std::string console_path(std::string_view fixed_path);
+
+/* The root in force ("" when CONSOLE_ROOT is unset). */
+std::string_view console_root();
+
+#endif

@@ -8,6 +8,8 @@
 #ifndef XR_UI_X_UTIL_H
 #define XR_UI_X_UTIL_H
 
+#include <string>
+
 #include <X11/Intrinsic.h>
 
 /* Dialog kinds: index into iconpaths. */
@@ -35,6 +37,7 @@ extern int WorkStringSize;
 extern int work_dialog_hidden;
 extern int no_verify_timeout;
 extern int verify_auto_yes, verify_auto_no;
+constexpr int PROGICON_NAME_SIZE = 256;
 extern char progicon_name[];
 
 /* Installation paths of the dialog icons (not yet passed through
@@ -46,6 +49,9 @@ extern const char *const iconpaths[ICONPATH_COUNT];
  * engine's close_all_ports; null means nothing to release. */
 extern void (*verify_timeout_release)();
 
+/* Every message and verify box is a message box named "error_widget" (its
+ * buttons "OK", "Cancel", "Help") in a dialog shell named and titled by
+ * `title`; the help system's boxes are named "xh_information". */
 Widget CreateWidget(Widget parent, const char *title, const char *message, int type);
 Widget WidgetDialog(Widget parent, const char *title, const char *message, XtCallbackProc ok_callback, int type);
 Widget ErrorDialog(Widget parent, const char *title, const char *message, XtCallbackProc ok_callback);
@@ -68,6 +74,16 @@ void Unmanage_link(Widget w, XtPointer client_data, XtPointer call_data);
 
 /* The help file ModalHelpCB opens for a topic ("cru.help", ...). */
 const char *HelpFileForTopic(const char *topic);
+
+/* The iconpaths entry that a dialog of `type` shows (36 outside 1..35). */
+int IconIndexForType(int type);
+
+/* The prompt of ModalVerifyArgsDialog: `question`, a newline, then every
+ * argument argv[first..argc-1] that does not begin with "-", comma
+ * separated with a line break before the 5th, 9th, ... name, closed by
+ * " ?" (or ",\n... ?" when names had to be left out to stay below 1000
+ * bytes). */
+std::string VerifyArgsPrompt(const char *question, int argc, char *const *argv, int first);
 
 void SetRealizedShell(Widget w);
 void RemoveButton(Widget box, int which);

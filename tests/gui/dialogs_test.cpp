@@ -1,0 +1,482 @@
+/*
+ * dialogs_test.cpp - the dialog utilities driven through a real X server:
+ * message, error, information and verify boxes answered by XTest clicks,
+ * the work dialog's text and states, icons, placement, FreshenWindow's
+ * dropping of operator input, and the help callbacks' "Cannot open help
+ * file" box.
+ */
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include <Xm/BulletinB.h>
+#include <Xm/MessageB.h>
+#include <Xm/PushB.h>
+#include <Xm/Xm.h>
+
+#include "base/motif_str.h"
+#include "base/process.h"
+#include "help/help.h"
+#include "tests/support/gui_harness.h"
+#include "ui/x_util.h"
+
+namespace {
+
+constexpr int kWaitMs = 3000;
+constexpr int kAnswerDelayMs = 30;
+
+/* A small X bitmap whose size tells the icons apart.  Xlib's reader wants
+ * the bits on the lines after the opening brace. */
+void write_xbm(const std::string &path, int size)
+{
+    std::ofstream out(path);
+    out << "#define icon_width " << size << "\n#define icon_height " << size << "\n"
+        << "static unsigned char icon_bits[] = {\n";
+    int bytes = (size + 7) / 8 * size;
+    for (int i = 0; i < bytes; i++)
+        out << (i ? ", " : "") << ((i % 3) ? "0x55" : "0xf0");
+    out << "};\n";
+}
+
+Pixmap symbol_of(Widget box)
+{
+    Pixmap symbol = None;
+    XtVaGetValues(box, XmNsymbolPixmap, &symbol, nullptr);
+    return symbol;
+}
+
+void colours_of(Widget w, Pixel *foreground, Pixel *background)
+{
+    XtVaGetValues(w, XmNforeground, foreground, XmNbackground, background, nullptr);
+}
+
+/* Root coordinates of a widget's top-left corner. */
+void root_position(Widget w, int *x, int *y)
+{
+    Window child;
+    Display *display = XtDisplay(w);
+    XTranslateCoordinates(display, XtWindow(w), DefaultRootWindow(display), 0, 0, x, y, &child);
+}
+
+bool dialog_gone(const char *path)
+{
+    return gui::pump_until([path] { return gui::find(path) == nullptr; }, kWaitMs);
+}
+
+std::string lines(int from, int to)
+{
+    std::string text;
+    for (int i = from; i <= to; i++)
+        text += "line " + std::to_string(i) + "\n";
+    return text;
+}
+
+/* Every test runs against a private console root holding the icons, and a
+ * help path that holds only "xdiag.help". */
+class Dialogs : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = testing::TempDir() + "xr_dialogs_" + std::to_string(getpid());
+        icons_ = root_ + "/opt/console/icons/";
+        help_ = root_ + "/help";
+        ASSERT_EQ(std::system(("mkdir -p " + icons_ + " " + help_).c_str()), 0);
+        write_xbm(icons_ + "error.xbm", 8);
+        write_xbm(icons_ + "information.xbm", 16);
+        write_xbm(icons_ + "unknown.icon", 24);
+        write_xbm(icons_ + "question.xbm", 32);
+        write_xbm(icons_ + "working.xbm", 40);
+        write_xbm(icons_ + "8810.icon", 48);
+        write_xbm(icons_ + "JBDP.icon", 56);
+        write_xbm(icons_ + "CABSTAT.icon", 64);
+        std::ofstream(help_ + "/xdiag.help") << "START_TOPIC Comm_Port_Busy\nEND_TOPIC Comm_Port_Busy\n";
+        setenv("CONSOLE_ROOT", root_.c_str(), 1);
+        setenv("XHELPPATH", (root_ + "/nowhere:" + help_).c_str(), 1);
+        xh_ReadHelpPath();
+        no_verify_timeout = 1;
+    }
+    void TearDown() override
+    {
+        EndWorkDialog();
+        std::system(("rm -rf " + root_).c_str());
+    }
+
+    Pixmap icon(const char *name, Pixel foreground, Pixel background)
+    {
+        return XmGetPixmap(XtScreen(Toplevel), xs(icons_ + name), foreground, background);
+    }
+
+    std::string root_, icons_, help_;
+};
+
+/* ---- message boxes ------------------------------------------------------ */
+
+TEST_F(Dialogs, ModalErrorDialogShowsOnlyOkAndReturnsWhenItIsClicked)
+{
+    bool inspected = false;
+    gui::run_later(kAnswerDelayMs, [&] {
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
+        Widget box = gui::find("*error_widget");
+        EXPECT_EQ(gui::message_text(box), "Cabinet 3\ncannot be reached");
+        EXPECT_EQ(gui::shell_title(box), "Rack Status");
+        EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Cancel")));
+        EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
+        /* Error boxes draw the error bitmap with the box's colours exchanged. */
+        Pixel fg, bg;
+        colours_of(box, &fg, &bg);
+        EXPECT_EQ(symbol_of(box), icon("error.xbm", bg, fg));
+        /* PopupCallback places message boxes at 250,250. */
+        int x = 0, y = 0;
+        root_position(XtParent(box), &x, &y);
+        EXPECT_EQ(x, 250);
+        EXPECT_EQ(y, 250);
+        inspected = true;
+        gui::click(gui::find("*error_widget.OK"));
+    });
+    ModalErrorDialog(nullptr, "Rack Status", "Cabinet 3\ncannot be reached");
+    EXPECT_TRUE(inspected);
+    EXPECT_TRUE(dialog_gone("*error_widget"));
+}
+
+TEST_F(Dialogs, ModalInfoDialogUsesTheInformationIcon)
+{
+    Pixmap seen = None, expected = None;
+    gui::run_later(kAnswerDelayMs, [&] {
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
+        Widget box = gui::find("*error_widget");
+        Pixel fg, bg;
+        colours_of(box, &fg, &bg);
+        seen = symbol_of(box);
+        expected = icon("information.xbm", bg, fg);
+        gui::click(gui::find("*error_widget.OK"));
+    });
+    ModalInfoDialog(Toplevel, "Info", "Power is on");
+    EXPECT_NE(seen, static_cast<Pixmap>(XmUNSPECIFIED_PIXMAP));
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndCallsTheOkCallbackWithItsParent)
+{
+    static Widget ok_parent = nullptr;
+    ok_parent = nullptr;
+    auto ok = [](Widget, XtPointer client_data, XtPointer) { ok_parent = static_cast<Widget>(client_data); };
+    Widget box = ErrorDialog(nullptr, "Rack Status", "non-modal", ok);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(gui::pump_until([box] { return gui::is_shown(box); }, kWaitMs));
+    EXPECT_FALSE(gui::is_shown(XmMessageBoxGetChild(box, XmDIALOG_CANCEL_BUTTON)));
+    EXPECT_FALSE(gui::is_shown(XmMessageBoxGetChild(box, XmDIALOG_HELP_BUTTON)));
+
+    ASSERT_TRUE(gui::click(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON)));
+    ASSERT_TRUE(gui::pump_until([] { return ok_parent != nullptr; }, kWaitMs));
+    EXPECT_EQ(ok_parent, Toplevel); /* no realized_shell: the parent is Toplevel */
+    /* Not destroyed by us: the toolkit only takes it down. */
+    EXPECT_TRUE(gui::pump_until([box] { return !XtIsManaged(box); }, kWaitMs));
+}
+
+TEST_F(Dialogs, DialogsWithoutParentGoUnderTheRealizedShell)
+{
+    Widget shell = gui::test_shell("other", 900, 0);
+    XtVaSetValues(shell, XmNwidth, 50, XmNheight, 50, nullptr);
+    SetRealizedShell(shell);
+    Widget before = ErrorDialog(nullptr, "t", "unrealized shell", nullptr);
+    EXPECT_EQ(XtParent(XtParent(before)), Toplevel);
+    XtRealizeWidget(shell);
+    Widget after = ErrorDialog(nullptr, "t", "realized shell", nullptr);
+    EXPECT_EQ(XtParent(XtParent(after)), shell);
+    SetRealizedShell(nullptr);
+}
+
+/* ---- verify boxes ------------------------------------------------------- */
+
+TEST_F(Dialogs, VerifyReturnsOneForOkAndShowsHelpWhenATopicIsGiven)
+{
+    no_verify_timeout = 0; /* the 15-minute time-out is armed and removed again */
+    gui::run_later(kAnswerDelayMs, [] {
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
+        EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.Cancel")));
+        EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.Help")));
+        gui::click(gui::find("*error_widget.OK"));
+    });
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Power off chassis 2?", DIALOG_QUESTION, "FRU_MB"), 1);
+    EXPECT_TRUE(dialog_gone("*error_widget"));
+}
+
+TEST_F(Dialogs, VerifyReturnsZeroForCancelAndHasNoHelpWithoutATopic)
+{
+    gui::run_later(kAnswerDelayMs, [] {
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.Cancel")); }, kWaitMs));
+        EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.OK")));
+        EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
+        gui::click(gui::find("*error_widget.Cancel"));
+    });
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Replace the fan?", DIALOG_QUESTION, ""), 0);
+    gui::answer_later("*error_widget.Cancel", kAnswerDelayMs);
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Again?", DIALOG_QUESTION, nullptr), 0);
+}
+
+TEST_F(Dialogs, NestedVerifyBoxesAnswerInnermostFirst)
+{
+    int inner = -1;
+    gui::run_later(kAnswerDelayMs, [&] {
+        gui::answer_later("*inner.error_widget.OK", kAnswerDelayMs);
+        Widget outer_box = gui::find("*error_widget");
+        ASSERT_NE(outer_box, nullptr);
+        inner = ModalVerifyDialog(outer_box, "inner", "inner?", DIALOG_QUESTION, "");
+        gui::answer_later("*error_widget.Cancel", kAnswerDelayMs);
+    });
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "outer", "outer?", DIALOG_QUESTION, ""), 0);
+    EXPECT_EQ(inner, 1);
+}
+
+TEST_F(Dialogs, VerifyArgsDialogListsTheCabinetNames)
+{
+    static char *args[] = {xs("rack_test"), xs("-F"), xs("a"), xs("b"), xs("c"),
+                           xs("d"), xs("e"), xs("f"), nullptr};
+    _argc = 8;
+    _argv = args;
+    optind = 2;
+    std::string shown;
+    gui::run_later(kAnswerDelayMs, [&] {
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
+        shown = gui::message_text(gui::find("*error_widget"));
+        gui::click(gui::find("*error_widget.OK"));
+    });
+    EXPECT_EQ(ModalVerifyArgsDialog(nullptr, "FRU Power Off", "Power off", DIALOG_QUESTION, ""), 1);
+    EXPECT_EQ(shown, "Power off\na, b, c, d,\ne, f ?");
+}
+
+/* ---- help --------------------------------------------------------------- */
+
+TEST_F(Dialogs, HelpButtonOfAVerifyBoxReleasesTheGrabAndReportsTheMissingFile)
+{
+    /* A realized shell with a button of its own: dialogs without a parent
+     * go under it, and the button shows whether the verify box's exclusive
+     * grab is held. */
+    static Widget shell = nullptr;
+    static int presses = 0;
+    presses = 0;
+    shell = gui::test_shell("console", 600, 500);
+    /* The help box is centred on the shell: keep the button in its corner. */
+    Widget board = XtVaCreateManagedWidget("board", xmBulletinBoardWidgetClass, shell, XmNwidth, 400,
+                                           XmNheight, 300, nullptr);
+    Widget button = XtVaCreateManagedWidget("press", xmPushButtonWidgetClass, board, XmNx, 0, XmNy, 0, nullptr);
+    XtAddCallback(button, XmNactivateCallback, [](Widget, XtPointer, XtPointer) { presses++; }, nullptr);
+    XtRealizeWidget(shell);
+    SetRealizedShell(shell);
+    ASSERT_TRUE(gui::pump_until([button] { return gui::is_shown(button); }, kWaitMs));
+
+    std::string help_text, help_title;
+    int presses_under_grab = -1;
+    gui::run_later(kAnswerDelayMs, [&] {
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find_in(shell, "*error_widget.Help")); },
+                                    kWaitMs));
+        /* Under the grab, a click elsewhere is lost (bounded wait for nothing). */
+        gui::click(button);
+        gui::pump_until([] { return presses > 0; }, 300);
+        presses_under_grab = presses;
+
+        gui::click(gui::find_in(shell, "*error_widget.Help"));
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find_in(shell, "*xh_information.OK")); },
+                                    kWaitMs));
+        Widget info = gui::find_in(shell, "*xh_information");
+        EXPECT_EQ(XtParent(XtParent(info)), shell);
+        help_text = gui::message_text(info);
+        help_title = gui::shell_title(info);
+        EXPECT_FALSE(gui::is_shown(gui::find_in(shell, "*xh_information.Cancel")));
+        EXPECT_FALSE(gui::is_shown(gui::find_in(shell, "*xh_information.Help")));
+
+        /* The grab is gone: the rest of the program takes input again. */
+        gui::click(button);
+        EXPECT_TRUE(gui::pump_until([] { return presses == 1; }, kWaitMs));
+
+        gui::click(gui::find_in(shell, "*xh_information.OK"));
+        EXPECT_TRUE(gui::pump_until([] { return gui::find_in(shell, "*xh_information") == nullptr; }, kWaitMs));
+        gui::click(gui::find_in(shell, "*error_widget.OK"));
+    });
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "FRU Replacement", "Pull the board", DIALOG_QUESTION, "CRU_PWR"), 1);
+    SetRealizedShell(nullptr);
+    EXPECT_EQ(presses_under_grab, 0);
+    EXPECT_EQ(xh_Toplevel, shell);
+    EXPECT_EQ(help_title, "Help");
+    EXPECT_EQ(help_text, "Cannot open help file \"cru.help\": No such file or directory");
+}
+
+TEST_F(Dialogs, DisplayHelpOnAFoundFileSaysThatPagesCannotBeShown)
+{
+    DisplayHelpCB(Toplevel, const_cast<char *>("Comm_Port_Busy"), nullptr);
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*xh_information.OK")); }, kWaitMs));
+    EXPECT_EQ(gui::message_text(gui::find("*xh_information")),
+              "Cannot open help file \"xdiag.help\": help pages cannot be shown by this version");
+    ASSERT_TRUE(gui::click(gui::find("*xh_information.OK")));
+    EXPECT_TRUE(dialog_gone("*xh_information"));
+
+    /* The detail of a help message goes on its own line. */
+    Widget box = xh_InformationMessage("Help", "Can't open index file x.index.", "No writable directory on search path");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(gui::message_text(box), "Can't open index file x.index.\nNo writable directory on search path");
+}
+
+/* ---- icons -------------------------------------------------------------- */
+
+TEST_F(Dialogs, IconsOutsideTheTableFallBackToTheUnknownIcon)
+{
+    struct Case {
+        int type;
+        const char *file;
+        bool exchanged;
+    };
+    const Case cases[] = {
+        {0, "unknown.icon", false},  {36, "unknown.icon", false}, {-4, "unknown.icon", false},
+        {3, "unknown.icon", true},   {6, "working.xbm", true},    {7, "8810.icon", false},
+        {35, "JBDP.icon", false},
+    };
+    for (const Case &c : cases) {
+        Widget box = CreateWidget(Toplevel, "icons", "icon", c.type);
+        Pixel fg, bg;
+        colours_of(box, &fg, &bg);
+        Pixmap expected = c.exchanged ? icon(c.file, bg, fg) : icon(c.file, fg, bg);
+        ASSERT_NE(expected, static_cast<Pixmap>(XmUNSPECIFIED_PIXMAP)) << c.file;
+        EXPECT_EQ(symbol_of(box), expected) << "type " << c.type;
+        XtDestroyWidget(XtParent(box));
+    }
+}
+
+TEST_F(Dialogs, SetProgramsIconSetsIconAndName)
+{
+    Widget shell = gui::test_shell("iconshell", 900, 0);
+    SetProgramsIcon(shell, "/opt/console/icons//CABSTAT.icon", "Cabinet 3");
+    Pixmap pixmap = None;
+    char *name = nullptr;
+    XtVaGetValues(shell, XmNiconPixmap, &pixmap, XmNiconName, &name, nullptr);
+    EXPECT_NE(pixmap, None);
+    EXPECT_STREQ(name, "Cabinet 3");
+    EXPECT_STREQ(progicon_name, "Cabinet 3");
+
+    /* A missing icon file changes the name only. */
+    SetProgramsIcon(shell, "/opt/console/icons/missing.icon", "Other");
+    Pixmap after = None;
+    XtVaGetValues(shell, XmNiconPixmap, &after, nullptr);
+    EXPECT_EQ(after, pixmap);
+    EXPECT_STREQ(progicon_name, "Other");
+}
+
+/* ---- the work dialog ---------------------------------------------------- */
+
+TEST_F(Dialogs, WorkDialogShowsItsTextInTheCorner)
+{
+    ASSERT_EQ(StartWorkDialog(nullptr, "Rack Status", "Reading configuration"), 1);
+    EXPECT_EQ(IsWorkDialog(), 1);
+    Widget text = gui::find("*WorkDialog*WorkText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(gui::is_shown(text)); /* ForceDialog waited for it */
+    EXPECT_EQ(gui::label_text(text), "Reading configuration\n");
+    EXPECT_EQ(gui::label_text(gui::find("*WorkDialog*WorkTitle")), "In Progress...\t\t");
+    EXPECT_EQ(gui::shell_title(text), "Rack Status");
+    int x = 0, y = 0;
+    root_position(WorkDialog, &x, &y);
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(y, 5);
+}
+
+TEST_F(Dialogs, WorkDialogKeepsTheLastFifteenLines)
+{
+    ASSERT_EQ(StartWorkDialog(Toplevel, "t", "line 0"), 1);
+    for (int i = 1; i <= 14; i++)
+        ASSERT_EQ(AddToWorkDialogMsg(("line " + std::to_string(i)).c_str()), 1);
+    EXPECT_EQ(gui::label_text(WorkText), lines(0, 14));
+    /* A long line forces the buffer to grow while the oldest scrolls off. */
+    std::string long_line(500, 'x');
+    ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
+    EXPECT_EQ(gui::label_text(WorkText), lines(1, 14) + long_line + "\n");
+    for (int i = 15; i <= 40; i++)
+        ASSERT_EQ(AddToWorkDialogMsg(("line " + std::to_string(i)).c_str()), 1);
+    EXPECT_EQ(gui::label_text(WorkText), lines(26, 40));
+    EXPECT_EQ(std::string(WorkString), lines(26, 40));
+}
+
+TEST_F(Dialogs, WorkDialogDropsALeadingEmptyLine)
+{
+    ASSERT_EQ(StartWorkDialog(nullptr, "t", ""), 1);
+    EXPECT_EQ(std::string(WorkString), "\n");
+    ASSERT_EQ(AddToWorkDialogMsg("first"), 1);
+    EXPECT_EQ(gui::label_text(WorkText), "first\n");
+    ASSERT_EQ(AddToWorkDialogMsg("second"), 1);
+    EXPECT_EQ(gui::label_text(WorkText), "first\nsecond\n");
+}
+
+TEST_F(Dialogs, StartingASecondWorkDialogKeepsTheFirstText)
+{
+    ASSERT_EQ(StartWorkDialog(nullptr, "t", "first text"), 1);
+    Widget first = WorkDialog;
+    EXPECT_EQ(StartWorkDialog(nullptr, "t", "second text"), 0);
+    EXPECT_EQ(WorkDialog, first);
+    EXPECT_EQ(gui::label_text(WorkText), "first text\n");
+
+    /* Replacing the text, also with one longer than the buffer. */
+    ASSERT_EQ(ChangeWorkDialogMsg("replaced"), 1);
+    EXPECT_EQ(gui::label_text(WorkText), "replaced\n");
+    std::string long_text(1000, 'y');
+    ASSERT_EQ(ChangeWorkDialogMsg(long_text.c_str()), 1);
+    EXPECT_EQ(gui::label_text(WorkText), long_text + "\n");
+    EXPECT_GT(WorkStringSize, 1001);
+}
+
+TEST_F(Dialogs, WorkDialogStatesAnswerOnlyWhenTheyAct)
+{
+    /* Absent. */
+    EXPECT_EQ(EndWorkDialog(), 0);
+    EXPECT_EQ(HideWorkDialog(), 0);
+    EXPECT_EQ(UnHideWorkDialog(), 0);
+    EXPECT_EQ(ChangeWorkDialogMsg("x"), 0);
+    EXPECT_EQ(AddToWorkDialogMsg("x"), 0);
+
+    /* Shown -> hidden -> shown. */
+    ASSERT_EQ(StartWorkDialog(nullptr, "t", "work"), 1);
+    EXPECT_EQ(UnHideWorkDialog(), 0);
+    EXPECT_EQ(HideWorkDialog(), 1);
+    EXPECT_EQ(work_dialog_hidden, 1);
+    EXPECT_TRUE(gui::pump_until([] { return !gui::is_shown(WorkText); }, kWaitMs));
+    EXPECT_EQ(HideWorkDialog(), 0);
+    EXPECT_EQ(UnHideWorkDialog(), 1);
+    EXPECT_TRUE(gui::is_shown(WorkText));
+    EXPECT_EQ(gui::label_text(WorkText), "work\n");
+
+    /* Hidden -> absent. */
+    EXPECT_EQ(HideWorkDialog(), 1);
+    EXPECT_EQ(EndWorkDialog(), 1);
+    EXPECT_EQ(IsWorkDialog(), 0);
+    EXPECT_EQ(WorkFrame, nullptr);
+    EXPECT_TRUE(dialog_gone("*WorkDialog"));
+    EXPECT_EQ(EndWorkDialog(), 0);
+
+    /* A new dialog starts from its own text. */
+    ASSERT_EQ(StartWorkDialog(nullptr, "t", "again"), 1);
+    EXPECT_EQ(gui::label_text(WorkText), "again\n");
+}
+
+/* ---- operator input during synchronous work ----------------------------- */
+
+TEST_F(Dialogs, FreshenWindowDropsClicksButPaints)
+{
+    static int activations = 0;
+    activations = 0;
+    Widget shell = gui::test_shell("buttons", 400, 400);
+    Widget button = XtVaCreateManagedWidget("press", xmPushButtonWidgetClass, shell, nullptr);
+    XtAddCallback(button, XmNactivateCallback, [](Widget, XtPointer, XtPointer) { activations++; }, nullptr);
+    XtRealizeWidget(shell);
+    ASSERT_TRUE(gui::pump_until([button] { return gui::is_shown(button); }, kWaitMs));
+
+    ASSERT_TRUE(gui::click(button));
+    FreshenWindow();
+    gui::pump_pending();
+    EXPECT_EQ(activations, 0);
+
+    ASSERT_TRUE(gui::click(button));
+    EXPECT_TRUE(gui::pump_until([] { return activations == 1; }, kWaitMs));
+}
+
+} // namespace

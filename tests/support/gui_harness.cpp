@@ -1,0 +1,443 @@
+/*
+ * gui_harness.cpp - the in-process GUI test harness: display and
+ * application shell, widget look-up, XTest clicks, event pumping with
+ * deadlines, deferred actions inside nested loops, label read-back, the
+ * watchdog and failure screenshots (PNG written with zlib).
+ *
+ * Used by every GUI test binary (see gui_harness.h for the API).
+ */
+#include "tests/support/gui_harness.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/CoreP.h>
+#include <X11/Shell.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <Xm/Xm.h>
+#include <zlib.h>
+
+#include "base/motif_str.h"
+#include "ui/x_util.h"
+
+namespace gui {
+
+/* ---- constants ---------------------------------------------------------- */
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultWatchdogMs = 20000;
+constexpr int kPollSliceMs = 10;
+constexpr int kAnswerRetryMs = 20;
+constexpr Dimension kToplevelSize = 100;
+constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+}
+
+/* ---- module variables --------------------------------------------------- */
+
+static XtIntervalId watchdog_id = 0;
+static bool screenshot_taken = false;
+/* "<Suite>.<Test>" of the running test, noted when it starts: GoogleTest
+ * holds its lock while it reports a failure, so the failure hook cannot ask
+ * for the current test then. */
+static std::string current_test_name;
+static std::vector<Widget> test_shells;
+
+/* ---- static prototypes -------------------------------------------------- */
+
+static void RunLaterCB(XtPointer client_data, XtIntervalId *id);
+static void WatchdogCB(XtPointer client_data, XtIntervalId *id);
+static void arm_watchdog();
+static void clean_up_test();
+static void try_answer(const std::string &path, Clock::time_point deadline);
+static bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgb);
+
+/* ---- display and shell -------------------------------------------------- */
+
+bool open_display(int *argc, char **argv)
+{
+    XtToolkitInitialize();
+    app_context = XtCreateApplicationContext();
+    Display *display = XtOpenDisplay(app_context, nullptr, "xrackmon_test", "Xrackmon", nullptr, 0, argc, argv);
+    if (display == nullptr) {
+        std::fprintf(stderr, "gui_harness: cannot open display \"%s\"\n",
+                     std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "");
+        return false;
+    }
+    int event_base, error_base, major, minor;
+    if (!XTestQueryExtension(display, &event_base, &error_base, &major, &minor)) {
+        std::fprintf(stderr, "gui_harness: the X server has no XTest extension\n");
+        return false;
+    }
+    Toplevel = XtVaAppCreateShell("xrackmon_test", "Xrackmon", applicationShellWidgetClass, display,
+                                  XmNwidth, kToplevelSize, XmNheight, kToplevelSize,
+                                  XmNx, 0, XmNy, 0, nullptr);
+    XtRealizeWidget(Toplevel);
+    XSync(display, False);
+    return true;
+}
+
+Widget test_shell(const char *name, int x, int y)
+{
+    Widget shell = XtVaAppCreateShell(name, "Xrackmon", topLevelShellWidgetClass, XtDisplay(Toplevel),
+                                      XmNx, x, XmNy, y, nullptr);
+    test_shells.push_back(shell);
+    return shell;
+}
+
+/* What one test leaves behind must not catch the next test's clicks. */
+static void clean_up_test()
+{
+    if (Toplevel == nullptr)
+        return;
+    EndWorkDialog();
+    realized_shell = nullptr;
+    std::vector<Widget> popups(Toplevel->core.popup_list, Toplevel->core.popup_list + Toplevel->core.num_popups);
+    for (Widget popup : popups)
+        XtDestroyWidget(popup);
+    for (Widget shell : test_shells)
+        XtDestroyWidget(shell);
+    test_shells.clear();
+    XSync(XtDisplay(Toplevel), False);
+    pump_pending();
+}
+
+/* ---- look-up and state -------------------------------------------------- */
+
+Widget find_in(Widget root, const char *path)
+{
+    if (root == nullptr || path == nullptr)
+        return nullptr;
+    return XtNameToWidget(root, path);
+}
+
+Widget find(const char *path)
+{
+    return find_in(Toplevel, path);
+}
+
+bool is_shown(Widget w)
+{
+    if (w == nullptr || !XtIsManaged(w))
+        return false;
+    Window window = XtWindowOfObject(w);
+    if (window == None)
+        return false;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(XtDisplayOfObject(w), window, &attributes))
+        return false;
+    return attributes.map_state == IsViewable;
+}
+
+/* ---- clicks ------------------------------------------------------------- */
+
+bool click(Widget w)
+{
+    if (!is_shown(w))
+        return false;
+    Display *display = XtDisplayOfObject(w);
+    Window window = XtWindowOfObject(w);
+
+    /* A widget has its own window; a gadget draws in its parent's window at
+     * its own x/y. */
+    Position x = 0, y = 0;
+    Dimension width = 0, height = 0;
+    XtVaGetValues(w, XmNx, &x, XmNy, &y, XmNwidth, &width, XmNheight, &height, nullptr);
+    int local_x = width / 2, local_y = height / 2;
+    if (!XtIsWidget(w)) {
+        local_x += x;
+        local_y += y;
+    }
+
+    int screen = DefaultScreen(display);
+    int root_x = 0, root_y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, RootWindow(display, screen), local_x, local_y, &root_x, &root_y,
+                          &child);
+    XTestFakeMotionEvent(display, screen, root_x, root_y, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    return true;
+}
+
+/* ---- event pumping ------------------------------------------------------ */
+
+void pump_pending()
+{
+    while (XtAppPending(app_context) != 0)
+        XtAppProcessEvent(app_context, XtIMAll);
+}
+
+bool pump_until(const std::function<bool()> &pred, int timeout_ms)
+{
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    Display *display = Toplevel != nullptr ? XtDisplay(Toplevel) : nullptr;
+    for (;;) {
+        if (pred())
+            return true;
+        if (Clock::now() >= deadline)
+            return pred();
+        if (XtAppPending(app_context) != 0) {
+            XtAppProcessEvent(app_context, XtIMAll);
+            continue;
+        }
+        /* Nothing to do yet: wait for the server (or the next time-out). */
+        if (display != nullptr) {
+            XFlush(display);
+            pollfd fd{ConnectionNumber(display), POLLIN, 0};
+            poll(&fd, 1, kPollSliceMs);
+        }
+    }
+}
+
+/* ---- deferred actions --------------------------------------------------- */
+
+void run_later(int delay_ms, std::function<void()> action)
+{
+    auto *heap_action = new std::function<void()>(std::move(action));
+    XtAppAddTimeOut(app_context, static_cast<unsigned long>(delay_ms < 0 ? 0 : delay_ms), RunLaterCB,
+                    heap_action);
+}
+
+static void RunLaterCB(XtPointer client_data, XtIntervalId *)
+{
+    std::unique_ptr<std::function<void()>> action(static_cast<std::function<void()> *>(client_data));
+    (*action)();
+}
+
+static void try_answer(const std::string &path, Clock::time_point deadline)
+{
+    Widget w = find(path.c_str());
+    if (w != nullptr && is_shown(w)) {
+        click(w);
+        return;
+    }
+    if (Clock::now() >= deadline) {
+        ADD_FAILURE() << "answer_later: \"" << path << "\" never appeared";
+        return;
+    }
+    run_later(kAnswerRetryMs, [path, deadline] { try_answer(path, deadline); });
+}
+
+void answer_later(const char *path, int delay_ms, int timeout_ms)
+{
+    std::string target(path);
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(delay_ms + timeout_ms);
+    run_later(delay_ms, [target, deadline] { try_answer(target, deadline); });
+}
+
+/* ---- reading texts back ------------------------------------------------- */
+
+std::string xmstring_resource(Widget w, const char *resource)
+{
+    if (w == nullptr)
+        return "";
+    XmString value = nullptr;
+    XtVaGetValues(w, resource, &value, nullptr);
+    if (value == nullptr)
+        return "";
+    std::string result;
+    XmStringContext context;
+    if (XmStringInitContext(&context, value)) {
+        char *text = nullptr;
+        XmStringCharSet tag = nullptr;
+        XmStringDirection direction;
+        Boolean separator = False;
+        while (XmStringGetNextSegment(context, &text, &tag, &direction, &separator)) {
+            result += text != nullptr ? text : "";
+            if (separator)
+                result += '\n';
+            XtFree(text);
+            XtFree(tag);
+        }
+        XmStringFreeContext(context);
+    }
+    XmStringFree(value);
+    return result;
+}
+
+std::string label_text(Widget w)
+{
+    return xmstring_resource(w, XmNlabelString);
+}
+
+std::string message_text(Widget box)
+{
+    return xmstring_resource(box, XmNmessageString);
+}
+
+std::string shell_title(Widget w)
+{
+    while (w != nullptr && !XtIsShell(w))
+        w = XtParent(w);
+    if (w == nullptr)
+        return "";
+    char *title = nullptr;
+    XtVaGetValues(w, XmNtitle, &title, nullptr);
+    return title != nullptr ? title : "";
+}
+
+/* ---- screenshots -------------------------------------------------------- */
+
+std::string artifact_path(const char *suffix)
+{
+    const char *dir = std::getenv("XR_ARTIFACTS");
+    if (dir == nullptr || dir[0] == '\0' || current_test_name.empty())
+        return "";
+    std::string name = current_test_name;
+    for (char &c : name)
+        if (c == '/')
+            c = '_';
+    return std::string(dir) + "/" + name + suffix;
+}
+
+static unsigned channel(unsigned long pixel, unsigned long mask)
+{
+    if (mask == 0)
+        return 0;
+    int shift = 0;
+    while (!(mask & 1)) {
+        mask >>= 1;
+        shift++;
+    }
+    return static_cast<unsigned>(((pixel >> shift) & mask) * 255 / mask);
+}
+
+bool save_screenshot(const std::string &path)
+{
+    if (Toplevel == nullptr || path.empty())
+        return false;
+    Display *display = XtDisplay(Toplevel);
+    Screen *screen = XtScreen(Toplevel);
+    int width = WidthOfScreen(screen), height = HeightOfScreen(screen);
+    XImage *image = XGetImage(display, RootWindowOfScreen(screen), 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return false;
+    Visual *visual = DefaultVisualOfScreen(screen);
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    std::size_t at = 0;
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            unsigned long pixel = XGetPixel(image, x, y);
+            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->red_mask));
+            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->green_mask));
+            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->blue_mask));
+        }
+    }
+    XDestroyImage(image);
+    return write_png(path, width, height, rgb);
+}
+
+static void put_chunk(FILE *out, const char type[4], const unsigned char *data, std::size_t size)
+{
+    unsigned char length[4] = {static_cast<unsigned char>(size >> 24), static_cast<unsigned char>(size >> 16),
+                               static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)};
+    std::fwrite(length, 1, 4, out);
+    std::fwrite(type, 1, 4, out);
+    if (size > 0)
+        std::fwrite(data, 1, size, out);
+    uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(type), 4);
+    if (size > 0)
+        crc = crc32(crc, data, static_cast<uInt>(size));
+    unsigned char crc_bytes[4] = {static_cast<unsigned char>(crc >> 24), static_cast<unsigned char>(crc >> 16),
+                                  static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc)};
+    std::fwrite(crc_bytes, 1, 4, out);
+}
+
+/* An 8-bit RGB PNG: every row with filter type 0, one zlib stream. */
+static bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgb)
+{
+    std::size_t row = static_cast<std::size_t>(width) * 3;
+    std::vector<unsigned char> raw;
+    raw.reserve((row + 1) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; y++) {
+        raw.push_back(0);
+        raw.insert(raw.end(), rgb.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y)),
+                   rgb.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y + 1)));
+    }
+    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<unsigned char> packed(packed_size);
+    if (compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
+        return false;
+
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    unsigned char header[13] = {
+        static_cast<unsigned char>(width >> 24), static_cast<unsigned char>(width >> 16),
+        static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(width),
+        static_cast<unsigned char>(height >> 24), static_cast<unsigned char>(height >> 16),
+        static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
+        8, 2, 0, 0, 0, /* depth 8, RGB, deflate, no filter method, no interlace */
+    };
+    std::fwrite(kPngSignature, 1, sizeof kPngSignature, out);
+    put_chunk(out, "IHDR", header, sizeof header);
+    put_chunk(out, "IDAT", packed.data(), packed_size);
+    put_chunk(out, "IEND", nullptr, 0);
+    return std::fclose(out) == 0;
+}
+
+/* ---- failure hook and watchdog ------------------------------------------ */
+
+namespace {
+class FailureScreenshots : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo &info) override
+    {
+        current_test_name = std::string(info.test_suite_name()) + "." + info.name();
+        screenshot_taken = false;
+        arm_watchdog();
+    }
+    void OnTestPartResult(const testing::TestPartResult &result) override
+    {
+        if (!result.failed() || screenshot_taken)
+            return;
+        screenshot_taken = true;
+        std::string path = artifact_path();
+        if (!path.empty() && save_screenshot(path))
+            std::printf("gui_harness: screenshot saved to %s\n", path.c_str());
+    }
+    void OnTestEnd(const testing::TestInfo &) override { clean_up_test(); }
+};
+}
+
+static void arm_watchdog()
+{
+    if (app_context == nullptr)
+        return;
+    if (watchdog_id != 0)
+        XtRemoveTimeOut(watchdog_id);
+    const char *env = std::getenv("XR_GUI_WATCHDOG_MS");
+    int ms = env != nullptr ? std::atoi(env) : kDefaultWatchdogMs;
+    watchdog_id = XtAppAddTimeOut(app_context, static_cast<unsigned long>(ms > 0 ? ms : kDefaultWatchdogMs),
+                                  WatchdogCB, nullptr);
+}
+
+/* A test stuck in an event loop: fail it with a picture, and end the
+ * process (the pending nested loop would never return). */
+static void WatchdogCB(XtPointer, XtIntervalId *)
+{
+    watchdog_id = 0;
+    ADD_FAILURE() << "gui_harness: watchdog expired, the test is stuck in an event loop";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(1);
+}
+
+void install_failure_screenshots()
+{
+    testing::UnitTest::GetInstance()->listeners().Append(new FailureScreenshots);
+}
+
+} // namespace gui

@@ -1,0 +1,111 @@
+/*
+ * gui_harness.h - in-process GUI test harness: drives the real widgets of
+ * xrackmon through the X server (XTest), one test case per process under a
+ * private Xvfb (see xr_gui_test in tests/CMakeLists.txt).
+ *
+ * Linking xr_gui_harness gives a test binary its main():
+ *   - parses the GoogleTest flags, opens $DISPLAY and creates the
+ *     application shell under the class "Xrackmon", stored in the dialog
+ *     utilities' globals `Toplevel` and `app_context`; the shell is realized
+ *     (100x100 at the top-left corner, so dialogs at 250,250 are clear of it);
+ *   - arms a watchdog (XR_GUI_WATCHDOG_MS, default 20000 ms) that, when a
+ *     test is stuck in a nested event loop, fails the test, saves a
+ *     screenshot and ends the process instead of waiting for CTest's time-out;
+ *   - saves a PNG of the whole screen into $XR_ARTIFACTS/<Suite>.<Test>.png at
+ *     the first failed assertion of a test (nothing without XR_ARTIFACTS).
+ * A binary with its own main() calls gui::open_display() and
+ * gui::install_failure_screenshots() itself.
+ *
+ * Typical use:
+ *
+ *   gui::answer_later("*error_widget.OK", 50);        // clicks from the nested loop
+ *   ModalErrorDialog(nullptr, "Title", "message");      // returns after the click
+ *
+ *   gui::run_later(50, [] {                             // inspect a modal box, then answer
+ *       EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
+ *       gui::click(gui::find("*error_widget.Cancel"));
+ *   });
+ *   EXPECT_EQ(ModalVerifyDialog(...), 0);
+ *
+ *   ASSERT_TRUE(gui::pump_until([] { return gui::find("*xh_information") != nullptr; }, 2000));
+ *
+ * Widget paths are XtNameToWidget paths from Toplevel; popups count, so
+ * "*question.OK" finds a button of a dialog.  Every wait has a deadline;
+ * nothing sleeps for a fixed time.
+ */
+#ifndef XR_TESTS_GUI_HARNESS_H
+#define XR_TESTS_GUI_HARNESS_H
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include <X11/Intrinsic.h>
+
+namespace gui {
+
+/* Opens the display and creates Toplevel/app_context (see above).  Returns
+ * false, after printing why, when there is no display. */
+bool open_display(int *argc, char **argv);
+
+/* Registers the listener that saves a screenshot at a test's first failure. */
+void install_failure_screenshots();
+
+/* A top-level shell at x, y on the test display (not realized yet), which
+ * the harness destroys when the test ends. */
+Widget test_shell(const char *name, int x, int y);
+
+/* The widget at an XtNameToWidget path below Toplevel, or null. */
+Widget find(const char *path);
+
+/* The widget at `path` below `root`, or null. */
+Widget find_in(Widget root, const char *path);
+
+/* True when the widget or gadget exists, is managed and its window is viewable. */
+bool is_shown(Widget w);
+
+/* Moves the pointer to the centre of the widget or gadget and clicks
+ * button 1 through the X server.  False when the object has no viewable
+ * window.  The click takes effect when events are next processed. */
+bool click(Widget w);
+
+/* Processes toolkit events (X events and time-outs) until pred() holds or
+ * timeout_ms passes; returns the last value of pred(). */
+bool pump_until(const std::function<bool()> &pred, int timeout_ms);
+
+/* Processes the events that are pending now, without waiting. */
+void pump_pending();
+
+/* Runs `action` from a toolkit time-out after delay_ms, that is inside
+ * whatever event loop is running then (a modal dialog's nested loop too). */
+void run_later(int delay_ms, std::function<void()> action);
+
+/* After delay_ms, clicks the widget at `path` from inside the running event
+ * loop; retries until it is shown (up to timeout_ms) and records a test
+ * failure if it never appears. */
+void answer_later(const char *path, int delay_ms, int timeout_ms = 5000);
+
+/* Text of a label's or button's XmNlabelString ("" when none); lines of a
+ * multi-line string are joined with "\n". */
+std::string label_text(Widget w);
+
+/* Text of a message box's XmNmessageString. */
+std::string message_text(Widget box);
+
+/* Text of any XmString resource of a widget. */
+std::string xmstring_resource(Widget w, const char *resource);
+
+/* Title of the shell enclosing w. */
+std::string shell_title(Widget w);
+
+/* Writes the root window as a PNG; false on failure. */
+bool save_screenshot(const std::string &path);
+
+/* $XR_ARTIFACTS/<Suite>.<Test>.png for the running test ("" without
+ * XR_ARTIFACTS). */
+std::string artifact_path(const char *suffix = ".png");
+
+} // namespace gui
+
+#endif

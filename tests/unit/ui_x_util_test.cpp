@@ -1,0 +1,182 @@
+/*
+ * ui_x_util_test.cpp - the parts of the dialog utilities and of the help
+ * entry that need no display: the help file chosen for a topic, the
+ * verify-args prompt, the icon index of a dialog type, the help path and
+ * the help file search.
+ */
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "base/motif_str.h"
+#include "help/help.h"
+#include "ui/x_util.h"
+
+namespace {
+
+TEST(HelpFileForTopic, FirstMatchingPrefixChoosesTheFile)
+{
+    EXPECT_STREQ(HelpFileForTopic("FRU_QUONET_board"), "QUONET_fru.help");
+    EXPECT_STREQ(HelpFileForTopic("FRU_MDA_ctl"), "GSC_fru.help");
+    EXPECT_STREQ(HelpFileForTopic("CRU_MPR"), "GSC_fru.help");
+    EXPECT_STREQ(HelpFileForTopic("CRU_MiniHub_2"), "GSC_fru.help");
+    EXPECT_STREQ(HelpFileForTopic("CRU_Minx"), "GSC_fru.help"); /* compared on 7 characters */
+    EXPECT_STREQ(HelpFileForTopic("CRU_ESM"), "GSC_fru.help");
+    EXPECT_STREQ(HelpFileForTopic("CRU_MDK1"), "GSC_fru.help");
+    EXPECT_STREQ(HelpFileForTopic("FRU_QU"), "cru.help"); /* shorter than the 7-character prefix */
+    EXPECT_STREQ(HelpFileForTopic("CRU_PWR"), "cru.help");
+    EXPECT_STREQ(HelpFileForTopic("FRU_MB"), "cru.help");
+    EXPECT_STREQ(HelpFileForTopic("FRU"), "xdiag.help");
+    EXPECT_STREQ(HelpFileForTopic("fru_MB"), "xdiag.help"); /* case matters */
+    EXPECT_STREQ(HelpFileForTopic("Comm_Port_Busy"), "xdiag.help");
+    EXPECT_STREQ(HelpFileForTopic(""), "xdiag.help");
+    EXPECT_STREQ(HelpFileForTopic(nullptr), "xdiag.help");
+}
+
+std::string prompt(const std::vector<const char *> &args, int first, const char *question = "Power off")
+{
+    std::vector<char *> argv;
+    for (const char *a : args)
+        argv.push_back(xs(a));
+    return VerifyArgsPrompt(question, static_cast<int>(argv.size()), argv.data(), first);
+}
+
+TEST(VerifyArgsPrompt, SixNamesBreakTheLineBeforeTheFifth)
+{
+    EXPECT_EQ(prompt({"rack_test", "-F", "a", "b", "c", "d", "e", "f"}, 2), "Power off\na, b, c, d,\ne, f ?");
+    EXPECT_EQ(prompt({"x", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, 1),
+              "Power off\n1, 2, 3, 4,\n5, 6, 7, 8,\n9 ?");
+}
+
+TEST(VerifyArgsPrompt, OptionsAndArgumentsBeforeOptindAreLeftOut)
+{
+    EXPECT_EQ(prompt({"rack_test", "Cab1", "-d", "Cab2"}, 2), "Power off\nCab2 ?");
+    EXPECT_EQ(prompt({"rack_test"}, 1), "Power off\n ?");
+    EXPECT_EQ(prompt({"rack_test", "Cab1"}, 5), "Power off\n ?");
+}
+
+TEST(VerifyArgsPrompt, NamesThatDoNotFitAreSkippedAndMarked)
+{
+    std::string big(600, 'B');
+    std::string huge(2000, 'H');
+    std::string text = prompt({"x", big.c_str(), "small", big.c_str(), huge.c_str(), "tail"}, 1);
+    /* "tail" is the 5th name counted, so a line break comes before it. */
+    EXPECT_EQ(text, "Power off\n" + big + ", small,\ntail,\n... ?");
+    EXPECT_LT(text.size(), 1000u + 8u);
+
+    /* A question that alone fills the prompt leaves no room for names. */
+    std::string long_question(995, 'q');
+    EXPECT_EQ(prompt({"x", "a"}, 1, long_question.c_str()), long_question + "\n,\n... ?");
+}
+
+TEST(IconIndexForType, TypesOutsideTheTableTakeTheUnknownIcon)
+{
+    EXPECT_EQ(IconIndexForType(0), 36);
+    EXPECT_EQ(IconIndexForType(-1), 36);
+    EXPECT_EQ(IconIndexForType(36), 36);
+    EXPECT_EQ(IconIndexForType(1000), 36);
+    EXPECT_EQ(IconIndexForType(1), 1);
+    EXPECT_EQ(IconIndexForType(35), 35);
+    EXPECT_STREQ(iconpaths[IconIndexForType(0)], "/opt/console/icons/unknown.icon");
+    EXPECT_STREQ(iconpaths[DIALOG_QUESTION], "/opt/console/icons/question.xbm");
+    EXPECT_STREQ(iconpaths[7], "/opt/console/icons/8810.icon");
+    EXPECT_STREQ(iconpaths[35], "/opt/console/icons/JBDP.icon");
+    EXPECT_STREQ(iconpaths[0], "");
+}
+
+TEST(HelpPath, SplitsAtColonsAndReplacesTheFirstLanguageMarker)
+{
+    xh_SetHelpPath("/usr/help/%L:/opt/help::/x/%L/%L", "en_US");
+    ASSERT_EQ(xh_DirectoryCount, 3);
+    EXPECT_EQ(xh_DirectoryList[0], "/usr/help/en_US");
+    EXPECT_EQ(xh_DirectoryList[1], "/opt/help");
+    EXPECT_EQ(xh_DirectoryList[2], "/x/en_US/%L");
+
+    xh_SetHelpPath("/a/%L", nullptr);
+    ASSERT_EQ(xh_DirectoryCount, 1);
+    EXPECT_EQ(xh_DirectoryList[0], "/a/");
+
+    xh_SetHelpPath(nullptr, "C");
+    EXPECT_EQ(xh_DirectoryCount, 0);
+}
+
+TEST(HelpPath, KeepsAtMostTwentyDirectories)
+{
+    std::string list;
+    for (int i = 0; i < 25; i++)
+        list += "/d" + std::to_string(i) + ":";
+    xh_SetHelpPath(list.c_str(), "C");
+    ASSERT_EQ(xh_DirectoryCount, XH_MAX_DIRECTORIES);
+    EXPECT_EQ(xh_DirectoryList[19], "/d19");
+}
+
+TEST(VerifyTimeoutDeathTest, ReleasesThePortsAndExitsWithOne)
+{
+    verify_timeout_release = [] { std::fputs("ports released\n", stderr); };
+    EXPECT_EXIT(VerifyTimeoutCallback(nullptr, nullptr), testing::ExitedWithCode(1), "ports released");
+    verify_timeout_release = nullptr;
+}
+
+class HelpSearch : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = testing::TempDir() + "xr_help_search_" + std::to_string(getpid());
+        ASSERT_EQ(std::system(("mkdir -p " + dir_ + "/one " + dir_ + "/two").c_str()), 0);
+        std::ofstream(dir_ + "/one/a.help") << "one";
+        std::ofstream(dir_ + "/two/a.help") << "two";
+        std::ofstream(dir_ + "/two/b.help") << "two-b";
+        xh_SetHelpPath((dir_ + "/missing:" + dir_ + "/one:" + dir_ + "/two").c_str(), "C");
+    }
+    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+
+    static std::string read_all(FILE *fp)
+    {
+        std::string text;
+        int c;
+        while ((c = std::fgetc(fp)) != EOF)
+            text += static_cast<char>(c);
+        std::fclose(fp);
+        return text;
+    }
+    std::string dir_;
+};
+
+TEST_F(HelpSearch, FirstDirectoryHoldingTheFileWins)
+{
+    FILE *a = xh_Search("a.help");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(read_all(a), "one");
+    FILE *b = xh_Search("b.help");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(read_all(b), "two-b");
+}
+
+TEST_F(HelpSearch, AbsoluteNamesIgnoreThePath)
+{
+    FILE *fp = xh_Search((dir_ + "/two/a.help").c_str());
+    ASSERT_NE(fp, nullptr);
+    EXPECT_EQ(read_all(fp), "two");
+    errno = 0;
+    EXPECT_EQ(xh_Search("/nonexistent/a.help"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(HelpSearch, MissingFileFailsWithTheSystemError)
+{
+    errno = 0;
+    EXPECT_EQ(xh_Search("c.help"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    xh_SetHelpPath("", "C");
+    errno = 0;
+    EXPECT_EQ(xh_Search("a.help"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+} // namespace

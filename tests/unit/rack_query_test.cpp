@@ -1,0 +1,523 @@
+/*
+ * rack_query_test.cpp - the status tree: accessors at their boundaries,
+ * search_tree, the substitute trees as bytes, the bounds check on trees from
+ * outside, and the texts of a failed command.  Trees are written byte by
+ * byte here, independently of the builders under test.
+ */
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <set>
+#include <vector>
+
+#include "app/rack_query.h"
+#include "base/process.h"
+#include "base/trace.h"
+
+namespace {
+
+/* Writes a tree byte by byte; counts are given explicitly so that a test
+ * can announce more records than it writes. */
+class TreeBytes {
+public:
+    explicit TreeBytes(uint8_t complex_count) : bytes_(sizeof(cmic_cfg_t), 0) { bytes_[80] = complex_count; }
+
+    TreeBytes &cmplx(uint8_t id, uint8_t type, uint8_t subcomplex_count, uint8_t status = 1)
+    {
+        bytes_.insert(bytes_.end(), {id, type, status, subcomplex_count});
+        return *this;
+    }
+    /* A subcomplex with one unit per id, all with status 1. */
+    TreeBytes &sub(uint8_t type, std::initializer_list<uint8_t> unit_ids)
+    {
+        bytes_.insert(bytes_.end(), {type, static_cast<uint8_t>(unit_ids.size()), 0, 0});
+        for (uint8_t id : unit_ids)
+            bytes_.insert(bytes_.end(), {id, 1, 0, 0});
+        return *this;
+    }
+    TreeBytes &raw(std::initializer_list<uint8_t> more)
+    {
+        bytes_.insert(bytes_.end(), more);
+        return *this;
+    }
+
+    std::vector<uint8_t> &bytes() { return bytes_; }
+    cmic_cfg_t *tree() { return reinterpret_cast<cmic_cfg_t *>(bytes_.data()); }
+    const uint8_t *at(std::size_t offset) const { return bytes_.data() + offset; }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+const uint8_t *addr(const void *p) { return static_cast<const uint8_t *>(p); }
+
+/* Keeps the process-wide debug level and argv of one test to itself. */
+class RackQueryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_debug_ = debug;
+        saved_argv_ = _argv;
+        debug = 0;
+    }
+    void TearDown() override
+    {
+        debug = saved_debug_;
+        _argv = saved_argv_;
+    }
+
+private:
+    int saved_debug_ = 0;
+    char **saved_argv_ = nullptr;
+};
+
+/* ---- accessors ----------------------------------------------------------- */
+
+TEST_F(RackQueryTest, AccessorsOnAnEmptyTree)
+{
+    TreeBytes t(0);
+    EXPECT_EQ(addr(complex(t.tree(), 0)), t.at(84));
+    EXPECT_EQ(complex(t.tree(), 1), nullptr);
+    EXPECT_EQ(complex(t.tree(), -1), nullptr);
+    EXPECT_EQ(complex(static_cast<cmic_cfg_t *>(nullptr), 0), nullptr);
+    EXPECT_EQ(subcomplex(static_cast<complex_cfg_t *>(nullptr), 0), nullptr);
+    EXPECT_EQ(unit(static_cast<subcomplex_cfg_t *>(nullptr), 0), nullptr);
+}
+
+TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCounts)
+{
+    TreeBytes t(2);
+    t.cmplx(1, 0x2C, 2).sub(3, {0, 1, 2}).sub(4, {0, 1});  /* 84: 4 + 16 + 12 */
+    t.cmplx(7, 0x26, 1).sub(11, {});                      /* 116: 4 + 4 */
+    ASSERT_EQ(t.bytes().size(), 124u);
+
+    cmic_cfg_t *tree = t.tree();
+    EXPECT_EQ(addr(complex(tree, 1)), t.at(116));
+    EXPECT_EQ(complex(tree, 1)->complex_id, 7);
+    EXPECT_EQ(addr(complex(tree, 2)), t.at(124));  /* end of the last group */
+    EXPECT_EQ(complex(tree, 3), nullptr);
+
+    complex_cfg_t *first = complex(tree, 0);
+    EXPECT_EQ(addr(subcomplex(first, 0)), t.at(88));
+    EXPECT_EQ(addr(subcomplex(first, 1)), t.at(104));
+    EXPECT_EQ(addr(subcomplex(first, 2)), t.at(116));
+    EXPECT_EQ(subcomplex(first, 3), nullptr);
+    EXPECT_EQ(subcomplex(first, -1), nullptr);
+
+    subcomplex_cfg_t *fans = subcomplex(first, 0);
+    EXPECT_EQ(addr(unit(fans, 2)), t.at(100));
+    EXPECT_EQ(unit(fans, 2)->unit_id, 2);
+    EXPECT_EQ(addr(unit(fans, 3)), t.at(104));  /* unit_count: just past the last unit */
+    EXPECT_EQ(unit(fans, 4), nullptr);
+    EXPECT_EQ(unit(fans, -1), nullptr);
+
+    subcomplex_cfg_t *disks = subcomplex(complex(tree, 1), 0);
+    EXPECT_EQ(addr(unit(disks, 0)), t.at(124));
+    EXPECT_EQ(unit(disks, 1), nullptr);
+}
+
+TEST_F(RackQueryTest, MultiByteFieldsHaveTheirByteOrder)
+{
+    subcomplex_cfg_t sc{};
+    sc.set_port_id(9014);
+    EXPECT_EQ(sc.port_id[0], 0x23);
+    EXPECT_EQ(sc.port_id[1], 0x36);
+    EXPECT_EQ(sc.get_port_id(), 9014);
+
+    uint8_t raw[sizeof(qmx_ecmdcmplt_t)] = {};
+    raw[12] = 0x34;
+    raw[13] = 0x12;
+    raw[24] = 0x11;
+    raw[30] = 0x00;
+    raw[31] = 0x01;
+    auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(raw);
+    EXPECT_EQ(event->header.get_cabno(), 0x1234);
+    EXPECT_EQ(event->get_cmd_status(), 17u);
+    EXPECT_EQ(event->get_datalen(), 256);
+    event->set_sequence(0xA1B2C3D4);
+    EXPECT_EQ(raw[20], 0xD4);
+    EXPECT_EQ(raw[23], 0xA1);
+}
+
+/* ---- search_tree --------------------------------------------------------- */
+
+class SearchTreeTest : public RackQueryTest {
+protected:
+    SearchTreeTest()
+    {
+        t_.cmplx(1, 0x2C, 3).sub(3, {0, 1, 2}).sub(4, {0, 1}).sub(3, {5});
+        t_.cmplx(132, 0x80, 0);
+        t_.cmplx(132, 0x81, 1).sub(4, {7});
+        t_.cmplx(5, 0x26, 0);
+        t_.cmplx(3, 0x26, 0);
+        t_.cmplx(133, 0x84, 0);
+    }
+
+    int search(int id, int type, int sub, int unit_id, int mode)
+    {
+        ci_ = si_ = ui_ = 99;
+        return search_tree(t_.tree(), id, type, sub, unit_id, mode, &ci_, &si_, &ui_);
+    }
+    void expect(int ci, int si, int ui) const
+    {
+        EXPECT_EQ(ci_, ci);
+        EXPECT_EQ(si_, si);
+        EXPECT_EQ(ui_, ui);
+    }
+
+    TreeBytes t_{6};
+    int ci_ = 0, si_ = 0, ui_ = 0;
+};
+
+TEST_F(SearchTreeTest, ById)
+{
+    EXPECT_EQ(search(1, 0, 255, 0, -1), 1);
+    expect(0, -1, -1);
+    EXPECT_EQ(search(3, 0x99, 0, 0, -1), 1);  /* the type only counts for 132 and 133 */
+    expect(4, -1, -1);
+    EXPECT_EQ(search(132, 0x81, 144, 0, -1), 1);
+    expect(2, -1, -1);
+    EXPECT_EQ(search(132, 0x99, 255, 0, -1), 0);
+    expect(-1, -1, -1);
+    EXPECT_EQ(search(133, 0x80, 255, 0, -1), 0);
+    EXPECT_EQ(search(133, 0x84, 255, 0, -1), 1);
+    expect(5, -1, -1);
+    EXPECT_EQ(search(9, 0, 255, 0, -1), 0);
+    expect(-1, -1, -1);
+}
+
+TEST_F(SearchTreeTest, Id255MatchesByType)
+{
+    EXPECT_EQ(search(255, 0x26, 255, 0, -1), 1);
+    expect(3, -1, -1);
+    EXPECT_EQ(search(255, 0x81, 4, 7, -1), 1);
+    expect(2, 0, 0);
+    EXPECT_EQ(search(255, 0x55, 255, 0, -1), 0);
+}
+
+TEST_F(SearchTreeTest, SmallerAndLargerOfAType)
+{
+    EXPECT_EQ(search(0, 0x26, 255, 0, 0), 1);
+    expect(4, -1, -1);  /* id 3 */
+    EXPECT_EQ(search(0, 0x26, 255, 0, 1), 1);
+    expect(3, -1, -1);  /* id 5 */
+    EXPECT_EQ(search(0, 0x2C, 255, 0, 0), 1);
+    expect(0, -1, -1);
+    EXPECT_EQ(search(0, 0x2C, 255, 0, 1), 0);  /* one complex has no larger one */
+    expect(-1, -1, -1);
+    EXPECT_EQ(search(0, 0x55, 255, 0, 0), 0);
+    EXPECT_EQ(search(1, 0x2C, 255, 0, 7), 0);  /* no such mode */
+}
+
+TEST_F(SearchTreeTest, UnitsInTheFirstSubcomplexOfTheType)
+{
+    EXPECT_EQ(search(1, 0, 4, 1, -1), 1);
+    expect(0, 1, 1);
+    EXPECT_EQ(search(1, 0, 3, 255, -1), 1);
+    expect(0, 0, 0);
+    EXPECT_EQ(search(1, 0, 3, 2, -1), 1);
+    expect(0, 0, 2);
+    /* Unit 5 sits in the second fan group, which is never searched. */
+    EXPECT_EQ(search(1, 0, 3, 5, -1), 0);
+    EXPECT_EQ(si_, -1);
+    EXPECT_EQ(ui_, -1);
+    EXPECT_EQ(search(1, 0, 9, 255, -1), 0);
+    EXPECT_EQ(search(132, 0x80, 4, 255, -1), 0);  /* a complex without subcomplexes */
+}
+
+TEST_F(RackQueryTest, SearchTreeLooksAtElevenComplexesAndNullTrees)
+{
+    TreeBytes t(12);
+    for (uint8_t id = 1; id <= 12; ++id)
+        t.cmplx(id, 0x25, 0);
+    int ci = 0, si = 0, ui = 0;
+    EXPECT_EQ(search_tree(t.tree(), 11, 0, 255, 0, -1, &ci, &si, &ui), 1);
+    EXPECT_EQ(ci, 10);
+    EXPECT_EQ(search_tree(t.tree(), 12, 0, 255, 0, -1, &ci, &si, &ui), 0);
+    EXPECT_EQ(ci, -1);
+    EXPECT_EQ(search_tree(t.tree(), 0, 0x25, 255, 0, 1, &ci, &si, &ui), 1);
+    EXPECT_EQ(ci, 11);  /* modes 0 and 1 see every complex */
+    EXPECT_EQ(search_tree(nullptr, 1, 0, 255, 0, -1, &ci, &si, &ui), 0);
+    EXPECT_EQ(ci, -1);
+}
+
+/* ---- substitute trees ---------------------------------------------------- */
+
+TEST_F(RackQueryTest, EmptyTreeBytes)
+{
+    std::vector<uint8_t> want(84, 0);
+    std::memcpy(want.data(), "Unknown", 7);
+    std::memcpy(want.data() + 40, "Unknown", 7);
+    want[80] = 1;
+    want.insert(want.end(), {1, 0x82, 84, 5});
+    const std::pair<uint8_t, uint8_t> shapes[] = {{1, 1}, {3, 3}, {2, 1}, {4, 2}, {9, 8}};
+    for (auto [type, count] : shapes) {
+        want.insert(want.end(), {type, count, 0, 0});
+        for (uint8_t i = 0; i < count; ++i)
+            want.insert(want.end(), {i, 84, 0, 0});
+    }
+    ASSERT_EQ(want.size(), 168u);
+
+    build_empty_status_tree();
+    ASSERT_NE(tree_ptr, nullptr);
+    std::vector<uint8_t> got(addr(tree_ptr), addr(tree_ptr) + want.size());
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(check_status_tree(addr(tree_ptr), CMIC_RESULT_SIZE), 168);
+}
+
+TEST_F(RackQueryTest, DummySubcomplexBytes)
+{
+    uint8_t buf[24];
+    std::memset(buf, 0xAA, sizeof buf);
+    auto *sc = reinterpret_cast<subcomplex_cfg_t *>(buf);
+    sc->set_port_id(0x2352);
+
+    /* The input selector numbers its units from 1. */
+    subcomplex_cfg_t *end = build_dummy_subcomplex(sc, 20, 3, 84);
+    const uint8_t want20[] = {20, 3, 0x23, 0x52, 1, 84, 0xAA, 0xAA, 2, 84, 0xAA, 0xAA, 3, 84, 0xAA, 0xAA, 0xAA};
+    EXPECT_EQ(addr(end), buf + 16);
+    EXPECT_EQ(std::vector<uint8_t>(buf, buf + sizeof want20), std::vector<uint8_t>(want20, want20 + sizeof want20));
+
+    std::memset(buf, 0xAA, sizeof buf);
+    end = build_dummy_subcomplex(sc, 11, 2, 3);
+    const uint8_t want11[] = {11, 2, 0xAA, 0xAA, 0, 3, 0xAA, 0xAA, 1, 3, 0xAA, 0xAA, 0xAA};
+    EXPECT_EQ(addr(end), buf + 12);
+    EXPECT_EQ(std::vector<uint8_t>(buf, buf + sizeof want11), std::vector<uint8_t>(want11, want11 + sizeof want11));
+
+    EXPECT_EQ(addr(build_dummy_subcomplex(sc, 4, 0, 84)), buf + 4);
+    EXPECT_EQ(sc->unit_count, 0);
+    EXPECT_EQ(build_dummy_subcomplex(nullptr, 4, 1, 84), nullptr);
+    EXPECT_EQ(build_dummy_subcomplex(sc, 4, 256, 84), nullptr);
+    EXPECT_EQ(build_dummy_subcomplex(sc, 4, -1, 84), nullptr);
+}
+
+/* Status codes by the colour scheme they select. */
+const std::vector<std::set<int>> kSchemes = {
+    {1, 95, 20, 58, 60, 61, 64, 65, 66, 78, 79, 98, 112},  /* OK */
+    {2, 7, 10, 56, 69, 139},                                /* fault */
+    {57, 59, 62, 63, 90, 133},                              /* warning */
+    {3},                                                    /* missing */
+    {5},                                                    /* fast */
+    {4, 6, 134},                                            /* disabled */
+    {92},                                                   /* title */
+    {71, 80, 84},                                           /* unknown */
+};
+
+TEST_F(RackQueryTest, FakeTreeShape)
+{
+    fake_status_tree();
+    EXPECT_EQ(debug, 5);
+    ASSERT_NE(tree_ptr, nullptr);
+    ASSERT_EQ(tree_ptr->complex_count, 6);
+
+    const uint8_t types[] = {0x2C, 0x26, 0x26, 0x2D, 0x2D, 0x21};
+    const uint8_t counts[] = {6, 9, 7, 11, 11, 4};
+    for (int i = 0; i < 6; ++i) {
+        const complex_cfg_t *c = complex(tree_ptr, i);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->complex_id, i + 1);
+        EXPECT_EQ(c->complex_type, types[i]);
+        EXPECT_EQ(c->complex_status, 1);
+        EXPECT_EQ(c->subcomplex_count, counts[i]);
+    }
+
+    /* Disk-array controllers carry their console ports. */
+    for (int id = 2; id <= 3; ++id) {
+        int ci, si, ui;
+        ASSERT_EQ(search_tree(tree_ptr, id, 0, 16, 255, -1, &ci, &si, &ui), 1);
+        EXPECT_EQ(subcomplex(complex(tree_ptr, ci), si)->get_port_id(), 9010 + 2 * id);
+        ASSERT_EQ(search_tree(tree_ptr, id, 0, 18, 255, -1, &ci, &si, &ui), 1);
+        EXPECT_EQ(subcomplex(complex(tree_ptr, ci), si)->get_port_id(), 9011 + 2 * id);
+    }
+
+    const subcomplex_cfg_t *voltage = subcomplex(complex(tree_ptr, 3), 0);
+    EXPECT_EQ(voltage->subcomplex_type, 28);
+    EXPECT_EQ(voltage->unit_count, 4);
+
+    const uint8_t ups_types[] = {2, 13, 15, 1}, ups_units[] = {1, 2, 2, 1};
+    for (int s = 0; s < 4; ++s) {
+        const subcomplex_cfg_t *sc = subcomplex(complex(tree_ptr, 5), s);
+        EXPECT_EQ(sc->subcomplex_type, ups_types[s]);
+        EXPECT_EQ(sc->unit_count, ups_units[s]);
+    }
+}
+
+TEST_F(RackQueryTest, FakeTreeFitsAndShowsEveryColourScheme)
+{
+    fake_status_tree();
+    int size = check_status_tree(addr(tree_ptr), CMIC_RESULT_SIZE);
+    ASSERT_GT(size, 0);
+    EXPECT_EQ(addr(complex(tree_ptr, tree_ptr->complex_count)), addr(tree_ptr) + size);
+    EXPECT_EQ(check_status_tree(addr(tree_ptr), size), size);
+    EXPECT_EQ(check_status_tree(addr(tree_ptr), size - 1), -1);
+
+    std::set<int> seen, management;
+    for (int c = 0; c < tree_ptr->complex_count; ++c) {
+        const complex_cfg_t *cp = complex(tree_ptr, c);
+        for (int s = 0; s < cp->subcomplex_count; ++s) {
+            const subcomplex_cfg_t *sc = subcomplex(cp, s);
+            for (int u = 0; u < sc->unit_count; ++u) {
+                seen.insert(unit(sc, u)->unit_status);
+                if (c == 0)
+                    management.insert(unit(sc, u)->unit_status);
+            }
+        }
+    }
+    for (const std::set<int> &scheme : kSchemes) {
+        bool shown = false;
+        for (int code : scheme)
+            shown = shown || seen.count(code) != 0;
+        EXPECT_TRUE(shown) << "no unit shows the scheme of status " << *scheme.begin();
+    }
+    for (int code : {57, 59, 1, 2, 3, 78, 79, 98, 92})
+        EXPECT_TRUE(management.count(code)) << "the management complex lacks status " << code;
+}
+
+TEST_F(RackQueryTest, TestModeQueryShowsTheFakeTree)
+{
+    char name[] = "/opt/console/bin/rack_test";
+    char *argv[] = {name, nullptr};
+    _argv = argv;
+    tree_ptr = nullptr;
+    get_cabinet_status(3);
+    ASSERT_NE(tree_ptr, nullptr);
+    EXPECT_EQ(tree_ptr->complex_count, 6);
+    EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 0x2C);
+}
+
+/* ---- bounds check -------------------------------------------------------- */
+
+TEST_F(RackQueryTest, CheckAcceptsExactlyTheTreeAndNoPrefix)
+{
+    TreeBytes t(2);
+    t.cmplx(1, 0x2C, 2).sub(3, {0, 1, 2}).sub(4, {0, 1});
+    t.cmplx(7, 0x26, 1).sub(11, {});
+    const int size = static_cast<int>(t.bytes().size());
+    EXPECT_EQ(check_status_tree(t.bytes().data(), size), size);
+    t.raw({0xEE, 0xEE});  /* bytes after the tree are not its business */
+    EXPECT_EQ(check_status_tree(t.bytes().data(), t.bytes().size()), size);
+    for (int len = 0; len < size; ++len)
+        EXPECT_EQ(check_status_tree(t.bytes().data(), len), -1) << "prefix of " << len << " bytes";
+    EXPECT_EQ(check_status_tree(nullptr, 100), -1);
+}
+
+TEST_F(RackQueryTest, CheckRefusesInflatedCounts)
+{
+    TreeBytes one_more(3);  /* complex_count one past the groups written */
+    one_more.cmplx(1, 0x2C, 1).sub(3, {0}).cmplx(2, 0x26, 0);
+    EXPECT_EQ(check_status_tree(one_more.bytes().data(), one_more.bytes().size()), -1);
+
+    TreeBytes many_units(1);  /* unit_count 255, two units present */
+    many_units.cmplx(1, 0x2C, 1).raw({3, 255, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0});
+    EXPECT_EQ(check_status_tree(many_units.bytes().data(), many_units.bytes().size()), -1);
+
+    TreeBytes many_subs(1);  /* subcomplex_count one past */
+    many_subs.cmplx(1, 0x2C, 2).sub(3, {0});
+    EXPECT_EQ(check_status_tree(many_subs.bytes().data(), many_subs.bytes().size()), -1);
+
+    TreeBytes header_only(255);
+    EXPECT_EQ(check_status_tree(header_only.bytes().data(), header_only.bytes().size()), -1);
+}
+
+/* Whatever the check accepts, the accessors walk without leaving the bytes:
+ * random trees with small counts, each in a buffer of exactly its length. */
+TEST_F(RackQueryTest, AcceptedTreesWalkInsideTheirBytes)
+{
+    uint32_t seed = 12345;
+    auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bytes(84 + next() % 120);
+        for (uint8_t &b : bytes)
+            b = static_cast<uint8_t>(next() % 4);
+        int size = check_status_tree(bytes.data(), bytes.size());
+        if (size < 0)
+            continue;
+        ++accepted;
+        const uint8_t *end = bytes.data() + bytes.size();
+        const auto *tree = reinterpret_cast<const cmic_cfg_t *>(bytes.data());
+        EXPECT_EQ(addr(complex(tree, tree->complex_count)), bytes.data() + size);
+        for (int c = 0; c < tree->complex_count; ++c) {
+            const complex_cfg_t *cp = complex(tree, c);
+            ASSERT_LE(addr(cp) + 4, end);
+            for (int s = 0; s < cp->subcomplex_count; ++s) {
+                const subcomplex_cfg_t *sc = subcomplex(cp, s);
+                ASSERT_LE(addr(sc) + 4, end);
+                ASSERT_LE(addr(unit(sc, sc->unit_count)), end);
+            }
+        }
+    }
+    EXPECT_GT(accepted, 100);  /* the rounds did exercise accepted trees */
+}
+
+TEST_F(RackQueryTest, SuccessfulAnswerBecomesTheTree)
+{
+    TreeBytes t(1);
+    t.cmplx(4, 0x26, 1).sub(3, {0, 1});
+    std::vector<uint8_t> answer(sizeof(qmx_ecmdcmplt_t), 0);
+    answer.insert(answer.end(), t.bytes().begin(), t.bytes().end());
+    auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(answer.data());
+    event->set_cmd_status(CMIC_CMD_SUCCESS);
+    event->set_datalen(static_cast<uint16_t>(t.bytes().size()));
+
+    EXPECT_EQ(take_status_answer(answer.data(), answer.size()), 0);
+    EXPECT_EQ(addr(tree_ptr), answer.data() + 32);
+    EXPECT_EQ(complex(tree_ptr, 0)->complex_id, 4);
+}
+
+/* ---- texts of a failed command ------------------------------------------- */
+
+std::vector<uint8_t> failure_answer(uint32_t cmd_status, std::initializer_list<std::pair<uint8_t, uint32_t>> records)
+{
+    std::vector<uint8_t> answer(sizeof(qmx_ecmdcmplt_t) + records.size() * sizeof(complex_cmd_status_t), 0);
+    auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(answer.data());
+    event->set_cmd_status(cmd_status);
+    event->complex_count = static_cast<uint8_t>(records.size());
+    auto *rec = reinterpret_cast<complex_cmd_status_t *>(event->data());
+    for (auto [id, status] : records) {
+        rec->complex_id = id;
+        rec->complex_type = 0x26;
+        rec->set_cmd_status(status);
+        ++rec;
+    }
+    return answer;
+}
+
+std::string text_of(const std::vector<uint8_t> &answer, std::size_t length)
+{
+    return cmdcmplt_err_text(reinterpret_cast<const qmx_ecmdcmplt_t *>(answer.data()), "read status", length);
+}
+
+TEST_F(RackQueryTest, FailureTextPerComplex)
+{
+    auto answer = failure_answer(0, {{2, 2}, {5, 40}});
+    EXPECT_EQ(text_of(answer, answer.size()),
+              "Unable to read status:\nChassis 2 - Complex not talking\nChassis 5 - Unknown error");
+    /* Only the records inside the answer are read. */
+    EXPECT_EQ(text_of(answer, answer.size() - 1), "Unable to read status:\nChassis 2 - Complex not talking");
+
+    auto negative = failure_answer(0, {{3, static_cast<uint32_t>(-1)}, {4, 36}});
+    EXPECT_EQ(text_of(negative, negative.size()),
+              "Unable to read status:\nChassis 3 - Unknown error\nChassis 4 - TFTP file transfer failed");
+}
+
+TEST_F(RackQueryTest, FailureTextOfTheWholeCommand)
+{
+    auto a = failure_answer(40, {});
+    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Unknown error");
+    a = failure_answer(static_cast<uint32_t>(-2), {});
+    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Unknown error");
+    a = failure_answer(36, {});
+    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: TFTP file transfer failed");
+    a = failure_answer(17, {});
+    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Unable to deliver command");
+    a = failure_answer(0, {});
+    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Command Failed");
+    /* A non-zero status ignores per-complex records. */
+    a = failure_answer(16, {{2, 2}});
+    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: CMIC not ready for command");
+    EXPECT_EQ(cmdcmplt_err_text(nullptr, "power on"), "Unable to power on: Unknown error");
+}
+
+} // namespace

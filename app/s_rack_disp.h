@@ -6,6 +6,8 @@
 #ifndef XR_APP_S_RACK_DISP_H
 #define XR_APP_S_RACK_DISP_H
 
+#include <csignal>
+
 #include <X11/Intrinsic.h>
 
 /* Values of the FRU function selected on the command line. */
@@ -18,6 +20,9 @@ enum diag_main_func_t {
 
 constexpr int WIDGET_TITLE_SIZE = 240;
 
+/* The configuration file as opened: the installation's file resolved
+ * through console_path() unless -C named another, which is used as given. */
+constexpr const char *DEFAULT_CONFIG_FILE = "/var/console/nxs.config";
 extern const char *ConfigFilename;
 extern long cfg_file_mtime;
 extern int CabinetID;
@@ -26,7 +31,8 @@ extern int fru_replace_flag;
 extern char widget_title[WIDGET_TITLE_SIZE];
 extern int current_chassis;
 extern int DetailBoxUp;
-extern int num_of_times;
+/* Fatal signals received so far; written by the signal handler. */
+extern volatile std::sig_atomic_t num_of_times;
 
 /* Cabinet number of one icon name: "Cab003" -> 3, "Cab012-A" -> 12. */
 int get_cabinet_id(const char *cabinet_name);
@@ -34,6 +40,19 @@ int get_cabinet_id(const char *cabinet_name);
 /* Cabinet number shared by the icon names argv[first..argc-1], or 0 when they
  * differ or one names no cabinet. */
 int check_selected_icons(int argc, char **argv, int first);
+
+/* Parses the options of the command line ("FC:d:Pph:") into debug,
+ * xh_debug, ConfigFilename, fru_replace_flag and the title in widget_title,
+ * each starting from its default, and returns the index of the first icon
+ * name; options end at the first icon name.  Of -F, -P and -p the last one
+ * wins; any other option prints
+ * "\nUnknown parameter\n" and is skipped.  The -d and -h levels are read
+ * like atoi: leading digits count, anything else gives 0. */
+int parse_options(int argc, char **argv);
+
+/* Refreshes everything shown from a new status query of CabinetID; with
+ * show_work_dlg the work dialog is shown while the query runs. */
+void update_display(int show_work_dlg);
 
 void clean_windows();
 void exit_callback(Widget w, XtPointer client_data, XtPointer call_data);

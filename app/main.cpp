@@ -1,0 +1,148 @@
+/*
+ * main.cpp - start-up of xrackmon and the toolkit's main loop.
+ *
+ * The console's desktop starts the program with the icon names of one
+ * cabinet (and an option choosing a FRU function); start-up opens the
+ * display under the class "Xrackmon", works out the cabinet from the icon
+ * names, puts up the work dialog and sets up the signals, then leaves
+ * everything else to the callbacks run by the main loop.  Invoked under a
+ * name containing "rack_test" it runs in test mode (see base/process.h).
+ */
+#include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+
+#include <X11/Intrinsic.h>
+
+#include "app/s_rack_disp.h"
+#include "app/signal.h"
+#include "base/motif_str.h"
+#include "base/process.h"
+#include "base/trace.h"
+#include "engine/send_env.h"
+#include "ui/x_util.h"
+
+constexpr const char *kAppClass = "Xrackmon";
+constexpr const char *kReadingConfigMsg = "Reading configuration file     ";
+constexpr const char *kSettingUpMsg = "Setting up cabinet display     ";
+constexpr const char *kNoIconMsg = "A cabinet icon must be selected.";
+constexpr const char *kMixedIconsMsg = "Selected icons should belong to same cabinet.";
+constexpr std::size_t kTimeStampSize = 80;
+
+/* The toolkit accepts any unique abbreviation of its own options, so it
+ * would take "-d 1" for "-display 1".  Naming the program's options that
+ * take a value makes the toolkit leave them, and their values, in argv for
+ * parse_options. */
+static XrmOptionDescRec program_options[] = {
+    {xs("-d"), nullptr, XrmoptionSkipArg, nullptr},
+    {xs("-h"), nullptr, XrmoptionSkipArg, nullptr},
+    {xs("-C"), nullptr, XrmoptionSkipArg, nullptr},
+};
+
+static void open_display(int *argc, char **argv);
+static void print_invocation(int argc, char **argv);
+static void select_cabinet(int argc, char **argv, int first_icon);
+static void append_cabinet_to_title();
+
+/* ------------------------------------------------------------------------ */
+
+/* Step 2: the toolkit, the application shell and its context.  A missing
+ * display or screen is only traced; the toolkit itself stops the program
+ * when it cannot open the display at all. */
+static void open_display(int *argc, char **argv)
+{
+    XtSetLanguageProc(nullptr, nullptr, nullptr);
+    Toplevel = XtInitialize(argv[0], kAppClass, program_options, XtNumber(program_options), argc, argv);
+    Display *display = Toplevel != nullptr ? XtDisplay(Toplevel) : nullptr;
+    if (display == nullptr)
+        dprint(3, "Can NOT grab the display at the MAIN level!\n");
+    if (Toplevel == nullptr || XtScreen(Toplevel) == nullptr)
+        dprint(3, "Can NOT grab the screen at the MAIN level!\n");
+    if (display != nullptr)
+        app_context = XtDisplayToApplicationContext(display);
+}
+
+/* Step 5: the command line and the time it was run, for the debug log. */
+static void print_invocation(int argc, char **argv)
+{
+    for (int i = 0; i < argc; ++i)
+        std::printf(i == 0 ? "%s" : " %s", argv[i]);
+    char stamp[kTimeStampSize];
+    TimeStamp(stamp, sizeof stamp);
+    std::printf("\n%s\n\n", stamp);
+    std::fflush(stdout);
+}
+
+/* Step 6: the cabinet the icon names select; a missing icon or icons of
+ * several cabinets end the program after telling the operator. */
+static void select_cabinet(int argc, char **argv, int first_icon)
+{
+    int icons = argc - first_icon;
+    if (icons <= 0) {
+        ModalErrorDialog(nullptr, widget_title, kNoIconMsg);
+        Exit(1);
+    }
+    if (icons == 1) {
+        CabinetID = get_cabinet_id(argv[first_icon]);
+        return;
+    }
+    CabinetID = check_selected_icons(argc, argv, first_icon);
+    if (CabinetID == 0) {
+        ModalErrorDialog(nullptr, widget_title, kMixedIconsMsg);
+        Exit(1);
+    }
+}
+
+/* Step 7: "Cabinet Status" becomes "Cabinet Status - Cab003". */
+static void append_cabinet_to_title()
+{
+    std::size_t used = std::strlen(widget_title);
+    std::snprintf(widget_title + used, sizeof widget_title - used, " - Cab%03d", CabinetID);
+}
+
+int main(int argc, char **argv)
+{
+    /* 1. Process state before anything can use it. */
+    _argc = argc;
+    _argv = argv;
+    no_verify_timeout = 1;
+    realized_shell = nullptr;
+    verify_timeout_release = close_all_ports;
+
+    /* 2. Display and application shell.  The toolkit removes the X options
+     *    it consumed from argv, so the copy of argc follows. */
+    open_display(&argc, argv);
+    _argc = argc;
+
+    /* 4. Options. */
+    int first_icon = parse_options(argc, argv);
+
+    /* 5. Debug log header. */
+    if (debug != 0)
+        print_invocation(argc, argv);
+
+    /* 6. The cabinet. */
+    select_cabinet(argc, argv, first_icon);
+
+    /* 7. Title and work dialog. */
+    append_cabinet_to_title();
+    StartWorkDialog(Toplevel, widget_title, kReadingConfigMsg);
+
+    /* 8. Signals, and the configuration file's time of change so that a
+     *    later re-read can tell whether it changed. */
+    if (!IsTestMode()) {
+        SetSignals();
+        struct stat file_status;
+        if (stat(ConfigFilename, &file_status) == 0)
+            cfg_file_mtime = file_status.st_mtime;
+    }
+
+    /* 9. */
+    AddToWorkDialogMsg(kSettingUpMsg);
+    dprint(1, "%s %d %d\n", argv[first_icon], CabinetID, HostType);
+
+    /* 18. From here on everything happens in callbacks. */
+    XtAppMainLoop(app_context);
+    Exit(0);
+}

@@ -1,0 +1,213 @@
+/*
+ * s_rack_disp.cpp - process-wide state of the cabinet window, the command
+ * line, the refresh entry and the exit path.
+ *
+ * Owns the globals every module of the cabinet display reads (the cabinet
+ * number, the selected FRU function, the window title, ...), the option
+ * parser and the icon-name helpers that main runs at start-up, the refresh
+ * update_display() that main, the Update button and the FRU procedures call,
+ * and the exit callbacks of the main window.
+ */
+#include "app/s_rack_disp.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/rack_query.h"
+#include "base/console_path.h"
+#include "base/process.h"
+#include "base/trace.h"
+#include "ui/x_util.h"
+
+namespace {
+
+/* Title of the plain status display and of each FRU function. */
+struct FunctionOption {
+    int option;
+    int fru_function;
+    const char *title;
+};
+
+constexpr const char *kStatusTitle = "Cabinet Status";
+constexpr FunctionOption kFunctionOptions[] = {
+    {'F', REPLACE_CRU, "FRU Replacement"},
+    {'P', CRU_PWR_ON, "FRU Power On"},
+    {'p', CRU_PWR_OFF, "FRU Power Off"},
+};
+
+/* "+": options end at the first icon name, as the console's launcher
+ * expects; getopt must not reorder the icon names. */
+constexpr const char *kOptionString = "+FC:d:Pph:";
+
+constexpr const char *kReadingStatusMsg = "Reading Cabinet Status Info    ";
+
+} // namespace
+
+const char *ConfigFilename = DEFAULT_CONFIG_FILE;
+long cfg_file_mtime = 0;
+int CabinetID = 0;
+int HostType = 0;
+int fru_replace_flag = NO_FRU_FUNCTION;
+char widget_title[WIDGET_TITLE_SIZE] = "Cabinet Status";
+int current_chassis = 1;
+int DetailBoxUp = 0;
+volatile std::sig_atomic_t num_of_times = 0;
+
+/* Storage of the default configuration path that ConfigFilename points to. */
+static std::string default_config_path;
+
+static int leading_int(const char *text);
+static void set_title(const char *title);
+
+/* ------------------------------------------------------------------------ */
+
+/* atoi without its undefined overflow: blanks, a sign and the leading digits
+ * count; no digits give 0; values outside int are clamped. */
+static int leading_int(const char *text)
+{
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+static void set_title(const char *title)
+{
+    std::snprintf(widget_title, sizeof widget_title, "%s", title);
+}
+
+int parse_options(int argc, char **argv)
+{
+    debug = 0;
+    xh_debug = 0;
+    fru_replace_flag = NO_FRU_FUNCTION;
+    set_title(kStatusTitle);
+    default_config_path = console_path(DEFAULT_CONFIG_FILE);
+    ConfigFilename = default_config_path.c_str();
+
+    optind = 0; /* restart the scan from argv[1] */
+    opterr = 0; /* unknown options get our own message only */
+    int option;
+    while ((option = getopt(argc, argv, kOptionString)) != -1) {
+        switch (option) {
+        case 'C':
+            ConfigFilename = optarg;
+            break;
+        case 'd':
+            debug = leading_int(optarg);
+            break;
+        case 'h':
+            xh_debug = leading_int(optarg);
+            break;
+        case 'F':
+        case 'P':
+        case 'p':
+            for (const FunctionOption &function : kFunctionOptions) {
+                if (function.option == option) {
+                    fru_replace_flag = function.fru_function;
+                    set_title(function.title);
+                }
+            }
+            break;
+        default:
+            std::printf("\nUnknown parameter\n");
+            std::fflush(stdout);
+            break;
+        }
+    }
+    return optind;
+}
+
+int get_cabinet_id(const char *cabinet_name)
+{
+    if (cabinet_name == nullptr)
+        return 0;
+    std::size_t length = std::strlen(cabinet_name);
+    const char *dash = std::strchr(cabinet_name, '-');
+    const char *start;
+    if (dash != nullptr)
+        start = (dash - cabinet_name >= 3) ? dash - 3 : cabinet_name;
+    else
+        start = (length > 3) ? cabinet_name + length - 3 : cabinet_name;
+    return leading_int(start);
+}
+
+int check_selected_icons(int argc, char **argv, int first)
+{
+    int cabinet = 0;
+    int same = (first < argc) ? 1 : 0;
+    for (int i = first; i < argc; ++i) {
+        const char *digit = std::strpbrk(argv[i], "0123456789");
+        if (digit == nullptr) {
+            dprint(1, "check_selected_icons: %s names no cabinet\n", argv[i]);
+            same = 0;
+            break;
+        }
+        int number = leading_int(digit);
+        if (i == first)
+            cabinet = number;
+        else if (number != cabinet)
+            same = 0;
+    }
+    if (!same) {
+        std::printf("Icons belong to different cabinet.\n");
+        std::fflush(stdout);
+        return 0;
+    }
+    std::printf("All icons belong to same cabinet\n");
+    std::fflush(stdout);
+    return cabinet;
+}
+
+void update_display(int show_work_dlg)
+{
+    /* 1. Let the operator see that the cabinet is being asked. */
+    if (show_work_dlg) {
+        UnHideWorkDialog();
+        ChangeWorkDialogMsg(kReadingStatusMsg);
+    }
+
+    /* 2. A new status tree replaces the old one. */
+    get_cabinet_status(CabinetID);
+
+    /* 3. Done. */
+    if (show_work_dlg)
+        HideWorkDialog();
+}
+
+void clean_windows()
+{
+    if (realized_shell == nullptr)
+        return;
+    Widget shell = realized_shell;
+    realized_shell = nullptr;
+    XtUnrealizeWidget(shell);
+    XFlush(XtDisplay(shell));
+    sleep(1);
+    XtDestroyWidget(shell);
+}
+
+void exit_callback(Widget, XtPointer, XtPointer)
+{
+    clean_windows();
+    Exit(0);
+}
+
+void ErrorCallback(Widget, XtPointer, XtPointer)
+{
+    clean_windows();
+    Exit(1);
+}
+
+void update_callback(Widget, XtPointer, XtPointer)
+{
+    update_display(1);
+}

@@ -1,0 +1,466 @@
+/*
+ * config_parser_test.cpp - the configuration parser through real files:
+ * SET, TYPE_RECORD and NODE_RECORD statements, the line reading, the
+ * settings table and title file, and bad input of every kind.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/trace.h"
+#include "config/config.h"
+#include "config/parsecfg.h"
+#include "config/read_config.h"
+#include "config/table.h"
+#include "config_test_support.h"
+
+namespace {
+
+class ParserTest : public testing::Test {
+  protected:
+    void SetUp() override { debug = 0; }
+    void TearDown() override { FreeConfiguration(); }
+    TempConsoleRoot root;
+};
+
+/* ---- Lines ----------------------------------------------------------- */
+
+TEST_F(ParserTest, CommentsAndEmptyLinesGiveNothingAndNoError)
+{
+    ReadResult read = ReadConfigText(root, "# installation\n\n#\n\n# end\n");
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(NodeCount, 0);
+    EXPECT_EQ(TypeCount, 0);
+    EXPECT_EQ(read.errors, "");
+}
+
+TEST_F(ParserTest, OverlongLinesAreReadAsTwoAndTheRestIsRejected)
+{
+    /* 100 characters: 79 read first, the other 21 as a second line. */
+    std::string top_level = "SET longkey=" + std::string(88, 'v') + "\n";
+    ASSERT_EQ(top_level.size(), 101u);
+    std::string comment = "# " + std::string(90, 'c') + "\n";
+    ReadResult read = ReadConfigText(root, top_level + comment);
+    EXPECT_EQ(read.status, 0);
+    ASSERT_NE(SearchTable("longkey"), nullptr);
+    EXPECT_EQ(std::string(SearchTable("longkey")), std::string(67, 'v'));
+    EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n");
+}
+
+TEST_F(ParserTest, BlankLinesAndUnknownStatementsAreRejectedAndTheParseGoesOn)
+{
+    ReadResult read = ReadConfigText(root, "   \nFOO bar\nset x=1\n" + NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"));
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n"
+                           "ERROR: ParseConfig: Invalid Record\n");
+    EXPECT_EQ(NodeCount, 1);
+}
+
+TEST_F(ParserTest, BinaryAndNulBytesNeitherCrashNorStopTheParse)
+{
+    std::string text = std::string("SET a=\x01\xff\xfe\n", 10) + std::string("\x80\x90\xa0\n", 4) +
+                       std::string("SET b=x\0y\n", 10) + std::string("\0\0\0\n", 4) +
+                       NodeRecord(std::string("name=bin\xff\ntype=SMP\ncabinet=2\nprocessor=\x80\x81\n\xfe\xfd=1\n"));
+    ReadResult read = ReadConfigText(root, text);
+    EXPECT_EQ(read.status, 0);
+    ASSERT_EQ(NodeCount, 1);
+    EXPECT_STREQ(NodeList[0]->NodeName.get(), "bin\xff");
+    ASSERT_NE(SearchTable("b"), nullptr);
+    EXPECT_STREQ(SearchTable("b"), "x"); /* the line ends at its NUL byte */
+}
+
+/* ---- SET -------------------------------------------------------------- */
+
+TEST_F(ParserTest, SetStoresTheRestOfTheLineUnderALowerCaseKey)
+{
+    ReadConfigText(root, "SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \nSET empty=\n");
+    ASSERT_NE(SearchTable("foo"), nullptr);
+    EXPECT_STREQ(SearchTable("FOO"), "a b=c");
+    EXPECT_STREQ(SearchTable("twice"), "2");
+    EXPECT_STREQ(SearchTable("q"), "x y");
+    EXPECT_STREQ(SearchTable("sp "), " v "); /* nothing is trimmed */
+    EXPECT_EQ(SearchTable("sp"), nullptr);
+    EXPECT_EQ(SearchTable("empty"), nullptr);
+}
+
+TEST_F(ParserTest, SetWithoutEqualsSignIsInvalid)
+{
+    ReadResult read = ReadConfigText(root, "SET novalue\nSET\n");
+    EXPECT_EQ(read.errors, "ERROR: ParseSetStatement: Invalid Set Record : SET novalue\n"
+                           "ERROR: ParseSetStatement: Invalid Set Record : SET\n");
+    EXPECT_EQ(SearchTable("novalue\n"), nullptr);
+}
+
+TEST_F(ParserTest, QuoteConverterKeepsInnerQuotesAndEscapes)
+{
+    ReadConfigText(root, "SET a=\"x\"y\"\nSET b=\"say \\\"hi\\\"\"\nSET c=\"back\\slash\"\nSET d=\"end\\\n"
+                         "SET e=plain\"quote\"\n");
+    EXPECT_STREQ(SearchTable("a"), "x\"y");
+    EXPECT_STREQ(SearchTable("b"), "say \"hi\"");
+    EXPECT_STREQ(SearchTable("c"), "back\\slash");
+    EXPECT_STREQ(SearchTable("d"), "end\\");
+    EXPECT_STREQ(SearchTable("e"), "plain\"quote\""); /* only tokens that begin with a quote are converted */
+}
+
+/* ---- TYPE_RECORD -------------------------------------------------------- */
+
+TEST_F(ParserTest, TypeRecordsAreListedInFileOrder)
+{
+    ReadConfigText(root, "TYPE_RECORD name=SMP\ticon=/icons/smp.icon\nTYPE_RECORD name=VPR icon=/icons/vpr.icon\n");
+    ASSERT_EQ(TypeCount, 2);
+    EXPECT_STREQ(TypeList[0]->Name, "SMP");
+    EXPECT_STREQ(TypeList[0]->IconPath, "/icons/smp.icon");
+    EXPECT_STREQ(TypeList[1]->Name, "VPR");
+    EXPECT_STREQ(TypeList[1]->IconPath, "/icons/vpr.icon");
+}
+
+TEST_F(ParserTest, TypeRecordWithOtherFieldWordsIsIgnoredAndReportedOnlyWhenDebugging)
+{
+    const std::string text = "TYPE_RECORD nam=SMP\ticon=/x\nTYPE_RECORD name=SMP\tpath=/x\nTYPE_RECORD name=SMP\n";
+    ReadResult quiet = ReadConfigText(root, text);
+    EXPECT_EQ(TypeCount, 0);
+    EXPECT_EQ(quiet.errors, "");
+
+    debug = 1;
+    testing::internal::CaptureStdout();
+    ReadResult loud = ReadConfigText(root, text);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(TypeCount, 0);
+    EXPECT_EQ(loud.errors,
+              "WARNING: ParseTypeStatement: Fields don't match: nam != \"name\", or icon != \"icon\"\n"
+              "WARNING: ParseTypeStatement: Fields don't match: name != \"name\", or path != \"icon\"\n"
+              "WARNING: ParseTypeStatement: Fields don't match: name != \"name\", or  != \"icon\"\n");
+}
+
+TEST_F(ParserTest, TypeListStopsAt25)
+{
+    std::string text;
+    for (int i = 0; i < 27; ++i)
+        text += "TYPE_RECORD name=T" + std::to_string(i) + "\ticon=/i" + std::to_string(i) + "\n";
+    ReadResult read = ReadConfigText(root, text);
+    EXPECT_EQ(TypeCount, TypeListMaxSize);
+    EXPECT_STREQ(TypeList[24]->Name, "T24");
+    EXPECT_EQ(read.errors, "ERROR: AddType: Number of types = 26 exceeds maximum\n"
+                           "ERROR: AddType: Number of types = 26 exceeds maximum\n");
+}
+
+/* ---- NODE_RECORD: keys and conversions ------------------------------- */
+
+TEST_F(ParserTest, NodeKeysAreStoredAsWritten)
+{
+    ReadConfigText(root, NodeRecord("\tname=n1\n\talias=a1\n\tlabel=\"Node One\"\n\ttype=vpr\n"
+                                    "\tinterface=TTY\n\taddress=/dev/ttyC1\n\tport=3\n\tip_number=10.0.0.1\n"
+                                    "\tcabinet=12\n\tprocessor=4\n\tcluster=c\n\tsystem_id=7\n"
+                                    "\tsystem_name= East\n\tcabinet_name=Cab012\n\tinit_script=/bin/i\n"
+                                    "\tdeinit_script=/bin/d\n\tparity=even\n\tbaud=9600\n\tdatabits=7\n"
+                                    "\tstopbits=2\n\tunknown_key=1\n"));
+    ASSERT_EQ(NodeCount, 1);
+    const Node_t *n = NodeList[0];
+    EXPECT_STREQ(n->NodeName.get(), "n1");
+    EXPECT_STREQ(n->Alias.get(), "a1");
+    EXPECT_STREQ(n->iconLabel.get(), "Node One");
+    EXPECT_EQ(n->HostType, 1);
+    EXPECT_EQ(n->InterfaceType, INTERFACE_TTY);
+    EXPECT_STREQ(n->InterfaceAddress.get(), "/dev/ttyC1");
+    EXPECT_STREQ(n->InterfacePort.get(), "3");
+    EXPECT_STREQ(n->IPNumber.get(), "10.0.0.1");
+    EXPECT_STREQ(n->CabinetID.get(), "12");
+    EXPECT_STREQ(n->ProcessorID.get(), "4");
+    EXPECT_STREQ(n->ClusterID.get(), "c");
+    EXPECT_STREQ(n->SystemID.get(), "7");
+    EXPECT_STREQ(n->SystemName.get(), " East"); /* an older node keeps a leading blank */
+    EXPECT_STREQ(n->CabinetName.get(), "Cab012");
+    EXPECT_STREQ(n->InitScript.get(), "/bin/i");
+    EXPECT_STREQ(n->DeinitScript.get(), "/bin/d");
+    EXPECT_STREQ(n->Parity.get(), "even");
+    EXPECT_STREQ(n->Baud.get(), "9600");
+    EXPECT_STREQ(n->DataBits.get(), "7");
+    EXPECT_STREQ(n->StopBits.get(), "2");
+    EXPECT_EQ(n->MyStatus, 0);
+    EXPECT_EQ(n->RequestID, nullptr);
+}
+
+TEST_F(ParserTest, KeysLoseLeadingTabsAndEndAtTheNextTabButABlankMakesThemUnknown)
+{
+    ReadConfigText(root, NodeRecord("\t\tname\t=tabbed\ncabinet =3\nprocessor=5\n"));
+    ASSERT_EQ(NodeCount, 1);
+    EXPECT_STREQ(NodeList[0]->NodeName.get(), "tabbed");
+    EXPECT_EQ(NodeList[0]->CabinetID, nullptr);
+    EXPECT_STREQ(NodeList[0]->ProcessorID.get(), "5");
+}
+
+TEST_F(ParserTest, UnknownTypeAndInterfaceAreReportedAndGiveZero)
+{
+    ReadResult read = ReadConfigText(root, NodeRecord("name=a\ntype=XYZ\ninterface=telnet\n") +
+                                               NodeRecord("name=b\n"));
+    /* The node is built at its END line, which the messages name. */
+    EXPECT_EQ(read.errors, "WARNING: AddNode: unknown host type XYZ (line 5)\n"
+                           "WARNING: GetInterfaceType: unknown interface type telnet (line 5)\n"
+                           "WARNING: AddNode: unknown host type (null) (line 8)\n");
+    ASSERT_EQ(NodeCount, 2);
+    const Node_t *a = NodeNamed("a");
+    const Node_t *b = NodeNamed("b");
+    EXPECT_EQ(a->HostType, 0);
+    EXPECT_EQ(a->InterfaceType, INTERFACE_UNKNOWN);
+    EXPECT_EQ(b->InterfaceType, INTERFACE_NOT_GIVEN);
+}
+
+TEST_F(ParserTest, InterfaceKeywords)
+{
+    ReadConfigText(root, NodeRecord("name=t\ninterface=TELNET\n") + NodeRecord("name=y\ninterface=TTY\n") +
+                             NodeRecord("name=n\ninterface=NONE\n") + NodeRecord("name=s\ninterface=SLAN\n"));
+    EXPECT_EQ(NodeNamed("t")->InterfaceType, 1);
+    EXPECT_EQ(NodeNamed("y")->InterfaceType, 2);
+    EXPECT_EQ(NodeNamed("n")->InterfaceType, 8);
+    EXPECT_EQ(NodeNamed("s")->InterfaceType, 10);
+}
+
+TEST_F(ParserTest, SubTypesAreDefaultedByHostType)
+{
+    struct Case {
+        const char *type;
+        const char *subtype; /* null: not written */
+        int expected;
+    };
+    const Case cases[] = {
+        {"smc", nullptr, 4},  {"SMC", "NONE", 4},       {"SMC", "RM_CMBR", 15}, {"SMP", nullptr, 3},
+        {"SMP", "RM_SMP8", 6}, {"SMP", "rm 4way", 5},  {"DAC", "SMP8", 0},     {"MB", nullptr, 15},
+        {"MB", "NONE", 15},   {"MB", "RM_RUMB_TARN", 24}, {"DAMC", nullptr, 0}, {"DAMC", "RM_MDAMC", 17},
+        {"PWR", "RM_RCMB_UPS", 14}, {"QNAS", nullptr, 0}, {"QNB", "RM_QN64G", 21}, {"CMIC", "RM_CMBR", 15},
+        {"EMC", "RM", 0},     {"DARC", "RM_SMP4", 0},   {"SNP", "SMP4", 0},     {"SMP", "bogus", 0},
+    };
+    std::string text;
+    int i = 0;
+    for (const Case &c : cases) {
+        text += "NODE_RECORD\nname=n" + std::to_string(i++) + "\ntype=" + c.type + "\n";
+        if (c.subtype)
+            text += std::string("subtype=") + c.subtype + "\n";
+        text += "END\n";
+    }
+    ReadConfigText(root, text);
+    i = 0;
+    for (const Case &c : cases) {
+        std::string name = "n" + std::to_string(i++);
+        const Node_t *node = NodeNamed(name.c_str());
+        ASSERT_NE(node, nullptr) << name;
+        EXPECT_EQ(node->SubType, c.expected) << c.type << " " << (c.subtype ? c.subtype : "(none)");
+    }
+}
+
+TEST_F(ParserTest, RackMountedNodesTreatALeadingBlankNameAsAbsent)
+{
+    ReadConfigText(root, NodeRecord("name=rm\ntype=SMP\nsubtype=RM_SMP4\nsystem_name= West\ncabinet_name= C1\n") +
+                             NodeRecord("name=emc\ntype=EMC\nsystem_name= West\n") +
+                             NodeRecord("name=ok\ntype=SMP\nsystem_name=West\n"));
+    EXPECT_EQ(NodeNamed("rm")->SystemName, nullptr);
+    EXPECT_EQ(NodeNamed("rm")->CabinetName, nullptr);
+    EXPECT_STREQ(NodeNamed("emc")->SystemName.get(), " West"); /* 210 with sub-type 0 is not rack-mounted */
+    EXPECT_STREQ(NodeNamed("ok")->SystemName.get(), "West");
+}
+
+TEST_F(ParserTest, InterconnectWordFields)
+{
+    ReadConfigText(root,
+                   NodeRecord("name=a\nnode=12:2:b\nnodex=1023:3:B\nconnect=18\napex=Yes\nchannel=b\n") +
+                       NodeRecord("name=b\nnode=12\n") +
+                       NodeRecord("name=c\nymcatonodex-a=5:1:a\nymcatonodex-b=6:2\napex=no\nchannel=a\n") +
+                       NodeRecord("name=d\nnode=2000:7:b\n"));
+    const Node_t *a = NodeNamed("a");
+    EXPECT_EQ(a->YCab(), 12u);
+    EXPECT_EQ(a->YPort(), 2u);
+    EXPECT_EQ(a->YSNP(), 1u);
+    EXPECT_EQ(a->YXCab(), 1023u);
+    EXPECT_EQ(a->YXPort(), 3u);
+    EXPECT_EQ(a->YXSNP(), 1u);
+    EXPECT_EQ(a->YConnType(), 2u); /* low 4 bits of 18 */
+    EXPECT_EQ(a->YIsApex(), 1u);
+    EXPECT_EQ(a->YChannel(), 1u);
+
+    const Node_t *b = NodeNamed("b");
+    EXPECT_EQ(b->YCab(), 12u);
+    EXPECT_EQ(b->YPort(), 0u);
+    EXPECT_EQ(b->YSNP(), 0u);
+    EXPECT_EQ(b->YXCab(), 0u);
+    EXPECT_EQ(b->YConnType(), 3u); /* default */
+    EXPECT_EQ(b->YIsApex(), 0u);
+
+    const Node_t *c = NodeNamed("c");
+    EXPECT_EQ(c->YCab(), 5u);
+    EXPECT_EQ(c->YPort(), 1u);
+    EXPECT_EQ(c->YSNP(), 0u);
+    EXPECT_EQ(c->YXCab(), 6u);
+    EXPECT_EQ(c->YXPort(), 2u);
+    EXPECT_EQ(c->YIsApex(), 0u);
+    EXPECT_EQ(c->YChannel(), 0u);
+
+    const Node_t *d = NodeNamed("d"); /* out-of-range parts are masked, not spilled */
+    EXPECT_EQ(d->YCab(), 2000u & 0x3FF);
+    EXPECT_EQ(d->YPort(), 3u);
+    EXPECT_EQ(d->YSNP(), 1u);
+    EXPECT_EQ(d->YXCab(), 0u);
+    EXPECT_EQ(d->YConnType(), 3u);
+}
+
+TEST_F(ParserTest, AttachmentsAreReadOnlyWhereALabelIsGiven)
+{
+    ReadConfigText(root, NodeRecord("name=s\nscsi_label0=3:4\nmca_bus0=1\nmca_slot0=2\nbus_num0=5\nscsi_id0=6\n"
+                                    "device_id0=1,2\nscsi_label55=7\ndevice_id55=9\nmca_bus3=4\ndevice_id3=1\n"
+                                    "scsi_label7=1\ndevice_id7=3\n"));
+    const Node_t *s = NodeNamed("s");
+    EXPECT_EQ(s->SCSI_Label[0], 0x304);
+    EXPECT_EQ(s->MCA_Bus[0], 1);
+    EXPECT_EQ(s->MCA_Slot[0], 2);
+    EXPECT_EQ(s->BusNumber[0], 5);
+    EXPECT_EQ(s->SCSI_ID[0], 6);
+    EXPECT_EQ(s->DEVICE_ID[0], 0x600);
+    EXPECT_EQ(s->SCSI_Label[55], 0x700);
+    EXPECT_EQ(s->MCA_Bus[55], -1);
+    EXPECT_EQ(s->DEVICE_ID[55], -2);
+    EXPECT_EQ(s->DEVICE_ID[7], 3);
+    /* No label: the attachment is not configured, whatever else is given. */
+    EXPECT_EQ(s->SCSI_Label[3], -1);
+    EXPECT_EQ(s->MCA_Bus[3], -1);
+    EXPECT_EQ(s->DEVICE_ID[3], -1);
+    EXPECT_EQ(s->SCSI_Label[1], -1);
+}
+
+/* ---- NODE_RECORD: identity, limits and broken records ----------------- */
+
+TEST_F(ParserTest, ALaterNodeOfTheSameNameReplacesTheEarlierInPlace)
+{
+    ReadConfigText(root, NodeRecord("name=dup\ncabinet=1\nalias=first\n") + NodeRecord("name=x\ncabinet=2\n") +
+                             NodeRecord("name=dup\ncabinet=1\nalias=second\n") +
+                             NodeRecord("name=x\ncabinet=2\nalias=x2\n"));
+    ASSERT_EQ(NodeCount, 2);
+    EXPECT_STREQ(NodeNamed("dup")->Alias.get(), "second");
+    EXPECT_STREQ(NodeNamed("x")->Alias.get(), "x2");
+}
+
+TEST_F(ParserTest, AKeyGivenTwiceInARecordKeepsTheLaterValue)
+{
+    ReadConfigText(root, NodeRecord("name=k\nalias=one\nalias=two\n"));
+    EXPECT_STREQ(NodeNamed("k")->Alias.get(), "two");
+}
+
+TEST_F(ParserTest, MalformedLineAbandonsTheRecordUpToItsEnd)
+{
+    ReadResult read = ReadConfigText(root, NodeRecord("name=bad\nno equals sign\nalias=ignored\n") +
+                                               NodeRecord("name=good\nempty=\n") + NodeRecord("name=next\ntype=VPR\n"));
+    EXPECT_EQ(read.errors, "ERROR: ParseNodeStatement: Invalid Node Record : no equals sign\n"
+                           "ERROR: ParseNodeStatement: Invalid Node Record : empty=\n");
+    ASSERT_EQ(NodeCount, 1);
+    EXPECT_NE(NodeNamed("next"), nullptr);
+}
+
+TEST_F(ParserTest, ARecordWithoutEndDoesNotSwallowTheNext)
+{
+    ReadResult read =
+        ReadConfigText(root, "NODE_RECORD\nname=lost\n" + NodeRecord("name=kept\ntype=VPR\ncabinet=4\n") + "SET after=1\n");
+    EXPECT_EQ(read.errors, "ERROR: ParseNodeStatement: Invalid Node Record : NODE_RECORD\n");
+    ASSERT_EQ(NodeCount, 1);
+    EXPECT_STREQ(NodeList[0]->NodeName.get(), "kept");
+    EXPECT_STREQ(SearchTable("after"), "1");
+}
+
+TEST_F(ParserTest, EndOfFileInsideARecordEndsTheParseAndDropsTheRecord)
+{
+    ReadResult read = ReadConfigText(root, NodeRecord("name=whole\ntype=APP\n") + "NODE_RECORD\nname=cut\ncabinet=1\n");
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(read.errors, "WARNING: ParseNodeStatement: no END before end of file, record dropped (line 7)\n");
+    ASSERT_EQ(NodeCount, 1);
+    EXPECT_STREQ(NodeList[0]->NodeName.get(), "whole");
+}
+
+TEST_F(ParserTest, NodesBeyondTheListSizeAreDropped)
+{
+    std::string text;
+    text.reserve(40u * (NodeListMaxSize + 2));
+    for (int i = 0; i < NodeListMaxSize + 2; ++i)
+        text += "NODE_RECORD\nname=n" + std::to_string(i) + "\ntype=SMP\ncabinet=" + std::to_string(i / 100) + "\nEND\n";
+    /* A node already listed is still replaced when the list is full. */
+    text += NodeRecord("name=n5\ntype=SMP\ncabinet=0\nalias=again\n");
+    ReadResult read = ReadConfigText(root, text);
+    EXPECT_EQ(NodeCount, NodeListMaxSize);
+    EXPECT_EQ(read.errors, "ERROR: AddNode: Number of nodes = 13313 exceeds maximum\n"
+                           "ERROR: AddNode: Number of nodes = 13313 exceeds maximum\n");
+    EXPECT_EQ(NodeNamed("n13312"), nullptr);
+    EXPECT_STREQ(NodeNamed("n5")->Alias.get(), "again");
+}
+
+/* ---- The file, the settings table and the title ---------------------- */
+
+TEST_F(ParserTest, MissingFileIsReportedAndLeavesNoNodes)
+{
+    ReadConfigText(root, NodeRecord("name=old\n"));
+    ASSERT_EQ(NodeCount, 1);
+    std::string missing = root.root() + "/var/console/none.config";
+    testing::internal::CaptureStderr();
+    int status = read_config_file(missing.c_str());
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(NodeCount, 0);
+    EXPECT_EQ(errors, "ERROR: ParseConfigFile: Cannot open \"" + missing + "\": No such file or directory\n");
+}
+
+TEST_F(ParserTest, TitleFileIsStoredUnderTheLanguage)
+{
+    std::string title = root.write("title", "Operations Centre\nsecond line\n");
+    setenv("OPCTITLEFILE", title.c_str(), 1);
+    setenv("LANG", "De_DE", 1);
+    ReadConfigText(root, "");
+    EXPECT_STREQ(SearchTable("opc_title_de_de"), "Operations Centre\n");
+    EXPECT_EQ(SearchTable("opc_title"), nullptr);
+
+    unsetenv("LANG");
+    root.write("title", std::string(60, 't') + "\n");
+    ReadConfigText(root, "");
+    EXPECT_EQ(SearchTable("opc_title_de_de"), nullptr); /* the re-read dropped it */
+    EXPECT_STREQ(SearchTable("opc_title"), std::string(40, 't').c_str());
+    unsetenv("OPCTITLEFILE");
+}
+
+TEST_F(ParserTest, PerNodeEntriesAreFoundBeforeGlobalOnes)
+{
+    InitTable();
+    AddToTable("Key", "global", 1);
+    AddToTable("KEY", "node", 0);
+    EXPECT_STREQ(SearchTable("key"), "node");
+    AddToTable("key", "global2", 1); /* same key and level: replaced in place */
+    AddToTable("key", "node2", 0);
+    EXPECT_STREQ(SearchTable("key"), "node2");
+    /* Keys that share a bucket ("ab" and "ba") stay apart. */
+    ASSERT_EQ(TableBucket("ab"), TableBucket("ba"));
+    AddToTable("ab", "1", 1);
+    AddToTable("ba", "2", 1);
+    EXPECT_STREQ(SearchTable("ab"), "1");
+    EXPECT_STREQ(SearchTable("ba"), "2");
+    EXPECT_EQ(SearchTable("abc"), nullptr);
+}
+
+TEST_F(ParserTest, GetValueReportsAMissingRequiredSetting)
+{
+    ReadConfigText(root, "SET damc_pf_time=30\n");
+    EXPECT_STREQ(GetValue("DAMC_PF_TIME", 1), "30");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetValue("run_only_with_dual_ac", 0), nullptr);
+    EXPECT_EQ(GetValue("nominal_input_voltage", 1), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: GetValue: required field \"nominal_input_voltage\" missing from config file (line 1)\n");
+}
+
+TEST_F(ParserTest, ConfigurationTracesAtDebugLevelOne)
+{
+    debug = 1;
+    testing::internal::CaptureStdout();
+    ReadConfigText(root, NodeRecord("name=b\ntype=SMP\ncabinet=2\nprocessor=1\n") +
+                             NodeRecord("name=a\ntype=VPR\ncabinet=1\nprocessor=7\n"));
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string path = root.config_path();
+    EXPECT_NE(out.find(" ParseConfigFile: reading config file \"" + path + "\"\n"), std::string::npos);
+    std::string list = " Config file name = " + path +
+                       "\n NodeName = a HostType = 1 CabinetID = 1 ProcessorID = 7\n"
+                       " NodeName = b HostType = 201 CabinetID = 2 ProcessorID = 1\n";
+    EXPECT_NE(out.find(list), std::string::npos) << out;
+}
+
+} // namespace

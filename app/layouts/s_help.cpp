@@ -1,0 +1,163 @@
+/*
+ * s_help.cpp - the status key window (s_key_shell, "Cabinet Status Key"):
+ * one row per symbol, its picture and what it means.
+ *
+ * The pictures of the key are drawn in the colours of their widgets, which
+ * come from X resources (app-defaults file Xrackmon); get_colors() then
+ * reads the colour table of the whole display from these widgets, so the
+ * key always shows exactly the colours the display uses.  Rows whose
+ * symbol has no colour scheme of its own (firmware, unrecognised, no
+ * communication, temperatures) copy the colours of the scheme they are
+ * painted in.  Built once by start-up; Help -> Symbol Key shows it, Close
+ * hides it.
+ */
+#include <Xm/DialogS.h>
+#include <Xm/Form.h>
+#include <Xm/Frame.h>
+#include <Xm/Label.h>
+#include <Xm/PushB.h>
+#include <Xm/RowColumn.h>
+#include <Xm/Separator.h>
+#include <Xm/Xm.h>
+
+#include "app/layouts/layout_kit.h"
+#include "app/layouts/rack_windows.h"
+#include "app/rack_cb.h"
+#include "base/console_path.h"
+#include "base/motif_str.h"
+
+Widget s_key_shell, s_key_form, s_key_close_btn;
+Widget s_disabled, s_OK, s_not_OK, s_not_pres, s_warn, s_unknown;
+Widget s_cflt, s_unrecognized, s_nocomm;
+Widget s_led_off, s_led_on, s_cable, s_bat_ok, s_bat_bad, s_bat_low;
+Widget s_fan_normal, s_fan_hfast, s_fan_fast, hlp_fann_frm, hlp_fanb_frm, hlp_fanf_frm;
+Widget s_cool, s_warm, s_hot;
+
+namespace {
+
+constexpr Dimension SYMBOL_WIDTH = 72;
+constexpr Dimension SYMBOL_HEIGHT = 24;
+
+struct KeyRow {
+    Widget *symbol;
+    const char *name;
+    const char *picture;    /* file in the icon folder; null: a colour swatch */
+    const char *text;
+    Widget *colour_source;  /* null: the symbol's own resources */
+    Widget *row_frame;      /* fan rows sit in frames that start-up hides */
+    const char *frame_name;
+};
+
+const KeyRow KEY_ROWS[] = {
+    {&s_disabled, "s_disabled", "STAT.nopwr", "\nComponent disabled  (Powered Off).", nullptr, nullptr, nullptr},
+    {&s_OK, "s_OK", "STAT.powered", "\nComponent Powered On and OK.", nullptr, nullptr, nullptr},
+    {&s_not_OK, "s_not_OK", "STAT.bad", "\nComponent Fault detected. ", nullptr, nullptr, nullptr},
+    {&s_not_pres, "s_not_pres", nullptr, "Component not present.\n(Not detected for all component types.)",
+     nullptr, nullptr, nullptr},
+    {&s_warn, "s_warn", "STAT.warn", "Component warning, or voltage\nout of tolerance.", nullptr, nullptr, nullptr},
+    {&s_cflt, "s_cflt", "STAT.cflt",
+     "The management board for the chassis does not\nhave the correct FW loaded or it is in the process\nof being "
+     "flashed.",
+     &s_warn, nullptr, nullptr},
+    {&s_unrecognized, "s_unrecognized", "STAT.unrecognized",
+     "The component has returned an unrecognized\nstatus.", &s_warn, nullptr, nullptr},
+    {&s_unknown, "s_unknown", "STAT.unkn",
+     "Status of the component is not known. This may\nresult from a problem in the management subsystem.",
+     nullptr, nullptr, nullptr},
+    {&s_nocomm, "s_nocomm", "ss_nocomm.indic",
+     "We cannot communicate with a component that\nis needed to obtain status info.", &s_unknown, nullptr,
+     nullptr},
+    {&s_led_off, "s_led_off", "LED.off", "LED off.", nullptr, nullptr, nullptr},
+    {&s_led_on, "s_led_on", "LED.on", "LED on.  Other colors may be shown.", nullptr, nullptr, nullptr},
+    {&s_cable, "s_cable", "HCB.cru",
+     "Some components such as this cable board do not\nreturn a status and are only shown for\nidentification.  ",
+     nullptr, nullptr, nullptr},
+    {&s_bat_ok, "s_bat_ok", "BAT.good", "\nBattery fully charged.", nullptr, nullptr, nullptr},
+    {&s_bat_bad, "s_bat_bad", "BAT.dead", "\nBattery below minimim voltage or not present.  ", nullptr, nullptr,
+     nullptr},
+    {&s_bat_low, "s_bat_low", "BAT.low", "\nBattery not fully charged or not present.", nullptr, nullptr, nullptr},
+    {&s_fan_normal, "s_fan_normal", "FAN.normal", "\nFans running normal speed.", nullptr, &hlp_fann_frm,
+     "hlp_fann_frm"},
+    {&s_fan_hfast, "s_fan_hfast", "FAN.hfast", "One Fan running Fast, other\nprobably failed.", nullptr,
+     &hlp_fanb_frm, "hlp_fanb_frm"},
+    {&s_fan_fast, "s_fan_fast", "FAN.fast", "Both Fans running Fast.\nCabinet hot or other fan(s)\ndisabled.",
+     nullptr, &hlp_fanf_frm, "hlp_fanf_frm"},
+    {&s_cool, "s_cool", "STAT.cool", "\nTemperature normal.", &s_OK, nullptr, nullptr},
+    {&s_warm, "s_warm", "STAT.warm", "Temperature has reached warning level.\nNot all chassis can report this.",
+     &s_warn, nullptr, nullptr},
+    {&s_hot, "s_hot", "STAT.hot",
+     "Temperature has reached critical level.\nMost chassis shut down when this state is reached.", &s_not_OK,
+     nullptr, nullptr},
+};
+
+/* The symbol of one row: the picture drawn in the symbol's colours. */
+Widget make_symbol(Widget row, const KeyRow &key)
+{
+    Widget w = XtVaCreateManagedWidget(key.name, xmLabelWidgetClass, row, XmNrecomputeSize, False, XmNwidth,
+                                       SYMBOL_WIDTH, XmNheight, SYMBOL_HEIGHT, XmNalignment, XmALIGNMENT_CENTER,
+                                       nullptr);
+    if (key.colour_source != nullptr && *key.colour_source != nullptr) {
+        Pixel fg = 0, bg = 0;
+        XtVaGetValues(*key.colour_source, XmNforeground, &fg, XmNbackground, &bg, nullptr);
+        XtVaSetValues(w, XmNforeground, fg, XmNbackground, bg, nullptr);
+    }
+    if (key.picture == nullptr) {
+        XmString blank = XmStringCreateLocalized(xs(""));
+        XtVaSetValues(w, XmNlabelString, blank, nullptr);
+        XmStringFree(blank);
+        return w;
+    }
+    Pixel fg = 0, bg = 0;
+    XtVaGetValues(w, XmNforeground, &fg, XmNbackground, &bg, nullptr);
+    const std::string path = console_path(std::string(lk::ICON_DIR) + key.picture);
+    XtVaSetValues(w, XmNlabelType, XmPIXMAP, XmNlabelPixmap,
+                  XmGetPixmap(XtScreen(w), xs(path), fg, bg), nullptr);
+    return w;
+}
+
+void make_row(Widget rows, const KeyRow &key)
+{
+    Widget parent = rows;
+    if (key.row_frame != nullptr) {
+        *key.row_frame = XtVaCreateManagedWidget(key.frame_name, xmFrameWidgetClass, rows, XmNshadowThickness, 0,
+                                                 nullptr);
+        parent = *key.row_frame;
+    }
+    Widget row = XtVaCreateManagedWidget("key_row", xmRowColumnWidgetClass, parent, XmNorientation, XmHORIZONTAL,
+                                         XmNpacking, XmPACK_TIGHT, XmNentryVerticalAlignment, XmALIGNMENT_CENTER,
+                                         XmNisAligned, False, XmNmarginHeight, 1, XmNspacing, 8, nullptr);
+    *key.symbol = make_symbol(row, key);
+    Widget text = lk::text_label(row, "key_text", key.text);
+    XtVaSetValues(text, XmNalignment, XmALIGNMENT_BEGINNING, nullptr);
+}
+
+} // namespace
+
+Widget create_s_key_shell(Widget parent)
+{
+    s_key_shell = XtVaCreatePopupShell("s_key_shell", xmDialogShellWidgetClass, parent, XmNtitle,
+                                       "Cabinet Status Key", XmNdeleteResponse, XmUNMAP, XmNallowShellResize, True,
+                                       nullptr);
+    s_key_form = XtVaCreateWidget("s_key_form", xmFormWidgetClass, s_key_shell, XmNautoUnmanage, False,
+                                  XmNmarginWidth, 8, XmNmarginHeight, 8, nullptr);
+
+    Widget rows = XtVaCreateManagedWidget("key_rows", xmRowColumnWidgetClass, s_key_form, XmNorientation,
+                                          XmVERTICAL, XmNpacking, XmPACK_TIGHT, XmNspacing, 2, nullptr);
+    lk::place(rows, nullptr, nullptr, 0);
+    XtVaSetValues(rows, XmNrightAttachment, XmATTACH_FORM, nullptr);
+    for (const KeyRow &key : KEY_ROWS)
+        make_row(rows, key);
+
+    Widget line = XtVaCreateManagedWidget("key_separator", xmSeparatorWidgetClass, s_key_form, XmNleftAttachment,
+                                          XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, XmNtopAttachment,
+                                          XmATTACH_WIDGET, XmNtopWidget, rows, XmNtopOffset, 6, nullptr);
+    XmString close = XmStringCreateLocalized(xs("Close"));
+    s_key_close_btn = XtVaCreateManagedWidget(
+        "s_key_close_btn", xmPushButtonWidgetClass, s_key_form, XmNlabelString, close, XmNtopAttachment,
+        XmATTACH_WIDGET, XmNtopWidget, line, XmNtopOffset, 6, XmNleftAttachment, XmATTACH_POSITION,
+        XmNleftPosition, 40, XmNrightAttachment, XmATTACH_POSITION, XmNrightPosition, 60, XmNbottomAttachment,
+        XmATTACH_FORM, nullptr);
+    XmStringFree(close);
+    XtAddCallback(s_key_close_btn, XmNactivateCallback, XDunmanage_link, &s_key_form);
+    return s_key_shell;
+}

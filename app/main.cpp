@@ -15,11 +15,20 @@
 
 #include <X11/Intrinsic.h>
 
+#include <Xm/ToggleB.h>
+
+#include "app/cabstat_common.h"
+#include "app/layouts/rack_windows.h"
+#include "app/s_get_colors.h"
 #include "app/s_rack_disp.h"
 #include "app/signal.h"
 #include "base/motif_str.h"
 #include "base/process.h"
 #include "base/trace.h"
+#include "config/config.h"
+#include "config/miscutil.h"
+#include "config/read_config.h"
+#include "engine/env_regs.h"
 #include "engine/send_env.h"
 #include "ui/x_util.h"
 
@@ -28,6 +37,9 @@ constexpr const char *kReadingConfigMsg = "Reading configuration file     ";
 constexpr const char *kSettingUpMsg = "Setting up cabinet display     ";
 constexpr const char *kNoIconMsg = "A cabinet icon must be selected.";
 constexpr const char *kMixedIconsMsg = "Selected icons should belong to same cabinet.";
+constexpr const char *kReadingStatusMsg = "Reading Cabinet Status Info    ";
+constexpr const char *kFruIconFile = "/opt/console/icons//cru_repl.icon";
+constexpr const char *kStatusIconFile = "/opt/console/icons//CABSTAT.icon";
 constexpr std::size_t kTimeStampSize = 80;
 
 /* The toolkit accepts any unique abbreviation of its own options, so it
@@ -44,6 +56,10 @@ static void open_display(int *argc, char **argv);
 static void print_invocation(int argc, char **argv);
 static void select_cabinet(int argc, char **argv, int first_icon);
 static void append_cabinet_to_title();
+static void read_configuration();
+static void build_windows(int argc, char **argv);
+static void show_fru_function();
+static void label_cabinet();
 
 /* ------------------------------------------------------------------------ */
 
@@ -101,6 +117,66 @@ static void append_cabinet_to_title()
     std::snprintf(widget_title + used, sizeof widget_title - used, " - Cab%03d", CabinetID);
 }
 
+/* Step 8: the configuration file, read quietly unless the debug level asks
+ * for the parser's own traces; a file that cannot be read is reported and
+ * start-up goes on with what was read. */
+static void read_configuration()
+{
+    struct stat file_status;
+    if (stat(ConfigFilename, &file_status) == 0)
+        cfg_file_mtime = file_status.st_mtime;
+    int saved_debug = debug;
+    if (debug < 6)
+        debug = 0;
+    int failed = read_config_file(ConfigFilename);
+    debug = saved_debug;
+    if (failed != 0)
+        error_routine(NXP_CONFIG_READ_FAILED, CabinetID);
+    get_host_types();
+    HostType = get_cabinet_host_type(CabinetID);
+    if (HostType == -1)
+        HostType = 0;
+}
+
+/* Step 10: every window is built once; from here on the cabinet window is
+ * the parent of every dialog. */
+static void build_windows(int argc, char **argv)
+{
+    create_rack_cabstat_dlg(XtDisplay(Toplevel), argv[0], argc, argv, widget_title);
+    Toplevel = rack_cabstat_dlg;
+    create_s_key_shell(rack_cabstat_dlg);
+}
+
+/* Step 11: the function chosen on the command line is preselected; without
+ * one the function menu cannot be used. */
+static void show_fru_function()
+{
+    Widget chosen = fru_replace_flag == REPLACE_CRU   ? btn_replace
+                    : fru_replace_flag == CRU_PWR_ON  ? btn_power_on
+                    : fru_replace_flag == CRU_PWR_OFF ? btn_power_off
+                                                      : nullptr;
+    if (chosen != nullptr)
+        XmToggleButtonSetState(chosen, True, False);
+    XtSetSensitive(function_btn, chosen != nullptr);
+}
+
+/* Steps 14 and 15: the cabinet's label and the window's icon. */
+static void label_cabinet()
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "Cabinet %d\n", CabinetID);
+    show_text(text, STATUS_TITLE, cab_lbl);
+
+    char icon_name[64];
+    if (fru_replace_flag != NO_FRU_FUNCTION) {
+        std::snprintf(icon_name, sizeof icon_name, "FRU Mgmt\nCab%03d", CabinetID);
+        SetProgramsIcon(Toplevel, kFruIconFile, icon_name);
+    } else {
+        std::snprintf(icon_name, sizeof icon_name, "CabStatus\nCab%03d", CabinetID);
+        SetProgramsIcon(Toplevel, kStatusIconFile, icon_name);
+    }
+}
+
 int main(int argc, char **argv)
 {
     /* 1. Process state before anything can use it. */
@@ -129,18 +205,41 @@ int main(int argc, char **argv)
     append_cabinet_to_title();
     StartWorkDialog(Toplevel, widget_title, kReadingConfigMsg);
 
-    /* 8. Signals, and the configuration file's time of change so that a
-     *    later re-read can tell whether it changed. */
+    /* 8. Signals and the configuration (not in test mode). */
+    nxp_fatal_dialog = [](const char *text) { ModalErrorDialog(Toplevel, widget_title, text); };
     if (!IsTestMode()) {
         SetSignals();
-        struct stat file_status;
-        if (stat(ConfigFilename, &file_status) == 0)
-            cfg_file_mtime = file_status.st_mtime;
+        read_configuration();
+    } else {
+        HostType = 0;
     }
 
     /* 9. */
     AddToWorkDialogMsg(kSettingUpMsg);
     dprint(1, "%s %d %d\n", argv[first_icon], CabinetID, HostType);
+
+    /* 10.-13. Windows, the preselected function, the fan help frames of
+     *    the status key, and the status colours read from the key. */
+    build_windows(argc, argv);
+    show_fru_function();
+    XtUnmanageChild(hlp_fann_frm);
+    XtUnmanageChild(hlp_fanb_frm);
+    XtUnmanageChild(hlp_fanf_frm);
+    get_colors();
+
+    /* 14.-15. */
+    label_cabinet();
+
+    /* 16. The first status query. */
+    AddToWorkDialogMsg(kReadingStatusMsg);
+    current_chassis = 1;
+    update_display(0);
+
+    /* 17. On screen. */
+    XtRealizeWidget(rack_cabstat_dlg);
+    SetRealizedShell(rack_cabstat_dlg);
+    FreshenWindow();
+    HideWorkDialog();
 
     /* 18. From here on everything happens in callbacks. */
     XtAppMainLoop(app_context);

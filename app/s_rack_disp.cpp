@@ -17,12 +17,15 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/rack_query.h"
 #include "base/console_path.h"
 #include "base/process.h"
 #include "base/trace.h"
+#include "config/config.h"
+#include "config/read_config.h"
 #include "ui/x_util.h"
 
 namespace {
@@ -181,6 +184,32 @@ void update_display(int show_work_dlg)
     /* 3. Done. */
     if (show_work_dlg)
         HideWorkDialog();
+}
+
+void reread_config_file()
+{
+    dprint(5, "reread_config_file:\n");
+    if (IsTestMode())
+        return;
+
+    /* An unchanged file is not read again; a file that cannot be looked at
+     * is read all the same. */
+    struct stat file_status;
+    if (stat(ConfigFilename, &file_status) == 0) {
+        dprint(5, "reread_config_file: mtime=%d prev mtime=%d\n", static_cast<int>(file_status.st_mtime),
+               static_cast<int>(cfg_file_mtime));
+        if (file_status.st_mtime == cfg_file_mtime)
+            return;
+        cfg_file_mtime = file_status.st_mtime;
+    }
+
+    int saved_debug = debug;
+    if (debug != 0 && debug < 6)
+        debug = 1;
+    if (read_config_file(ConfigFilename) != 0)
+        ModalErrorDialog(nullptr, widget_title, "Error reading configuration file.");
+    get_host_types();
+    debug = saved_debug;
 }
 
 void clean_windows()

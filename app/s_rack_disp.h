@@ -54,6 +54,11 @@ int parse_options(int argc, char **argv);
  * show_work_dlg the work dialog is shown while the query runs. */
 void update_display(int show_work_dlg);
 
+/* Reads the configuration file again when its time of change differs from
+ * the one last read (nothing in test mode).  Called before power
+ * operations. */
+void reread_config_file();
+
 void clean_windows();
 void exit_callback(Widget w, XtPointer client_data, XtPointer call_data);
 void ErrorCallback(Widget w, XtPointer client_data, XtPointer call_data);

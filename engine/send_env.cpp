@@ -9,9 +9,8 @@
  */
 #include "engine/send_env.h"
 
-#include "base/trace.h"
-
 void close_all_ports()
 {
-    dprint(3, "close_all_ports: no parameter blocks\n");
+    /* Runs inside the fatal-signal handler too: nothing here may use stdio
+     * or allocate. */
 }

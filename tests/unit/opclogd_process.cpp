@@ -1,0 +1,192 @@
+/*
+ * opclogd_process.cpp - starting, driving and stopping the log daemon
+ * stand-in for one test (see opclogd_process.h).
+ */
+#include "tests/unit/opclogd_process.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+constexpr auto kReadyDeadline = std::chrono::seconds(10);
+constexpr auto kStopDeadline = std::chrono::seconds(5);
+constexpr auto kPollStep = std::chrono::milliseconds(5);
+constexpr int kAnswerTimeoutMs = 10000;
+
+std::string file_text(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool reap(pid_t pid, int *status, std::chrono::steady_clock::duration limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        if (waitpid(pid, status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(kPollStep);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+} // namespace
+
+ConsoleRoot::ConsoleRoot()
+{
+    char pattern[] = "/tmp/opclogd-test-XXXXXX";
+    if (mkdtemp(pattern) != nullptr)
+        path_ = pattern;
+    std::filesystem::create_directories(path_ + "/var/console/fifos");
+    setenv("CONSOLE_ROOT", path_.c_str(), 1);
+}
+
+ConsoleRoot::~ConsoleRoot()
+{
+    std::error_code ignored;
+    if (!path_.empty())
+        std::filesystem::remove_all(path_, ignored);
+    unsetenv("CONSOLE_ROOT");
+}
+
+OpclogdProcess::~OpclogdProcess()
+{
+    if (ctl_fd_ >= 0)
+        close(ctl_fd_);
+    if (pid_ > 0) {
+        int status = 0;
+        kill(pid_, SIGTERM);
+        if (!reap(pid_, &status, kStopDeadline)) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+    }
+}
+
+bool OpclogdProcess::start(const std::vector<std::string> &arguments)
+{
+    std::string ready = at("/var/console/fifos/opclogd.ready");
+    std::string err_path = at("/opclogd.err");
+    pid_ = fork();
+    if (pid_ < 0)
+        return false;
+    if (pid_ == 0) {
+        /* A test that crashes must not leave its daemon behind. */
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        FILE *err = std::freopen(err_path.c_str(), "w", stderr);
+        (void)err;
+        std::vector<char *> argv{const_cast<char *>(XR_OPCLOGD)};
+        for (const std::string &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(XR_OPCLOGD, argv.data());
+        _exit(127);
+    }
+    auto deadline = std::chrono::steady_clock::now() + kReadyDeadline;
+    while (access(ready.c_str(), F_OK) != 0) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(kPollStep);
+    }
+    return true;
+}
+
+bool OpclogdProcess::ctl(const std::string &statement, std::string *output)
+{
+    if (ctl_fd_ < 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::string path = at("/var/console/fifos/opclogd.ctl");
+        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+        ctl_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (ctl_fd_ < 0 || connect(ctl_fd_, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) < 0)
+            return false;
+    }
+    std::string line = statement + "\n";
+    if (send(ctl_fd_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+        return false;
+    std::string answer;
+    for (;;) {
+        std::size_t newline;
+        while ((newline = answer.find('\n')) != std::string::npos) {
+            std::string text = answer.substr(0, newline);
+            answer.erase(0, newline + 1);
+            if (text == "ok")
+                return true;
+            if (output != nullptr)
+                *output += text + "\n";
+            if (text.rfind("error: ", 0) == 0)
+                return false;
+        }
+        pollfd pf{ctl_fd_, POLLIN, 0};
+        char buf[4096];
+        if (poll(&pf, 1, kAnswerTimeoutMs) <= 0)
+            return false;
+        ssize_t n = recv(ctl_fd_, buf, sizeof(buf), 0);
+        if (n <= 0)
+            return false;
+        answer.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+std::vector<std::string> OpclogdProcess::loans()
+{
+    std::string output;
+    std::vector<std::string> lines;
+    if (!ctl("loans", &output)) {
+        lines.push_back("<no answer>");
+        return lines;
+    }
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool OpclogdProcess::alive()
+{
+    int status = 0;
+    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
+}
+
+bool OpclogdProcess::stop()
+{
+    if (pid_ <= 0)
+        return false;
+    int status = 0;
+    kill(pid_, SIGTERM);
+    bool ended = reap(pid_, &status, kStopDeadline);
+    pid_ = -1;
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string OpclogdProcess::log_text() const
+{
+    return file_text(at("/var/console/opclogd.log"));
+}
+
+std::string OpclogdProcess::stderr_text() const
+{
+    return file_text(at("/opclogd.err"));
+}

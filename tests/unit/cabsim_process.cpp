@@ -1,0 +1,184 @@
+/*
+ * cabsim_process.cpp - starting, driving and stopping a cabinet simulator
+ * for one test (see cabsim_process.h).  XR_CABSIM names the program.
+ */
+#include "tests/unit/cabsim_process.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+constexpr auto kReadyDeadline = std::chrono::seconds(10);
+constexpr auto kStopDeadline = std::chrono::seconds(5);
+constexpr auto kPollStep = std::chrono::milliseconds(5);
+constexpr int kAnswerTimeoutMs = 10000;
+
+bool reap(pid_t pid, std::chrono::steady_clock::duration limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(kPollStep);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+} // namespace
+
+CabsimProcess::~CabsimProcess()
+{
+    if (ctl_fd_ >= 0)
+        close(ctl_fd_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        if (!reap(pid_, kStopDeadline))
+            kill_now();
+    }
+    if (!root_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+}
+
+std::string CabsimProcess::ctl_path() const
+{
+    return root_ + "/var/console/qmx/cabsim.ctl";
+}
+
+std::string CabsimProcess::log_path() const
+{
+    return root_ + "/var/console/qmx/commands.log";
+}
+
+std::string CabsimProcess::log_text() const
+{
+    std::ifstream in(log_path());
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool CabsimProcess::start(const std::string &description)
+{
+    if (!make_root())
+        return false;
+    std::string description_path = root_ + "/cabinets.sim";
+    std::ofstream(description_path) << description;
+    return start_args({"-c", "none", description_path});
+}
+
+bool CabsimProcess::make_root()
+{
+    if (!root_.empty())
+        return true;
+    char pattern[] = "/tmp/cabsim-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+        return false;
+    root_ = pattern;
+    std::filesystem::create_directories(root_ + "/var/console/qmx");
+    setenv("CONSOLE_ROOT", root_.c_str(), 1);
+    return true;
+}
+
+bool CabsimProcess::start_args(const std::vector<std::string> &args)
+{
+    /* 1. A private console root. */
+    if (!make_root())
+        return false;
+
+    /* 2. The simulator. */
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(XR_CABSIM));
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::string out_path = root_ + "/cabsim.out";
+    pid_ = fork();
+    if (pid_ < 0)
+        return false;
+    if (pid_ == 0) {
+        FILE *out = std::freopen(out_path.c_str(), "w", stdout);
+        (void)out;
+        execv(XR_CABSIM, argv.data());
+        _exit(127);
+    }
+
+    /* 3. Its ready file, or its end. */
+    std::string ready = root_ + "/var/console/qmx/cabsim.ready";
+    auto deadline = std::chrono::steady_clock::now() + kReadyDeadline;
+    while (access(ready.c_str(), F_OK) != 0) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(kPollStep);
+    }
+    return true;
+}
+
+bool CabsimProcess::ctl(const std::string &statement, std::string *output)
+{
+    if (ctl_fd_ < 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::string path = ctl_path();
+        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+        ctl_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (ctl_fd_ < 0 || connect(ctl_fd_, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) < 0)
+            return false;
+    }
+    std::string line = statement + "\n";
+    if (send(ctl_fd_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+        return false;
+    std::string answer;
+    for (;;) {
+        std::size_t newline;
+        while ((newline = answer.find('\n')) != std::string::npos) {
+            std::string text = answer.substr(0, newline);
+            answer.erase(0, newline + 1);
+            if (text == "ok")
+                return true;
+            if (output != nullptr)
+                *output += text + "\n";
+            if (text.rfind("error: ", 0) == 0)
+                return false;
+        }
+        pollfd pf{ctl_fd_, POLLIN, 0};
+        char buf[4096];
+        if (poll(&pf, 1, kAnswerTimeoutMs) <= 0)
+            return false;
+        ssize_t n = recv(ctl_fd_, buf, sizeof(buf), 0);
+        if (n <= 0)
+            return false;
+        answer.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+void CabsimProcess::kill_now()
+{
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+}

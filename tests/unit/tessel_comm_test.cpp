@@ -1,0 +1,329 @@
+/*
+ * tessel_comm_test.cpp - the management-module link over a scripted
+ * stand-in for libqmx (defined below, linked instead of the real library):
+ * registration and its refusals, the command and event messages as bytes,
+ * receiving, poll descriptors, closing, and the texts of commands,
+ * complexes, library errors and buffer dumps.
+ */
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/trace.h"
+#include "engine/tessel_comm.h"
+
+/* ---- scripted libqmx ------------------------------------------------------ */
+
+namespace fake {
+int init_result = 0x100;
+int register_result = 2;
+int fdnum = 1;
+int getfd_result = 1;
+int send_result = 1;
+unsigned long next_sequence = 41;
+std::vector<uint8_t> sent;
+std::vector<std::string> calls;
+int recv_buflen = 0;
+int recv_timeout = 0;
+qmx_configbuf_t init_config{};
+} // namespace fake
+
+extern "C" {
+int qmx_errno = 0;
+
+int qmx_init(qmx_configbuf_t *config)
+{
+    fake::calls.push_back("init");
+    fake::init_config = *config;
+    return fake::init_result;
+}
+int qmx_register(int, int service, qmx_rcvopts_t *opts)
+{
+    fake::calls.push_back("register " + std::to_string(service) + (opts ? " filter" : " none"));
+    return fake::register_result;
+}
+int qmx_getfdnum(int)
+{
+    return fake::fdnum;
+}
+int qmx_getfd(int, int *fds)
+{
+    for (int i = 0; i < fake::fdnum; ++i)
+        fds[i] = 20 + i;
+    return fake::getfd_result;
+}
+int qmx_sendcmd(int, void *msg, int len, unsigned long *sequence)
+{
+    fake::sent.assign(static_cast<uint8_t *>(msg), static_cast<uint8_t *>(msg) + len);
+    if (sequence != nullptr && fake::send_result > 0)
+        *sequence = fake::next_sequence;
+    return fake::send_result;
+}
+int qmx_recvmsg(int, void *buf, int buflen, int timeout, int *queue_count)
+{
+    fake::recv_buflen = buflen;
+    fake::recv_timeout = timeout;
+    EXPECT_EQ(static_cast<char *>(buf)[0], '0');
+    if (queue_count != nullptr)
+        *queue_count = 2;
+    qmx_errno = QMX_EBADCONN;
+    return -1;
+}
+int qmx_deregister(int, int service)
+{
+    fake::calls.push_back("deregister " + std::to_string(service));
+    return 3;
+}
+int qmx_close(int)
+{
+    fake::calls.push_back("close");
+    return 0;
+}
+}
+
+namespace {
+
+class TesselComm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qmx_applid = 0;
+        fake::init_result = 0x100;
+        fake::register_result = 2;
+        fake::fdnum = 1;
+        fake::getfd_result = 1;
+        fake::send_result = 1;
+        fake::sent.clear();
+        fake::calls.clear();
+        debug = 0;
+    }
+    void TearDown() override { debug = 0; }
+
+    /* Runs f with debug at `level` and returns what it traced. */
+    template <typename F>
+    std::string traced(int level, F f)
+    {
+        debug = level;
+        ::testing::internal::CaptureStdout();
+        f();
+        std::string out = ::testing::internal::GetCapturedStdout();
+        debug = 0;
+        return out;
+    }
+};
+
+/* ---- registration ---------------------------------------------------------- */
+
+TEST_F(TesselComm, RegistersOnceWithTheProgramsConfiguration)
+{
+    EXPECT_EQ(register_for_cmic_cmds(), 1);
+    EXPECT_EQ(get_qmx_applid(), 0x100);
+    EXPECT_EQ(fake::init_config.ack_timeout, 10);
+    EXPECT_EQ(fake::init_config.maxqueuenum, 760);
+    EXPECT_EQ(fake::init_config.maxreadnum, 190);
+    EXPECT_EQ(fake::init_config.traceopts.tracelevel, 15);
+    EXPECT_EQ(fake::init_config.traceopts.tracefile[0], '\0');
+    EXPECT_EQ(fake::calls, (std::vector<std::string>{"init", "register 2 none"}));
+
+    /* Already initialised: only the descriptor count. */
+    fake::fdnum = 2;
+    EXPECT_EQ(register_for_cmic_cmds(), 2);
+    EXPECT_EQ(fake::calls.size(), 2u);
+}
+
+TEST_F(TesselComm, RefusesFailedAndOddHandlesAndFailedRegistration)
+{
+    fake::init_result = 0x101;
+    std::string out = traced(1, [] { EXPECT_EQ(register_for_cmic_cmds(), 0); });
+    EXPECT_NE(out.find("   qmx_init failed : invalid mask"), std::string::npos) << out;
+    EXPECT_EQ(get_qmx_applid(), 0);
+
+    fake::init_result = -1;
+    qmx_errno = QMX_ENOSERVICE;
+    out = traced(1, [] { EXPECT_EQ(register_for_cmic_cmds(), 0); });
+    EXPECT_NE(out.find("   qmx_init failed :QMX_ENOSERVICE"), std::string::npos) << out;
+
+    fake::init_result = 0x102;
+    fake::register_result = -1;
+    qmx_errno = QMX_EBADCONN;
+    out = traced(1, [] { EXPECT_EQ(register_for_cmic_cmds(), 0); });
+    EXPECT_NE(out.find("   qmx_register cmd failed :QMX_EBADCONN errno=11"), std::string::npos) << out;
+    EXPECT_EQ(get_qmx_applid(), 0);
+}
+
+TEST_F(TesselComm, CloseReleasesEverythingOnce)
+{
+    register_for_cmic_cmds();
+    fake::calls.clear();
+    close_qmx();
+    EXPECT_EQ(fake::calls, (std::vector<std::string>{"deregister -1", "close"}));
+    EXPECT_EQ(get_qmx_applid(), 0);
+    close_qmx();
+    EXPECT_EQ(fake::calls.size(), 2u);
+}
+
+/* ---- messages ------------------------------------------------------------------ */
+
+TEST_F(TesselComm, CommandWithoutDataIsTwentyFourBytes)
+{
+    register_for_cmic_cmds();
+    char result[64];
+    tessel_cmd_t cmd{nullptr, result, sizeof(result), 0, 0x81, 0xFF, 0x90, 2, C_STATUS};
+    unsigned long sequence = 0;
+    EXPECT_EQ(send_qmx_cmd(3, 0x0105, &cmd, &sequence), 1);
+    EXPECT_EQ(sequence, 41u);
+    EXPECT_EQ(fake::sent, (std::vector<uint8_t>{0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0x01, 3, 0x81, 0xFF,
+                                                0x90, 2, 0, C_STATUS, 0, 0, 0}));
+}
+
+TEST_F(TesselComm, CommandCarriesItsArgumentBytes)
+{
+    register_for_cmic_cmds();
+    char args[3] = {'\x11', '\x22', '\x33'};
+    tessel_cmd_t cmd{args, nullptr, 0, 3, 0x80, 4, 0, 0, C_UPDATE_CONFIG};
+    send_qmx_cmd(1, 4, &cmd, nullptr);
+    ASSERT_EQ(fake::sent.size(), 27u);
+    EXPECT_EQ(fake::sent[20], C_UPDATE_CONFIG);
+    EXPECT_EQ(fake::sent[22], 3);
+    EXPECT_EQ(fake::sent[23], 0);
+    EXPECT_EQ(std::vector<uint8_t>(fake::sent.begin() + 24, fake::sent.end()), (std::vector<uint8_t>{0x11, 0x22, 0x33}));
+}
+
+TEST_F(TesselComm, SendFailuresAreTracedAndPassedOn)
+{
+    register_for_cmic_cmds();
+    tessel_cmd_t cmd{nullptr, nullptr, 0, 0, 0x81, 0xFF, 0, 0, C_STATUS};
+    fake::send_result = 0;
+    std::string out = traced(1, [&] { EXPECT_EQ(send_qmx_cmd(1, 1, &cmd, nullptr), 0); });
+    EXPECT_NE(out.find("   qmx_sendcmd failed : CMIC not alive"), std::string::npos) << out;
+    fake::send_result = -1;
+    qmx_errno = QMX_ETRUNC;
+    out = traced(1, [&] { EXPECT_EQ(send_qmx_cmd(1, 1, &cmd, nullptr), -1); });
+    EXPECT_NE(out.find("   qmx_sendcmd failed :QMX_ETRUNC"), std::string::npos) << out;
+}
+
+TEST_F(TesselComm, EventMessageCarriesTypeSeverityAndIdentity)
+{
+    register_for_cmic_cmds();
+    tessel_cmd_t cmd{nullptr, nullptr, 0, 0, 0x81, 0, 2, 0, 13};
+    send_tessel_event(1, 2, &cmd, 0x10, 5);
+    ASSERT_EQ(fake::sent.size(), 24u);
+    EXPECT_EQ(fake::sent[0], 0x10);
+    EXPECT_EQ(fake::sent[4], 5);
+    EXPECT_EQ(fake::sent[17], 2);
+    EXPECT_EQ(fake::sent[20], 13);
+    EXPECT_EQ(fake::sent[21], 13);
+}
+
+TEST_F(TesselComm, ReceiveBlocksWithTheFullBufferAndTracesErrors)
+{
+    register_for_cmic_cmds();
+    char buf[QMX_RECV_SIZE];
+    buf[0] = 'x';
+    int queued = -1;
+    std::string out = traced(1, [&] { EXPECT_EQ(receive_qmx_msg(20, buf, &queued), -1); });
+    EXPECT_EQ(fake::recv_buflen, 8192);
+    EXPECT_EQ(fake::recv_timeout, -1);
+    EXPECT_EQ(queued, 2);
+    EXPECT_NE(out.find("qmx_recvmsg error: fd=20 QMX_EBADCONN"), std::string::npos) << out;
+
+    char msg[20] = {};
+    msg[12] = 0x2A;
+    msg[13] = 0x01;
+    EXPECT_EQ(GetQmxMsgCabid(msg), 0x012A);
+}
+
+TEST_F(TesselComm, PollInfoCopiesDescriptorsOrFails)
+{
+    register_for_cmic_cmds();
+    struct pollfd pf[4] = {};
+    fake::fdnum = 2;
+    fake::getfd_result = 2;
+    EXPECT_EQ(get_qmx_poll_info(pf, 4), 2);
+    EXPECT_EQ(pf[0].fd, 20);
+    EXPECT_EQ(pf[1].fd, 21);
+    EXPECT_EQ(pf[0].events, 3);
+
+    /* Room for one: one copied, the count still the library's. */
+    struct pollfd one[1] = {};
+    EXPECT_EQ(get_qmx_poll_info(one, 1), 2);
+    EXPECT_EQ(one[0].fd, 20);
+
+    fake::getfd_result = 1;
+    qmx_errno = QMX_ESTATE;
+    std::string out = traced(1, [&] { EXPECT_EQ(get_qmx_poll_info(pf, 4), 0); });
+    EXPECT_NE(out.find("   qmx_getfd failed : return=1, qmx_errno=4"), std::string::npos) << out;
+
+    fake::fdnum = 0;
+    EXPECT_EQ(get_qmx_poll_info(pf, 4), 0);
+}
+
+/* ---- texts --------------------------------------------------------------------- */
+
+TEST_F(TesselComm, LibraryErrorTexts)
+{
+    qmx_errno = QMX_ETRUNC;
+    EXPECT_STREQ(ascii_qmx_err(QMX_ETIMEOUT), "QMX_ETIMEOUT");
+    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ETRUNC");
+    qmx_errno = QMX_ENODATA;
+    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ENODATA");
+    qmx_errno = QMX_ENOSERVICE;
+    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ENOSERVICE");
+    qmx_errno = QMX_ETIMEOUT;
+    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ETIMEOUT");
+    qmx_errno = QMX_EBADCONN;
+    EXPECT_STREQ(ascii_qmx_err(0), "QMX_EBADCONN");
+    qmx_errno = QMX_EPARAM;
+    EXPECT_STREQ(ascii_qmx_err(0), "qmx_errno=5");
+    qmx_errno = QMX_ESYS;
+    errno = ENOENT;
+    EXPECT_EQ(std::string(ascii_qmx_err(0)), std::string("QMX_ESYS: ") + std::strerror(ENOENT));
+
+    EXPECT_STREQ(syserr_text(162), "unknown errno");
+    EXPECT_STREQ(syserr_text(-1), "unknown errno");
+    EXPECT_STREQ(syserr_text(EPIPE), std::strerror(EPIPE));
+}
+
+TEST_F(TesselComm, CommandAndComplexNames)
+{
+    EXPECT_STREQ(cmic_cmd_texts[0], "UNUSED");
+    EXPECT_STREQ(cmic_cmd_texts[15], "C_MARGIN");
+    EXPECT_STREQ(cmic_cmd_texts[CMIC_HIGHEST_CMD], "C_UPS_SELF_TEST");
+
+    tessel_cmd_t cmd{nullptr, reinterpret_cast<char *>(0x1234), 0x2000, 0x10, 0x81, 0xFF, 0x90, 7, C_POWER_OFF};
+    EXPECT_STREQ(TesselCmdToAscii(&cmd), "cmd=C_POWER_OFF(3) sub=90 unit=7 cmpl_t=81 cmpl_id=ff datalen=10 "
+                                         "dataptr=0 resultlen=2000 resultptr=1234");
+    cmd.cmdtype = 30;
+    EXPECT_EQ(std::string(TesselCmdToAscii(&cmd)).rfind("cmd=Unknown(1e) ", 0), 0u);
+
+    EXPECT_STREQ(tessel_complex_id_to_ascii(0x00), "CMIC");
+    EXPECT_STREQ(tessel_complex_id_to_ascii(0x12), "PSC1");
+    EXPECT_STREQ(tessel_complex_id_to_ascii(0x84), "NET0");
+    EXPECT_STREQ(tessel_complex_id_to_ascii(0x85), "Unknown complex");
+}
+
+TEST_F(TesselComm, DumpShowsHexWithAGapAndPrintableCharacters)
+{
+    unsigned char data[18];
+    for (int i = 0; i < 16; ++i)
+        data[i] = static_cast<unsigned char>('A' + i);
+    data[16] = 0x00;
+    data[17] = 0x7F;
+    std::string out = traced(5, [&] { dump_data("label", data, 18); });
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(out.substr(start, end - start));
+    ASSERT_EQ(lines.size(), 3u) << out;
+    EXPECT_EQ(lines[0].rfind("     label: ptr=0x", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(" len=18(0x12)"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "       (000)  41 42 43 44 45 46 47 48  49 4a 4b 4c 4d 4e 4f 50  ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(lines[2], "       (010)  00 7f" + std::string(49 - 5, ' ') + " ..");
+
+    /* Below level 5 nothing is printed. */
+    EXPECT_EQ(traced(4, [&] { dump_data("label", data, 18); }), "");
+}
+
+} // namespace

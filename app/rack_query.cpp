@@ -21,6 +21,7 @@
 #include "app/s_rack_disp.h"
 #include "base/process.h"
 #include "base/trace.h"
+#include "engine/send_env.h"
 #include "ui/x_util.h"
 
 /* ---- constants ----------------------------------------------------------- */
@@ -68,6 +69,13 @@ const char *const cmic_error_texts[CMIC_HIGHEST_ERR + 1] = {
 namespace {
 
 constexpr const char *kUnknownError = "Unknown error";
+
+/* The status query: complex type 0x81 with id 0xFF asks for every complex;
+ * the answer may fill 8192 bytes. */
+constexpr unsigned char kStatusComplexType = 0x81;
+constexpr unsigned char kAllComplexes = 0xFF;
+constexpr unsigned short kStatusResultLength = 0x2000;
+static_assert(kStatusResultLength <= CMIC_RESULT_SIZE, "the result buffer holds a whole answer");
 
 /* search_tree: mode -1 looks at no more complexes than a cabinet holds. */
 constexpr int kSearchMaxComplexes = 11;
@@ -590,15 +598,29 @@ void get_cabinet_status(int cab_id)
         return;
     }
 
-    /* The communication engine cannot carry commands to the management
-     * modules yet, so the query is answered as the engine answers a command
-     * it cannot deliver: the operator sees why, and the Unknown tree. */
-    std::memset(cmic_result, 0, sizeof(qmx_ecmdcmplt_t));
-    auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(cmic_result);
-    event->header.set_event_type(QMX_EVENT_CMDCMPLT);
-    event->header.set_cabno(static_cast<uint16_t>(cab_id));
-    event->set_cmd_status(CMIC_UNDELIVERABLE);
-    take_status_answer(cmic_result, sizeof(qmx_ecmdcmplt_t));
+    /* 1. The request: every complex of the cabinet, answered into the
+     *    result buffer (cleared, so that a short answer leaves no bytes of
+     *    an earlier tree behind). */
+    std::memset(cmic_result, 0, sizeof(cmic_result));
+    tessel_cmd_t request{};
+    request.complex_type = kStatusComplexType;
+    request.complex_id = kAllComplexes;
+    request.cmdtype = C_STATUS;
+    request.resultptr = reinterpret_cast<char *>(cmic_result);
+    request.resultlen = kStatusResultLength;
+
+    /* 2. Buffer it; a query that cannot even be queued leaves nothing to
+     *    show. */
+    if (Send_env_board(cab_id, 0, reinterpret_cast<int *>(&request), CMIC_CMD_MSG, ANOTHER_MESSAGE, ALLCNTLRS) != 0) {
+        dprint(1, "Error Detected during cmd buffering\n");
+        ModalErrorDialog(nullptr, widget_title, "Error buffering command");
+        Exit(1);
+    }
+
+    /* 3. Send and wait; the engine has put the answer (or cmd_status 17)
+     *    into the result buffer. */
+    Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
+    take_status_answer(cmic_result, kStatusResultLength);
 }
 
 /* ---- reporting a failed command ------------------------------------------ */

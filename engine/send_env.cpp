@@ -1,16 +1,357 @@
 /*
- * send_env.cpp - the command engine.
+ * send_env.cpp - Send_env_board and its one-call wrapper send_env_board:
+ * buffering commands on the cabinets' chains, running a GO (alarm
+ * suspended, links opened, the scheduler, the review), and closing
+ * everything down (see send_env.h).
  *
- * Serial ports are borrowed only by the command scheduler's parameter
- * blocks.  This build has no scheduler yet, so no port can be held and
- * close_all_ports() has nothing to give back; it is called already from the
- * signal handler and the verify time-out so that those paths stay as they
- * will be.
+ * Serial ports are borrowed from the log daemon by the port module, which
+ * this build does not have yet: at a GO, a serial controller with commands
+ * and no open port is marked failed with GETPORT_FAILED (RefuseSerialLinks),
+ * so that only management modules are talked to and no GO waits on a port
+ * it cannot get.  CLOSE_CONNECTION and the close of LAST_MESSAGE have no
+ * serial connection to end for the same reason.
  */
 #include "engine/send_env.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "base/trace.h"
+#include "config/config.h"
+#include "daemon/portreq.h"
+#include "engine/rsp_check.h"
+#include "engine/scheduler.h"
+
+namespace {
+
+constexpr int kDrainSeconds = 5;
+constexpr int kReadAllRegSecond = 256;
+
+/* Depth of engine calls in progress, for the fatal-signal path. */
+volatile sig_atomic_t engine_depth = 0;
+
+struct EngineCall {
+    EngineCall() { engine_depth = engine_depth + 1; }
+    ~EngineCall() { engine_depth = engine_depth - 1; }
+    EngineCall(const EngineCall &) = delete;
+    EngineCall &operator=(const EngineCall &) = delete;
+};
+
+int buffer_command(int cabinet_id, int env_reg, int *env_data, int cmd, int function, which_cntlr_t which);
+int run_go(int nowait);
+void close_everything();
+void RefuseSerialLinks();
+void close_connection(int cabinet_id);
+int needs_ep_first(int cabinet_id);
+int selected_result(int cabinet_id, int selected);
+
+} // namespace
+
+/* ---- the entry point ---------------------------------------------------------- */
+
+int Send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int function, which_cntlr_t which)
+{
+    EngineCall call;
+    switch (function) {
+    case ANOTHER_MESSAGE:
+    case LAST_MESSAGE: return buffer_command(cabinet_id, env_reg, env_data, cmd, function, which);
+    case CLOSE_CONNECTION: close_connection(cabinet_id); return 0;
+    case GETPORT_ONLY: return 0;
+    case GO:
+    case GO_NOWAIT: return run_go(function == GO_NOWAIT);
+    case CLOSE_ALL_PORTS: close_everything(); return 0;
+    default: return 0;
+    }
+}
+
+int send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int function)
+{
+    /* 1. What the function asks for. */
+    bool close_after = false;
+    bool execute = true;
+    if (function == CLOSE_CONNECTION) {
+        cmd = NULL_CMD;
+        execute = false;
+        close_after = true;
+    } else if (function == LAST_MESSAGE) {
+        function = ANOTHER_MESSAGE;
+        close_after = true;
+    } else if (function == GETPORT_ONLY) {
+        function = ANOTHER_MESSAGE;
+        cmd = EP;
+    }
+
+    /* 2. Which controller, and the command chained. */
+    int selected = -1;
+    bool per_controller_dac = cmd == DAC_ID_READ || cmd == DAC_READ_PRIMARY || cmd == DAC_READ_LEDS;
+    switch (cmd) {
+    case READ_ALL_REG: selected = env_reg == 0 ? 0 : env_reg == kReadAllRegSecond ? 1 : env_reg - 1; break;
+    case WRITE_SN:
+    case READ_SN:
+    case READ_SNP:
+    case WRITE_ONE_SNP:
+    case READ_ONE_SNP:
+    case TD:
+    case DAC_ID_DOWNLOAD:
+    case DAC_SET_PRIMARY: selected = env_data != nullptr ? env_data[1] - 1 : -1; break;
+    default: break;
+    }
+    if (selected >= CNTLRS_PER_CAB)
+        selected = -1;
+    if (execute) {
+        bool selecting = cmd == READ_ALL_REG || cmd == WRITE_SN || cmd == READ_SN || cmd == READ_SNP ||
+                         cmd == WRITE_ONE_SNP || cmd == READ_ONE_SNP || cmd == TD || cmd == DAC_ID_DOWNLOAD ||
+                         cmd == DAC_SET_PRIMARY;
+        if (selecting && needs_ep_first(cabinet_id))
+            Send_env_board(cabinet_id, 0, nullptr, EP, ANOTHER_MESSAGE, ALLCNTLRS);
+        if (per_controller_dac) {
+            for (int n = 0; n < CNTLRS_PER_CAB; ++n)
+                Send_env_board(cabinet_id, env_reg, env_data != nullptr ? &env_data[4 + n] : nullptr, cmd, function,
+                               static_cast<which_cntlr_t>(n));
+        } else {
+            Send_env_board(cabinet_id, env_reg, env_data, cmd, function,
+                           selected >= 0 ? static_cast<which_cntlr_t>(selected) : ALLCNTLRS);
+        }
+        /* 3. Execute. */
+        Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
+    }
+
+    /* 4. Per-controller results of the DAC reads. */
+    int idx = NoEnvPBs ? -1 : GetPBSlot(cabinet_id);
+    if (per_controller_dac && env_data != nullptr) {
+        for (int n = 0; n < CNTLRS_PER_CAB; ++n) {
+            const snppb *slot = idx >= 0 ? &SendEnvParamBlocks[idx].spb[n] : nullptr;
+            if (slot != nullptr && slot->NodeListIndex != -1 && slot->owntheport == 0)
+                env_data[n] = GETPORT_FAILURE;
+            else
+                env_data[n] = slot != nullptr && slot->NodeListIndex != -1 && slot->outcome == spb_OK ? SUCCESS : FAILURE;
+        }
+    }
+
+    /* 5. The result. */
+    int result = selected_result(cabinet_id, selected);
+    if (close_after)
+        Send_env_board(cabinet_id, 0, nullptr, 0, CLOSE_CONNECTION, ALLCNTLRS);
+    return result;
+}
+
 void close_all_ports()
 {
-    /* Runs inside the fatal-signal handler too: nothing here may use stdio
-     * or allocate. */
+    if (NoEnvPBs || SendEnvParamBlocks == nullptr)
+        return;
+    if (engine_depth != 0) {
+        /* Interrupted inside the engine: its tables may be half changed, so
+         * only what the outside world sees is released. */
+        for (int b = 0; b < CabCount; ++b)
+            for (snppb &slot : SendEnvParamBlocks[b].spb)
+                if (slot.env_path >= 0) {
+                    close(slot.env_path);
+                    slot.env_path = -1;
+                }
+        return;
+    }
+    Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
 }
+
+void FreeUpAllPorts()
+{
+    int serial_ports = 0;
+    for (int b = 0; SendEnvParamBlocks != nullptr && b < CabCount; ++b) {
+        env_param_block &pb = SendEnvParamBlocks[b];
+        for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
+            snppb &slot = pb.spb[c];
+            if (pb.inuse != 0 && slot.owntheport != 0) {
+                if (slot.env_path >= 0)
+                    close(slot.env_path);
+                slot.env_path = -1;
+                if (pb.comm_type != CMIC_type) {
+                    dprint(3, "FreeingUp %s Port Cabinet%d, Controller%d\n", slot.NodeName != nullptr ? slot.NodeName : "",
+                           pb.cabinet_id, c);
+                    ++serial_ports;
+                }
+                slot.owntheport = 0;
+                slot.last_cmd = 0;
+                slot.cmic_last_cmd = 0;
+                slot.EPissued = 0;
+            }
+            std::free(slot.cmic_complex_status);
+            slot.cmic_complex_status = nullptr;
+        }
+    }
+    if (serial_ports > 0)
+        FreeAllMyPorts(get_free_port_id);
+    std::free(SendEnvParamBlocks);
+    std::free(cmdlist);
+    std::free(rsplist);
+    std::free(pf);
+    SendEnvParamBlocks = nullptr;
+    cmdlist = nullptr;
+    rsplist = nullptr;
+    pf = nullptr;
+    pf_arraysize = 0;
+    pfcount = 0;
+    CabCount = 0;
+    NoEnvPBs = 1;
+}
+
+/* ------------------------------------------------------------------------------------ */
+
+namespace {
+
+int buffer_command(int cabinet_id, int env_reg, int *env_data, int cmd, int function, which_cntlr_t which)
+{
+    if (NoEnvPBs)
+        InitENVpb();
+    if ((which < CNTLR0 || which > CNTLR3) && which != ALLCNTLRS) {
+        dprint(1, "Send_env_board(): Invalid which argument passed. which=%d\n", static_cast<int>(which));
+        return -1;
+    }
+    int idx = GetPBSlot(cabinet_id);
+    if (idx < 0)
+        return -1;
+    env_param_block &pb = SendEnvParamBlocks[idx];
+    if (pb.comm_type == CMIC_type)
+        SebClearOutcome(cabinet_id);
+
+    /* The automatic openers of a serial connection. */
+    int first = which == ALLCNTLRS ? 0 : which;
+    int last = which == ALLCNTLRS ? CNTLRS_PER_CAB - 1 : which;
+    for (int c = first; c <= last; ++c) {
+        snppb &slot = pb.spb[c];
+        if (cmd == EP || pb.comm_type == DAMC_type || pb.comm_type == CMIC_type)
+            slot.EPissued = 1;
+        if (slot.NodeListIndex != -1 && slot.EPissued == 0) {
+            slot.EPissued = 1;
+            if (BuildOneENVpb(cabinet_id, 0, nullptr, EP, static_cast<which_cntlr_t>(c)) < 0)
+                dprint(1, "Cab#%d failed sending EP\n", cabinet_id);
+        }
+        if (slot.NodeListIndex != -1 && slot.RRissued == 0 &&
+            (pb.comm_type == JBOD_type || pb.comm_type == DISK_type)) {
+            slot.RRissued = 1;
+            slot.front_back = 0;
+            if (BuildOneENVpb(cabinet_id, FRONT_BACK_REG, &slot.front_back, READ_FRONT_BACK,
+                              static_cast<which_cntlr_t>(c)) < 0)
+                dprint(1, "Cab#%d failed sending READ_FRONT_BACK\n", cabinet_id);
+        }
+    }
+
+    int result = which == ALLCNTLRS ? BuildEnvPBs(cabinet_id, env_reg, env_data, cmd)
+                                    : BuildOneENVpb(cabinet_id, env_reg, env_data, cmd, which);
+    if (function == LAST_MESSAGE)
+        close_connection(cabinet_id);
+    return result < 0 ? -1 : 0;
+}
+
+int run_go(int nowait)
+{
+    if (NoEnvPBs)
+        return 0;
+    go_nowait = nowait;
+    SuspendedAlarm saved;
+    SuspendAlarm(&saved);
+
+    EngineFreshenWindow();
+    RefuseSerialLinks();
+    EngineFreshenWindow();
+    OpenTesselLink();
+    EngineFreshenWindow();
+    SendAll();
+    int result = ReviewErrorsInPB();
+
+    ResumeAlarm(&saved);
+    go_nowait = 0;
+    return result;
+}
+
+void close_everything()
+{
+    close_qmx();
+    if (!NoEnvPBs) {
+        bool written = false;
+        for (int b = 0; b < CabCount; ++b)
+            written = written || SendEnvParamBlocks[b].num_reg_written != 0;
+        if (written)
+            Clear_all_paths(kDrainSeconds);
+        FreeUpAllPorts();
+    }
+    NoEnvPBs = 1;
+}
+
+/* Stands in for port acquisition until the port module exists: serial
+ * controllers that need a port and have none fail as a refused loan. */
+void RefuseSerialLinks()
+{
+    for (int b = 0; b < CabCount; ++b) {
+        env_param_block &pb = SendEnvParamBlocks[b];
+        if (pb.inuse == 0 || pb.cabinet_id == -1 || pb.comm_type == CMIC_type)
+            continue;
+        bool any = false;
+        for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
+            snppb &slot = pb.spb[c];
+            if (slot.NodeListIndex == -1)
+                continue;
+            any = true;
+            if (slot.chain_len != 0 && slot.env_path == -1 && slot.owntheport == 0 && slot.outcome >= 0) {
+                dprint(1, "OpenLink: no port for Cab%d Cntlr%d (%s)\n", pb.cabinet_id, c,
+                       slot.NodeName != nullptr ? slot.NodeName : "");
+                slot.outcome = spb_ERROR;
+                pb.env_status = GETPORT_FAILED;
+            }
+        }
+        if (!any) {
+            pb.spb[0].outcome = spb_NO_CNTLR;
+            dprint(1, "No paths for cabinet %d type=%d\n", pb.cabinet_id, pb.comm_type);
+        }
+    }
+}
+
+void close_connection(int cabinet_id)
+{
+    int idx = NoEnvPBs ? -1 : GetPBSlot(cabinet_id);
+    if (idx < 0 || SendEnvParamBlocks[idx].comm_type == CMIC_type)
+        return;
+    dprint(3, "Send_env_board(): no serial connection to close for cab#%d\n", cabinet_id);
+}
+
+/* Some controller of the cabinet has no port yet (or no tables exist). */
+int needs_ep_first(int cabinet_id)
+{
+    if (NoEnvPBs)
+        return 1;
+    int idx = GetPBSlot(cabinet_id);
+    if (idx < 0)
+        return 0;
+    for (const snppb &slot : SendEnvParamBlocks[idx].spb)
+        if (slot.NodeListIndex != -1 && slot.owntheport == 0)
+            return 1;
+    return 0;
+}
+
+int selected_result(int cabinet_id, int selected)
+{
+    int idx = NoEnvPBs ? -1 : GetPBSlot(cabinet_id);
+    if (idx < 0)
+        return FAILURE;
+    const env_param_block &pb = SendEnvParamBlocks[idx];
+    if (selected >= 0) {
+        const snppb &slot = pb.spb[selected];
+        if (slot.owntheport == 0) {
+            dprint(1, "s_e_b: GETPORT_FAILURE i=%d outcome =%d\n", selected, slot.outcome);
+            return GETPORT_FAILURE;
+        }
+        if (slot.outcome != spb_OK) {
+            dprint(1, "s_e_b: FAILURE i=%d outcome =%d\n", selected, slot.outcome);
+            return FAILURE;
+        }
+        return SUCCESS;
+    }
+    for (const snppb &slot : pb.spb)
+        if (slot.NodeListIndex != -1 && slot.outcome == spb_OK)
+            return SUCCESS;
+    return FAILURE;
+}
+
+} // namespace

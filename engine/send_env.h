@@ -1,11 +1,39 @@
 /*
- * send_env.h - entry points of the cabinet communication engine.
+ * send_env.h - the one entry point through which every command reaches
+ * cabinet hardware.
+ *
+ * Callers buffer one or more commands per cabinet (ANOTHER_MESSAGE), then
+ * issue one GO: Send_env_board(0, 0, 0, 0, GO, ALLCNTLRS).  The engine then
+ * opens the links, sends every controller's chain one command at a time,
+ * judges the replies, writes them into the callers' data buffers and
+ * returns the number of controllers that ended in error.  A caller's data
+ * buffer must stay valid until the GO returns.
+ *
+ * Callers: the status query, the environmental and UPS reads, the FRU
+ * procedures; close_all_ports from start-up's exit paths and the
+ * fatal-signal handler.
  */
 #ifndef XR_ENGINE_SEND_ENV_H
 #define XR_ENGINE_SEND_ENV_H
 
-/* Gives back every serial port the engine holds for the cabinet.  Safe to
- * call from a signal handler and at any time, also when nothing is held. */
+#include "engine/env_cmd.h"
+
+/* function 0/1: 0 chained, -1 not; GO/GO_NOWAIT: controllers in error;
+ * other functions 0. */
+int Send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int function, which_cntlr_t which);
+
+/* Buffers and executes one command in a single call: an error_statuses
+ * value. */
+int send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int function);
+
+/* Ends every conversation and releases the engine's links and tables
+ * (CLOSE_ALL_PORTS) when tables exist.  Also called from the fatal-signal
+ * handler: when the signal interrupted the engine itself, it only closes
+ * the open controller descriptors (close(2) alone) and leaves the rest. */
 void close_all_ports();
+
+/* Closes every descriptor, gives back the serial ports held and frees the
+ * blocks, chains, reply buffers and poll array; NoEnvPBs becomes 1. */
+void FreeUpAllPorts();
 
 #endif

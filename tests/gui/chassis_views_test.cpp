@@ -1,0 +1,523 @@
+/*
+ * chassis_views_test.cpp - the chassis views under a real X server: trees of
+ * every kind put on the cabinet window and read back from the widgets (which
+ * slots are shown, which status each shows, what the captions say): the
+ * disk grid's columns, memory rows by unit count, slot frames by unit count
+ * and the "Not enough icons" trace, substitutes for empty subcomplexes, the
+ * management-board slots with their chassis and MLAN links, a UPS that does
+ * not talk, the 2U UPS switches, the input selector, the 64G converters, the
+ * temperatures; and a property test: random well-formed trees and random
+ * bytes never break the painters, and the rack stays consistent.
+ */
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/unit_lookup.h"
+#include "tests/gui/cabinet_display.h"
+
+namespace {
+
+using display::CabinetDisplay;
+using display::managed;
+using display::picture_pixmap;
+using display::rack_order;
+using display::shows_status;
+using display::view_name;
+using tree::Chassis;
+using tree::same;
+using tree::Sub;
+
+constexpr uint8_t OK = 1;
+constexpr uint8_t FAULT = 2;
+constexpr uint8_t MISSING = 3;
+constexpr uint8_t OFF = 4;
+constexpr uint8_t NOCOMM = 71;
+constexpr uint8_t UNKNOWN = 84;
+
+using ChassisViews = CabinetDisplay;
+
+/* A caption as read back from its label: the compound string keeps one
+ * line break where the text has several in a row. */
+std::string as_shown(std::string text)
+{
+    for (std::size_t at; (at = text.find("\n\n")) != std::string::npos;)
+        text.erase(at, 1);
+    return text;
+}
+
+/* Runs `paint` with traces at level 1 and returns what it printed. */
+template <typename F> std::string traces_of(F paint)
+{
+    debug = 1;
+    testing::internal::CaptureStdout();
+    paint();
+    std::fflush(stdout);
+    debug = 0;
+    return testing::internal::GetCapturedStdout();
+}
+
+/* ---- slots by unit count ------------------------------------------------- */
+
+TEST_F(ChassisViews, DiskGridTakesTheLargestColumnCountThatDividesTheDisks)
+{
+    struct Case {
+        int disks, columns, rows;
+        Widget *lbl;
+        Widget *stat;
+        const char *last_name;
+    };
+    const Case cases[] = {
+        {30, 10, 3, lbl_da2_dsks, stat_da2_dsks, "3-10"},
+        {28, 14, 2, lbl_da2_dsks4, stat_da2_dsks4, "2-14"},
+        {29, 14, 3, lbl_da2_dsks4, stat_da2_dsks4, "3-1"},
+        {56, 14, 4, lbl_da2_dsks4, stat_da2_dsks4, "4-14"},
+        {33, 11, 3, lbl_da2_dsks1, stat_da2_dsks1, "3-11"},
+        {30, 10, 3, lbl_da2_dsks, stat_da2_dsks, "3-10"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.disks);
+        std::vector<uint8_t> statuses(c.disks, OK);
+        statuses.back() = FAULT;
+        show({{1, 38, OK, {Sub{11, statuses}}}});
+        ASSERT_EQ(view_name(), "da2_frame");
+        EXPECT_EQ(hdd_cols, c.columns);
+        for (int r = 1; r < DA2_DISK_ROWS; ++r)
+            EXPECT_EQ(managed(hdd_dsk_rows[r]), r < c.rows) << "row " << r + 1;
+        for (int col = 10; col < DA2_DISK_COLUMNS; ++col)
+            EXPECT_EQ(managed(frm_da2_dsk_cells[0][col]), col < c.columns) << "column " << col + 1;
+        EXPECT_EQ(gui::label_text(c.lbl[0]), "1-1");
+        EXPECT_EQ(gui::label_text(c.lbl[c.disks - 1]), c.last_name);
+        EXPECT_TRUE(shows_status(c.stat[c.disks - 1], FAULT));
+        EXPECT_TRUE(shows_status(c.stat[0], OK));
+    }
+    screenshot("chassis_disk_grid");
+}
+
+TEST_F(ChassisViews, MemoryRowsFollowTheNumberOfMemoryUnits)
+{
+    show({{1, 45, OK, {same(29, 20, OK)}}});
+    ASSERT_EQ(view_name(), "node7U_frame");
+    EXPECT_TRUE(managed(node7U_mem1thru16_widget));
+    EXPECT_TRUE(managed(node7U_mem17thru32_widget));
+    EXPECT_TRUE(managed(frm_node7U_mems[19]));
+    EXPECT_FALSE(managed(frm_node7U_mems[20]));
+    EXPECT_TRUE(shows_status(stat_node7U_mems[19], OK, 1));
+
+    show({{1, 45, OK, {same(29, 16, OK)}}});
+    EXPECT_TRUE(managed(node7U_mem1thru16_widget));
+    EXPECT_FALSE(managed(node7U_mem17thru32_widget));
+
+    /* No memory reported: both rows stay hidden. */
+    show({{1, 45, OK, {same(3, 6, OK)}}});
+    EXPECT_FALSE(managed(node7U_mem1thru16_widget));
+    EXPECT_FALSE(managed(node7U_mem17thru32_widget));
+
+}
+
+TEST_F(ChassisViews, OlderNodeShowsItsSecondMemoryModuleFromSeventeenStrips)
+{
+    show({{1, 43, OK, {same(29, 17, OK)}}});
+    ASSERT_EQ(view_name(), "quartz_node_frame");
+    EXPECT_TRUE(managed(quartz_mem1thru16_widget));
+    EXPECT_TRUE(managed(quartz_mem17thru32_widget));
+    show({{1, 43, OK, {same(29, 8, OK)}}});
+    EXPECT_FALSE(managed(quartz_mem17thru32_widget));
+}
+
+TEST_F(ChassisViews, SlotFramesFollowTheUnitsAndSurplusUnitsAreReported)
+{
+    show({{1, 35, OK, {Sub{3, {OK, FAULT, OFF}}}}});
+    ASSERT_EQ(view_name(), "quonet_frame");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(managed(frm_qn_fans[i])) << i;
+    EXPECT_FALSE(managed(frm_qn_fans[3]));
+    EXPECT_TRUE(shows_status(stat_qn_fans[1], FAULT));
+    EXPECT_TRUE(shows_status(stat_qn_fans[2], OFF));
+
+    const std::string out = traces_of([] { show({{1, 35, OK, {same(3, 6, OK)}}}); });
+    EXPECT_NE(out.find("Not enough icons to show all units. subtype=3, num_icons=4, units=6\n"), std::string::npos)
+        << out;
+    EXPECT_TRUE(managed(frm_qn_fans[3]));
+
+    /* Kinds the window has no slots for are reported, nothing else. */
+    const std::string none =
+        traces_of([] { show({{1, 35, OK, {same(28, 2, OK), same(44, 1, OK), same(60, 1, OK)}}}); });
+    EXPECT_NE(none.find("show_chassis...: No icons for Chassis Voltage\n"), std::string::npos) << none;
+    EXPECT_NE(none.find("show_chassis...: No icons for MB type (0x2c)\n"), std::string::npos) << none;
+    EXPECT_NE(none.find("show_chassis...: No icons for this component type (0x3c)\n"), std::string::npos) << none;
+}
+
+TEST_F(ChassisViews, EmptySubcomplexesShowSubstitutesInsteadOfStaleColours)
+{
+    show({{1, 45, OK, {same(3, 6, OK), same(26, 4, OK)}}});
+    ASSERT_TRUE(shows_status(stat_node7U_fans[5], OK));
+
+    /* The same chassis reporting the kinds without units. */
+    show({{1, 45, OK, {Sub{3, {}}, Sub{26, {}}, Sub{29, {}}}}});
+    for (int i = 0; i < node7U_fans_SLOTS; ++i)
+        EXPECT_TRUE(shows_status(stat_node7U_fans[i], UNKNOWN)) << i;
+    for (int i = 0; i < node7U_cpus_SLOTS; ++i)
+        EXPECT_TRUE(shows_status(stat_node7U_cpus[i], UNKNOWN)) << i;
+    EXPECT_TRUE(managed(frm_node7U_mems[15]));
+    EXPECT_FALSE(managed(frm_node7U_mems[16]));
+
+    /* A main board without units takes the status of its chassis. */
+    show({{1, 37, FAULT, {Sub{2, {}}, Sub{4, {}}}}});
+    ASSERT_EQ(view_name(), "smp_frame");
+    EXPECT_TRUE(shows_status(stat_smp_smbs[0], FAULT));
+    /* Power supplies have no substitute on this kind: nothing to show. */
+    for (int i = 0; i < smp_pwrs_SLOTS; ++i)
+        EXPECT_FALSE(managed(frm_smp_pwrs[i])) << i;
+}
+
+/* ---- management-board slots ---------------------------------------------- */
+
+TEST_F(ChassisViews, BoardSlotsNameTheirChassisAndTheFirstTransferBoardTheMlanLinks)
+{
+    /* Chassis 2 and 3 (an older node and a switch) hang on the first
+     * transfer board with the two MLAN links; the disk array 4 needs a
+     * management board of its own. */
+    show({{1, 130, OK, {Sub{9, {OK, 79, 78, 92, MISSING, OFF}}}},
+          {2, 37, OK, {}},
+          {3, 35, OK, {}},
+          {4, 38, OK, {same(2, 1, FAULT)}}});
+    ASSERT_EQ(view_name(), "sm_frame");
+    EXPECT_EQ(ptbs_needed(), 1);
+    EXPECT_EQ(gui::label_text(lbl_smc_rcmbs[1]), "PTB 2\n(MLAN A)\n(MLAN B)\n(SMP 2)\n(QNA 3)");
+    EXPECT_TRUE(shows_status(stat_smc_rcmbs[1], S_NO_STATUS));
+    EXPECT_EQ(gui::label_text(lbl_smc_rcmbs[2]), as_shown("\nRCMB 3\n(DAMC 4)\n\n"));
+    EXPECT_TRUE(shows_status(stat_smc_rcmbs[2], FAULT));
+    EXPECT_EQ(gui::label_text(lbl_smc_rcmbs[3]), as_shown("\nSLOT 4\nUNUSED\n\n"));
+    EXPECT_FALSE(XtIsSensitive(btn_smc_rcmbs[3]));
+    EXPECT_EQ(gui::label_text(lbl_smc_rcmbs[4]), as_shown("\nMissing\n\n(?)\n\n"));
+    EXPECT_TRUE(shows_status(stat_smc_rcmbs[4], MISSING));
+    EXPECT_EQ(gui::label_text(lbl_smc_rcmbs[5]), as_shown("\nSLOT 6\n\n\n"));
+    EXPECT_TRUE(shows_status(stat_smc_rcmbs[5], OFF));
+    for (int slot = 6; slot < smc_rcmbs_SLOTS; ++slot)
+        EXPECT_FALSE(managed(frm_smc_slots[slot])) << slot;
+    int ids[CHASSIS_IDS_PER_SLOT];
+    EXPECT_EQ(rcmb_slot_to_chassis_ids(1, ids), 79);
+    EXPECT_EQ((std::vector<int>(ids, ids + 4)), (std::vector<int>{MLAN_A, MLAN_B, 2, 3}));
+    screenshot("chassis_board_slots");
+
+    /* A slot used again becomes sensitive again. */
+    show({{1, 130, OK, {Sub{9, {OK, 79, 78, 78}}}}, {2, 37, OK, {}}, {3, 35, OK, {}}, {4, 38, OK, {}}});
+    EXPECT_TRUE(XtIsSensitive(btn_smc_rcmbs[3]));
+    EXPECT_EQ(gui::label_text(lbl_smc_rcmbs[3]), as_shown("\nRCMB 4\n(?)\n\n"));
+    EXPECT_TRUE(managed(frm_smc_slots[3]));
+}
+
+TEST_F(ChassisViews, SecondPowerGroupAndTheSmallManagementChassis)
+{
+    /* Five older chassis: the first group (MLAN A, MLAN B, 2, 3) is full,
+     * 4, 5 and 6 open a second one that the UPS 7 closes. */
+    show({{1, 44, OK, {Sub{9, {OK, 79, 112, 78, 92, 92, 92, 92}}}},
+          {2, 37, OK, {}},
+          {3, 37, OK, {}},
+          {4, 36, OK, {}},
+          {5, 37, OK, {}},
+          {6, 37, OK, {}},
+          {7, 33, OK, {same(2, 1, OK)}}});
+    ASSERT_EQ(view_name(), "sm2u_frame");
+    EXPECT_EQ(SscType, 2);
+    EXPECT_EQ(ptbs_needed(), 2);
+    EXPECT_EQ(gui::label_text(lbl_smc2u_rcmbs[1]), "PTB 2\n(MLAN A)\n(MLAN B)\n(SMP 2)\n(SMP 3)");
+    EXPECT_EQ(gui::label_text(lbl_smc2u_rcmbs[2]), "\nPTBX 3\n(QNB 4)\n(SMP 5)\n(SMP 6)");
+    EXPECT_EQ(gui::label_text(lbl_smc2u_rcmbs[3]), as_shown("\nRCMB 4\n(UPS 7)\n\n"));
+    EXPECT_TRUE(shows_status(stat_smc2u_rcmbs[3], OK));
+    EXPECT_EQ(gui::label_text(lbl_sm2u_text), "System: test system\nCabinet: test cabinet");
+}
+
+TEST_F(ChassisViews, BoardsThatCannotBeMatchedWithChassisAreReported)
+{
+    std::string message;
+    gui::run_later(100, [&message] {
+        Widget ok = nullptr;
+        gui::pump_until(
+            [&ok] {
+                ok = XtNameToWidget(rack_cabstat_dlg, "*error_widget.OK");
+                return gui::is_shown(ok);
+            },
+            display::kWaitMs);
+        message = gui::message_text(XtNameToWidget(rack_cabstat_dlg, "*error_widget"));
+        gui::click(ok);
+    });
+    /* Two RCMBs present, but only one chassis needs one. */
+    show({{1, 130, OK, {Sub{9, {OK, 79, 78, 78, 92, 92, 92, 92, 92}}}}, {2, 38, OK, {}}});
+    EXPECT_EQ(message, "Unable to match RCMBs with Chassis. CMIC may\nbe in configuration process.");
+}
+
+/* ---- UPS ------------------------------------------------------------------ */
+
+TEST_F(ChassisViews, UpsThatDoesNotTalkIsDrawnCompleteWithUnknownParts)
+{
+    show({{1, 33, NOCOMM, {same(1, 1, 58)}}});
+    ASSERT_EQ(view_name(), "ups_frame");
+    EXPECT_TRUE(managed(frm_ups_temp));
+    EXPECT_EQ(gui::label_text(lbl_ups_temp), "Temperature\nNormal");
+    EXPECT_TRUE(managed(frm_ups_pwrs[0]));
+    EXPECT_FALSE(managed(frm_ups_pwr2));
+    EXPECT_TRUE(shows_status(stat_ups_pwrs[0], UNKNOWN));
+    EXPECT_EQ(gui::label_text(lbl_ups_pwrs[0]), "AC Input\nUnknown");
+    EXPECT_TRUE(shows_status(stat_ups_bats[0], UNKNOWN));
+    EXPECT_EQ(gui::label_text(lbl_ups_bats[0]), "BAT\nUnknown");
+    EXPECT_FALSE(managed(frm_ups2));
+
+    /* In a cabinet with an 8830 chassis the UPS has two batteries. */
+    show({{1, 33, NOCOMM, {same(1, 1, 58)}}, {2, 37, OK, {}}});
+    EXPECT_TRUE(managed(frm_ups2));
+    EXPECT_EQ(gui::label_text(lbl_ups_bats[1]), "BAT 2\nUnknown");
+    EXPECT_EQ(is_8830_cabinet(), 1);
+
+    /* The UPS with input selector, and a status of 99 as well. */
+    show({{1, 42, 99, {}}});
+    ASSERT_EQ(view_name(), "ups_dam_frame");
+    EXPECT_FALSE(managed(frm_ups_dam2));
+    EXPECT_TRUE(shows_status(stat_ups_dam_dams3, UNKNOWN));
+    EXPECT_EQ(display::label_pixmap(btn_ups_dam_dams3), picture_pixmap(btn_ups_dam_dams3, TEST_ICONS "DAM_NONE.tsl"));
+    EXPECT_EQ(gui::label_text(lbl_ups_dam_dams1), " LEG  A \nUnknown");
+    EXPECT_TRUE(shows_status(stat_ups_dam_pwrs[0], UNKNOWN));
+    screenshot("chassis_ups_nocomm");
+}
+
+TEST_F(ChassisViews, TwoUUpsSwitchesFollowTheInputsAndTheConverterChain)
+{
+    show({{1, 46, OK, {same(15, 2, OK), same(34, 1, OK)}}});
+    ASSERT_EQ(view_name(), "ups2U_frame");
+    auto shows = [](Widget w, const char *picture) {
+        return display::label_pixmap(w) == picture_pixmap(w, picture);
+    };
+    EXPECT_TRUE(shows(btn_ups2U_ABswitch, TEST_ICONS "SwitchA_V.tsl"));
+    EXPECT_TRUE(shows(btn_ups2U_INswitch, TEST_ICONS "SwitchB_V.tsl"));
+    EXPECT_TRUE(shows(btn_ups2U_BPswitch, TEST_ICONS "SwitchA_V.tsl"));
+
+    show({{1, 46, OK, {Sub{15, {FAULT, OK}}, same(36, 1, FAULT)}}});
+    EXPECT_TRUE(shows(btn_ups2U_ABswitch, TEST_ICONS "SwitchB_V.tsl"));
+    EXPECT_TRUE(shows(btn_ups2U_INswitch, TEST_ICONS "SwitchB_V.tsl"));
+    EXPECT_TRUE(shows(btn_ups2U_BPswitch, TEST_ICONS "SwitchB_V.tsl"));
+
+    show({{1, 46, NOCOMM, {}}});
+    EXPECT_TRUE(shows(btn_ups2U_INswitch, TEST_ICONS "SwitchA_V.tsl"));
+    for (int i = 0; i < ups2U_loads_SLOTS; ++i)
+        EXPECT_TRUE(managed(frm_ups2U_loads[i]) && shows_status(stat_ups2U_loads[i], UNKNOWN)) << i;
+    EXPECT_TRUE(shows_status(stat_ups2U_chargers[0], UNKNOWN));
+}
+
+TEST_F(ChassisViews, InputSelectorShowsTheLegItRunsOn)
+{
+    show({{1, 42, OK, {Sub{20, {FAULT, OK, OK}}, same(13, 2, 60)}}});
+    ASSERT_EQ(view_name(), "ups_dam_frame");
+    EXPECT_EQ(display::label_pixmap(btn_ups_dam_dams3), picture_pixmap(btn_ups_dam_dams3, TEST_ICONS "DAM_B.tsl"));
+    EXPECT_EQ(gui::label_text(lbl_ups_dam_dams1), " LEG  A \nFault");
+    EXPECT_EQ(gui::label_text(lbl_ups_dam_dams3), " Input Selector \n  STATUS \nOK");
+    EXPECT_EQ(gui::label_text(lbl_ups_dam_bats[1]), "BAT 2\nRest");
+    EXPECT_TRUE(managed(frm_ups_dam2));
+
+    show({{1, 42, OK, {Sub{20, {OK, FAULT, OK}}}}});
+    EXPECT_EQ(display::label_pixmap(btn_ups_dam_dams3), picture_pixmap(btn_ups_dam_dams3, TEST_ICONS "DAM_A.tsl"));
+}
+
+/* ---- interconnect and node parts ----------------------------------------- */
+
+TEST_F(ChassisViews, ConvertersOfTheSixtyFourGSwitchesSitInTheirSlotOrder)
+{
+    std::vector<uint8_t> statuses = {OK, OK, FAULT, OK, OK, OK, OK, OK, OFF};
+    show({{1, 40, OK, {Sub{21, statuses}}}});
+    ASSERT_EQ(view_name(), "quonet_qn64g_frame");
+    EXPECT_STREQ(XtName(stat_qna64g_convs[2]), "stat_qn64g_conv9");
+    EXPECT_TRUE(shows_status(stat_qna64g_convs[2], FAULT));
+    EXPECT_TRUE(shows_status(stat_qna64g_convs[8], OFF));
+    EXPECT_EQ(gui::label_text(lbl_qna64g_convs[0]), "DC to DC\n Converter\nOK");
+    EXPECT_EQ(gui::label_text(lbl_qna64g_convs[3]), "DC to DC\n Converter 2\nOK");
+    for (int i = 0; i < 9; ++i)
+        EXPECT_TRUE(managed(frm_qna64g_convs[i])) << i;
+
+    /* Switch B: five converters, the other four slots hidden. */
+    const std::string out = traces_of([] { show({{1, 41, OK, {same(21, 7, OK)}}}); });
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(managed(frm_qnb64g_convs[i])) << i;
+    for (int i = 5; i < 9; ++i)
+        EXPECT_FALSE(managed(frm_qnb64g_convs[i])) << i;
+    EXPECT_NE(out.find("Not enough icons to show all units. subtype=15, num_icons=5, units=7\n"), std::string::npos)
+        << out;
+}
+
+TEST_F(ChassisViews, PciSlotsShowUnitsFromTheThirdOn)
+{
+    show({{1, 45, OK, {Sub{33, {OK, OK, FAULT, OK, OFF, OK, OK, OK}}}}});
+    EXPECT_TRUE(shows_status(stat_node7U_pci[0], FAULT));
+    EXPECT_TRUE(shows_status(stat_node7U_pci[2], OFF));
+
+    /* Fewer units than slots: the rest show Unknown. */
+    show({{1, 45, OK, {Sub{33, {OK, OK, FAULT}}}}});
+    EXPECT_TRUE(shows_status(stat_node7U_pci[0], FAULT));
+    EXPECT_TRUE(shows_status(stat_node7U_pci[5], UNKNOWN));
+}
+
+TEST_F(ChassisViews, TemperaturesSayHowWarmAndNameTheNodeSensors)
+{
+    show({{1, 37, OK, {same(1, 1, 56)}}});
+    EXPECT_EQ(gui::label_text(lbl_smp_temp), "Temperature\nCritical");
+    EXPECT_TRUE(shows_status(stat_smp_temp, 56));
+    show({{1, 37, OK, {same(1, 1, 57)}}});
+    EXPECT_EQ(gui::label_text(lbl_smp_temp), "Temperature\nWarning");
+    const std::string out = traces_of([] { show({{1, 37, OK, {same(1, 2, FAULT)}}}); });
+    EXPECT_EQ(gui::label_text(lbl_smp_temp), "Temperature\nFault");
+    EXPECT_NE(out.find("show_chassis_temp: Expected 1 unit for TEMP, found 2\n"), std::string::npos) << out;
+    show({{1, 37, OK, {Sub{1, {}}}}});
+    EXPECT_EQ(gui::label_text(lbl_smp_temp), "Temperature\nUnknown");
+    EXPECT_TRUE(shows_status(stat_smp_temp, UNKNOWN));
+
+    /* The 7U node names its sensors; the sixth has no name. */
+    show({{1, 45, OK, {Sub{1, {58, 57, 58, 58, 58, 56}, 1}, same(30, 2, 57)}}});
+    EXPECT_EQ(gui::label_text(lbl_node7U_temps[0]), "Basebd Sensor 1\nTemperature\nNormal");
+    EXPECT_EQ(gui::label_text(lbl_node7U_temps[1]), "Basebd Sensor 2\nTemperature\nWarm");
+    EXPECT_EQ(gui::label_text(lbl_node7U_temps[5]), "Temperature 6\nHot");
+    EXPECT_TRUE(managed(frm_node7U_cputemps[1]));
+    EXPECT_FALSE(managed(frm_node7U_cputemps[2]));
+    EXPECT_TRUE(shows_status(stat_node7U_cputemps[1], 57));
+
+    /* The newer disk array has four sensors. */
+    show({{1, 38, OK, {Sub{1, {58, 56}}}}});
+    EXPECT_TRUE(shows_status(stat_da2_temps[1], 56));
+    EXPECT_EQ(gui::label_text(lbl_da2_temps[1]), "Temperature\nCritical");
+    EXPECT_TRUE(shows_status(stat_da2_temps[2], UNKNOWN));
+    EXPECT_EQ(gui::label_text(lbl_da2_temps[2]), "Temperature\nUnknown");
+}
+
+/* ---- property: any well-formed tree -------------------------------------- */
+
+/* Answers the board-matching dialog whenever a tree provokes it. */
+void keep_answering_dialogs(int *answered)
+{
+    XtAppAddTimeOut(app_context, 30,
+                    [](XtPointer data, XtIntervalId *) {
+                        auto *count = static_cast<int *>(data);
+                        Widget ok = XtNameToWidget(rack_cabstat_dlg, "*error_widget.OK");
+                        if (gui::is_shown(ok) && gui::click(ok))
+                            ++*count;
+                        keep_answering_dialogs(count);
+                    },
+                    answered);
+}
+
+std::vector<uint8_t> random_tree(std::mt19937 &rng)
+{
+    static const uint8_t complex_types[] = {130, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42,
+                                            43,  44, 45, 46, 47, 49, 51, 0,  48, 99, 255};
+    static const uint8_t statuses[] = {1, 2, 3, 4, 5, 6, 7, 20, 56, 57, 58, 59, 60, 64, 71, 78, 79, 84, 92, 98,
+                                       99, 112, 133, 139, 0, 200, 255};
+    auto pick = [&rng](auto &list) {
+        return list[std::uniform_int_distribution<std::size_t>(0, std::size(list) - 1)(rng)];
+    };
+    auto upto = [&rng](int n) { return std::uniform_int_distribution<int>(0, n)(rng); };
+
+    std::vector<Chassis> complexes;
+    std::size_t units_left = 1500; /* stays inside one status answer */
+    const int count = upto(9);
+    for (int c = 0; c < count; ++c) {
+        /* Mostly ids of the table, sometimes any byte. */
+        const int id = upto(9) == 0 ? upto(255) : 1 + upto(19);
+        Chassis cx{static_cast<uint8_t>(id), pick(complex_types), pick(statuses), {}};
+        const int subs = upto(12);
+        for (int s = 0; s < subs; ++s) {
+            const int n = std::min<int>(upto(4) == 0 ? upto(70) : upto(10), static_cast<int>(units_left));
+            units_left -= n;
+            Sub sub{static_cast<uint8_t>(upto(3) == 0 ? upto(60) : 1 + upto(36)), {}, -1};
+            for (int u = 0; u < n; ++u)
+                sub.statuses.push_back(pick(statuses));
+            cx.subs.push_back(sub);
+        }
+        complexes.push_back(cx);
+    }
+    return tree::build(complexes);
+}
+
+/* Each seed runs in its own process, so that a slow machine stays within
+ * the harness's watchdog. */
+class RandomTrees : public CabinetDisplay, public ::testing::WithParamInterface<int> {};
+constexpr int kTreesPerSeed = 6;
+constexpr int kBytesPerSeed = 75;
+
+TEST_P(RandomTrees, WellFormedTreesNeverBreakThePaintersAndKeepTheRackConsistent)
+{
+    int answered = 0;
+    keep_answering_dialogs(&answered);
+    std::mt19937 rng(20261205 + GetParam());
+    std::set<int> seen;
+    for (int round = 0; round < kTreesPerSeed; ++round) {
+        SCOPED_TRACE(round);
+        const std::vector<uint8_t> bytes = random_tree(rng);
+        ASSERT_EQ(load_status_tree(bytes.data(), bytes.size()), 0);
+
+        /* Every chassis of the rack can be shown. */
+        std::set<int> present;
+        for (int c = 0; c < tree_ptr->complex_count; ++c) {
+            const int id = complex(tree_ptr, c)->complex_id;
+            if (id >= 1 && id <= MAX_CHASSIS)
+                present.insert(id);
+        }
+        seen.insert(present.begin(), present.end());
+        for (int id : present) {
+            set_chassis_btn(current_chassis, 0);
+            set_chassis_btn(id, 1);
+            select_chassis_view(id);
+            ASSERT_EQ(current_chassis, id);
+            ASSERT_NE(display::shown_view(), nullptr);
+            gui::pump_pending();
+        }
+
+        /* The rack lists every chassis ever seen, in id order; the absent
+         * ones Missing. */
+        ASSERT_EQ(rack_order(), std::vector<int>(seen.begin(), seen.end()));
+        for (int id : seen) {
+            if (present.count(id) == 0) {
+                ASSERT_TRUE(shows_status(chassis_rec[id].stat_lbl, MISSING)) << id;
+            }
+        }
+        gui::pump_pending();
+    }
+    EXPECT_GT(seen.size(), 4u);
+    screenshot("chassis_random_" + std::to_string(GetParam()));
+}
+
+TEST_P(RandomTrees, RandomBytesAreEitherAWholeTreeOrTheUnknownTree)
+{
+    int answered = 0;
+    keep_answering_dialogs(&answered);
+    std::mt19937 rng(7 + GetParam());
+    int accepted = 0;
+    for (int round = 0; round < kBytesPerSeed; ++round) {
+        std::vector<uint8_t> bytes(std::uniform_int_distribution<int>(0, 400)(rng));
+        for (uint8_t &b : bytes)
+            b = static_cast<uint8_t>(rng());
+        /* Small counts make whole trees likely enough to be painted too. */
+        if (bytes.size() > 80)
+            bytes[80] = static_cast<uint8_t>(bytes[80] % 4);
+        const int result = load_status_tree(bytes.data(), bytes.size());
+        const int length = check_status_tree(bytes.data(), bytes.size());
+        ASSERT_EQ(result, length < 0 ? -1 : 0) << round;
+        if (result == 0) {
+            ++accepted;
+            ASSERT_LE(length, static_cast<int>(bytes.size()));
+        } else {
+            ASSERT_EQ(tree_ptr->complex_count, 1);
+            ASSERT_EQ(complex(tree_ptr, 0)->complex_status, STATUS_CODE_UNKNOWN);
+        }
+        for (int id = 1; id <= MAX_CHASSIS; ++id) {
+            if (chassis_rec[id].complex_ptr != nullptr) {
+                select_chassis_view(id);
+                gui::pump_pending();
+            }
+        }
+    }
+    EXPECT_GT(accepted, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomTrees, ::testing::Range(0, 8));
+
+} // namespace

@@ -1,0 +1,329 @@
+/*
+ * rack_view_test.cpp - the rack view under a real X server, driven by real
+ * clicks: entries sorted by complex id whatever the arrival order, chassis
+ * that disappear, the selection that cannot be emptied, the chassis view
+ * window and names chosen for every complex type, the remembered
+ * interconnect kind, bad ids and bad trees, and test mode (the built-in
+ * tree, every chassis selectable, Reload keeping the selection).  The
+ * test-mode screenshots are kept in $XR_ARTIFACTS.
+ */
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/config.h"
+#include "tests/gui/cabinet_display.h"
+
+namespace {
+
+using display::CabinetDisplay;
+using display::managed;
+using display::rack_order;
+using display::shows_status;
+using display::toggle_set;
+using display::view_name;
+using tree::Chassis;
+using tree::same;
+
+constexpr uint8_t OK = 1;
+constexpr uint8_t MISSING = 3;
+constexpr uint8_t FAULT = 2;
+
+using RackView = CabinetDisplay;
+
+TEST_F(RackView, ComplexesArrivingOutOfOrderAreListedByIdAndNewOnesSlotIn)
+{
+    show({{3, 33, OK, {}}, {1, 37, OK, {}}, {2, 38, FAULT, {}}});
+    EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(chassis_cnt, 3);
+    EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "SMP\n1");
+    EXPECT_EQ(gui::label_text(chassis_rec[2].radio_btn), "Disk\nArray 2");
+    EXPECT_EQ(gui::label_text(chassis_rec[3].radio_btn), "UPS\n3");
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, FAULT));
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, OK));
+
+    /* Later trees add chassis between and after the known ones. */
+    show({{5, 33, OK, {}}, {1, 37, OK, {}}, {4, 37, OK, {}}, {2, 38, OK, {}}, {3, 33, OK, {}}});
+    EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(chassis_cnt, 5);
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, OK));
+}
+
+TEST_F(RackView, ChassisThatDisappearsStaysMissingAndSelectsTheEmptyView)
+{
+    show({{1, 37, OK, {}}, {2, 38, OK, {}}});
+    click_chassis(2);
+    EXPECT_EQ(view_name(), "da2_frame");
+
+    show({{1, 37, OK, {}}});
+    EXPECT_EQ(rack_order(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(chassis_rec[2].complex_ptr, nullptr);
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, MISSING));
+    EXPECT_EQ(current_chassis, 2);
+    EXPECT_EQ(view_name(), "empty_frame");
+    EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis 2 - Disk Array");
+    EXPECT_TRUE(toggle_set(chassis_rec[2].radio_btn));
+
+    /* Away and back by clicks: the missing chassis still shows the empty view. */
+    click_chassis(1);
+    EXPECT_EQ(view_name(), "smp_frame");
+    click_chassis(2);
+    EXPECT_EQ(view_name(), "empty_frame");
+
+    /* A chassis the cabinet reports as Missing is shown the same way. */
+    show({{1, 37, OK, {}}, {2, 38, MISSING, {}}});
+    EXPECT_EQ(view_name(), "empty_frame");
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, MISSING));
+}
+
+TEST_F(RackView, ClickingTheSelectedToggleKeepsItSelected)
+{
+    show({{1, 37, OK, {}}, {2, 33, OK, {}}});
+    ASSERT_TRUE(toggle_set(chassis_rec[1].radio_btn));
+
+    ASSERT_TRUE(gui::click(chassis_rec[1].radio_btn));
+    settle();
+    gui::pump_until([] { return false; }, 200); /* give a wrong unset time to show */
+    EXPECT_TRUE(toggle_set(chassis_rec[1].radio_btn));
+    EXPECT_EQ(current_chassis, 1);
+    EXPECT_EQ(view_name(), "smp_frame");
+
+    /* The selected toggle shows its entry's colours inverted. */
+    Pixel fg = 0, bg = 0, parent_fg = 0, parent_bg = 0;
+    XtVaGetValues(chassis_rec[1].chassis_frm, XmNforeground, &parent_fg, XmNbackground, &parent_bg, nullptr);
+    XtVaGetValues(chassis_rec[1].radio_btn, XmNforeground, &fg, XmNbackground, &bg, nullptr);
+    EXPECT_EQ(fg, parent_bg);
+    EXPECT_EQ(bg, parent_fg);
+
+    click_chassis(2);
+    EXPECT_TRUE(toggle_set(chassis_rec[2].radio_btn));
+    EXPECT_FALSE(toggle_set(chassis_rec[1].radio_btn));
+    XtVaGetValues(chassis_rec[1].radio_btn, XmNforeground, &fg, XmNbackground, &bg, nullptr);
+    EXPECT_EQ(fg, parent_fg);
+    EXPECT_EQ(bg, parent_bg);
+    EXPECT_EQ(view_name(), "ups_frame");
+}
+
+/* ---- every complex type -------------------------------------------------- */
+
+struct Kind {
+    uint8_t complex_type;
+    const char *button;   /* with "%d" for the id */
+    const char *label;
+    const char *view;
+    long node_id;         /* -1: not checked */
+    const char *picture;
+};
+
+const Kind KINDS[] = {
+    {130, "Server\nMgmt. %d", "Server Mgmt.", "sm_frame", -1, "CMIC.tsl"},
+    {32, "Disk\nArray %d", "Disk Array", "da_frame", -1, "CTL.tsl"},
+    {33, "UPS\n%d", "UPS", "ups_frame", -1, "BAT.tsl"},
+    {34, "Server\nMgmt. %d", "Server Mgmt.", "sm_frame", -1, "CMIC.tsl"},
+    {35, "QNA\n%d", "QUONET", "quonet_frame", 0, "QNA.tsl"},
+    {36, "QNB\n%d", "QUONET", "quonet_frame", 0, "QNA.tsl"},
+    {37, "SMP\n%d", "SMP", "smp_frame", -1, "SMP.tsl"},
+    {38, "Disk\nArray %d", "Disk Array", "da2_frame", -1, "CTL.tsl"},
+    {39, "QNA16G\n%d", "QUONET 16G", "quonet_qna16g_frame", 16, "QNA.tsl"},
+    {40, "QNA64\n%d", "QUONET 64G", "quonet_qn64g_frame", 64, "QNA.tsl"},
+    {41, "QNB64\n%d", "QUONET 64G", "quonet_qn64g_frame", 64, "QNA.tsl"},
+    {42, "UPS w/ \nInput Sel\n%d", "UPS w/ Input Sel", "ups_dam_frame", -1, "BAT.tsl"},
+    {43, "SMP\n%d", "SMP", "quartz_node_frame", -1, "SMP.tsl"},
+    {44, "Server\nMgmt. %d", "Server Mgmt.", "sm2u_frame", -1, "CMIC.tsl"},
+    {45, "SMP\n%d", "SMP", "node7U_frame", -1, "SMP.tsl"},
+    {46, "2U UPS \n%d", "2U UPS ", "ups2U_frame", -1, "BAT.tsl"},
+    {47, "SMP\n%d", "SMP", "cobalt_frame", -1, "SMP.tsl"},
+    {49, "SMP\n%d", "SMP", "garnet_frame", -1, "SMP.tsl"},
+    {51, "SMP\n%d", "SMP", "beryl_frame", -1, "SMP.tsl"},
+    {99, "Unknown\n%d", "Unknown", "smp_frame", -1, "STAT.unkn"},
+};
+constexpr int KINDS_PER_RACK = 5; /* a rack that fits the screen */
+
+class RackKinds : public CabinetDisplay, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RackKinds, EachComplexTypeGetsItsNameWindowAndPictureAndSelectsByClick)
+{
+    const int first = GetParam() * KINDS_PER_RACK;
+    std::vector<Chassis> rack;
+    for (int k = 0; k < KINDS_PER_RACK; ++k)
+        rack.push_back({static_cast<uint8_t>(k + 1), KINDS[first + k].complex_type, OK, {}});
+    show(rack);
+
+    for (int k = KINDS_PER_RACK - 1; k >= 0; --k) {
+        const Kind &kind = KINDS[first + k];
+        const int id = k + 1;
+        SCOPED_TRACE(kind.complex_type);
+        const s_cab_chassis_rec &entry = chassis_rec[id];
+        char button[64];
+        std::snprintf(button, sizeof button, kind.button, id);
+        EXPECT_EQ(gui::label_text(entry.radio_btn), button);
+        EXPECT_STREQ(entry.chassis_label, kind.label);
+        if (kind.node_id >= 0) {
+            EXPECT_EQ(entry.node_id, kind.node_id);
+        }
+        EXPECT_EQ(display::label_pixmap(entry.chassis_icon),
+                  XmGetPixmap(XtScreenOfObject(entry.stat_frm),
+                              xs(console_path(std::string(TEST_ICONS) + kind.picture)), s_colors[STATUS_OK].foreground,
+                              s_colors[STATUS_OK].background));
+
+        click_chassis(id);
+        EXPECT_EQ(view_name(), kind.view);
+        EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis " + std::to_string(id) + " - " + kind.label);
+        for (int other = 1; other <= KINDS_PER_RACK; ++other)
+            EXPECT_EQ(toggle_set(chassis_rec[other].radio_btn), other == id) << other;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, RackKinds, ::testing::Range(0, 4));
+
+TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresent)
+{
+    show({{1, 39, OK, {}}});
+    EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
+
+    /* Reported Missing as the plain kind: drawn as the 16G switch seen last. */
+    show({{1, 35, MISSING, {}}});
+    EXPECT_EQ(tree_ptr->complex_count, 1);
+    EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 39);
+    EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, MISSING));
+
+    /* A present plain switch becomes the kind remembered from now on. */
+    show({{1, 36, OK, {}}});
+    show({{1, 39, MISSING, {}}});
+    EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 36);
+    EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNB\n1");
+}
+
+TEST_F(RackView, IdsOutsideTheTableAreSkippedAndDuplicatesShareOneEntry)
+{
+    show({{0, 37, OK, {}}, {21, 37, OK, {}}, {255, 33, OK, {}}, {5, 38, FAULT, {}}, {5, 33, OK, {}}});
+    EXPECT_EQ(rack_order(), (std::vector<int>{5}));
+    EXPECT_EQ(chassis_cnt, 1);
+    EXPECT_EQ(chassis_rec[0].chassis_frm, nullptr);
+    /* The last record of an id wins. */
+    EXPECT_EQ(gui::label_text(chassis_rec[5].radio_btn), "UPS\n5");
+    EXPECT_TRUE(shows_status(chassis_rec[5].stat_lbl, OK));
+    click_chassis(5);
+    EXPECT_EQ(view_name(), "ups_frame");
+}
+
+TEST_F(RackView, TreeThatOverrunsItsBytesBecomesTheUnknownTree)
+{
+    std::vector<uint8_t> bytes = tree::build({{1, 37, OK, {same(3, 6, OK)}}, {2, 38, OK, {}}});
+    bytes.resize(bytes.size() - 1);
+    EXPECT_EQ(load_status_tree(bytes.data(), bytes.size()), -1);
+    settle();
+    EXPECT_EQ(rack_order(), (std::vector<int>{1}));
+    EXPECT_STREQ(chassis_rec[1].chassis_label, "Server Mgmt.");
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, STATUS_CODE_UNKNOWN));
+    EXPECT_EQ(view_name(), "sm_frame");
+
+    /* A tree larger than any answer is refused the same way. */
+    std::vector<uint8_t> huge(CMIC_RESULT_SIZE, 0);
+    EXPECT_EQ(load_status_tree(huge.data(), huge.size()), -1);
+}
+
+/* ---- the configuration --------------------------------------------------- */
+
+int node_index(const char *name)
+{
+    for (int i = 0; i < NodeCount; ++i)
+        if (NodeList[i] != nullptr && std::string(NodeText(NodeList[i]->NodeName)) == name)
+            return i;
+    return -1;
+}
+
+TEST_F(RackView, NodeChassisShowTheirNodeAndARereadFindsTheNodesAgain)
+{
+    /* Before the configuration is read no node matches. */
+    show({{3, 45, OK, {}}, {8, 33, OK, {}}});
+    EXPECT_LT(chassis_rec[3].node_id, 0);
+
+    /* The sample installation shipped with the sources; its lock file goes
+     * under the console root. */
+    std::filesystem::create_directories(console_path("/var/console"));
+    /* The sample installation shipped with the sources. */
+    ConfigFilename = XR_APP_DEFAULTS_DIR "/sample/nxs.config";
+    cfg_file_mtime = 0;
+    reread_config_file();
+    const int smp001c = node_index("smp001c");
+    ASSERT_GT(smp001c, 0);
+    EXPECT_EQ(chassis_rec[3].node_id, smp001c);
+    EXPECT_EQ(chassis_rec[8].node_id, 0);
+
+    click_chassis(3);
+    EXPECT_EQ(view_name(), "node7U_frame");
+    EXPECT_EQ(gui::label_text(lbl_node7U_text), "IP: 10.1.1.23\nAlias: ");
+
+    /* An unchanged file is not read again. */
+    chassis_rec[3].node_id = 77;
+    reread_config_file();
+    EXPECT_EQ(chassis_rec[3].node_id, 77);
+}
+
+/* ---- test mode ----------------------------------------------------------- */
+
+class TestMode : public CabinetDisplay {
+protected:
+    const char *program_name() const override { return "rack_test"; }
+};
+
+TEST_F(TestMode, BuiltInTreeShowsSixChassisFirstSelectedAndEachSelectsByClick)
+{
+    ASSERT_TRUE(IsTestMode());
+    update_display(0);
+    adjust_rack_window_size();
+    settle();
+
+    EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(toggle_set(chassis_rec[1].radio_btn));
+    EXPECT_EQ(current_chassis, 1);
+    EXPECT_EQ(view_name(), "sm2u_frame");
+    EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis 1 - Server Mgmt.");
+    EXPECT_EQ(gui::label_text(lbl_sm2u_text), "System: rack_test system\nCabinet: rack_test built-in cabinet");
+    screenshot("rack_test_chassis_1");
+
+    /* The main form fits the scrolled content. */
+    Dimension form_w = 0, form_h = 0, content_w = 0, content_h = 0, menu_h = 0, shadow = 0;
+    XtVaGetValues(s_rack_main_form, XmNwidth, &form_w, XmNheight, &form_h, nullptr);
+    XtVaGetValues(scrolled_form, XmNwidth, &content_w, XmNheight, &content_h, nullptr);
+    XtVaGetValues(menu_bar, XmNheight, &menu_h, nullptr);
+    XtVaGetValues(s_rack_main_scroll, XmNshadowThickness, &shadow, nullptr);
+    EXPECT_EQ(form_w, content_w + 2 * shadow);
+    EXPECT_EQ(form_h, content_h + menu_h + 2 * shadow);
+
+    const std::pair<int, const char *> views[] = {{2, "da2_frame"},   {3, "da2_frame"}, {4, "node7U_frame"},
+                                                  {5, "node7U_frame"}, {6, "ups_frame"}, {1, "sm2u_frame"}};
+    for (const auto &[id, view] : views) {
+        click_chassis(id);
+        EXPECT_EQ(view_name(), view) << id;
+        EXPECT_TRUE(toggle_set(chassis_rec[id].radio_btn));
+        screenshot("rack_test_chassis_" + std::to_string(id));
+    }
+}
+
+TEST_F(TestMode, ReloadQueriesAgainAndKeepsTheSelectedChassis)
+{
+    update_display(0);
+    settle();
+    click_chassis(4);
+    cmic_cfg_t *first_tree = tree_ptr;
+    chassis_rec[4].complex_ptr = nullptr;
+
+    ASSERT_TRUE(gui::click(XtNameToWidget(menu_bar, "view_cascade")));
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(reload_btn); }, display::kWaitMs));
+    ASSERT_TRUE(gui::click(reload_btn));
+    ASSERT_TRUE(gui::pump_until([] { return chassis_rec[4].complex_ptr != nullptr; }, display::kWaitMs));
+    settle();
+    EXPECT_EQ(tree_ptr, first_tree);
+    EXPECT_EQ(current_chassis, 4);
+    EXPECT_TRUE(toggle_set(chassis_rec[4].radio_btn));
+    EXPECT_FALSE(toggle_set(chassis_rec[1].radio_btn));
+    EXPECT_EQ(view_name(), "node7U_frame");
+    EXPECT_EQ(chassis_cnt, 6);
+}
+
+} // namespace

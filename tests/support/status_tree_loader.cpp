@@ -1,0 +1,78 @@
+/*
+ * status_tree_loader.cpp - loading test trees into the cabinet display (see
+ * status_tree_loader.h).
+ */
+#include "tests/support/status_tree_loader.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "app/rack_query.h"
+#include "app/s_rack_disp.h"
+
+namespace {
+
+/* A status answer carries its tree 32 bytes into the result buffer. */
+constexpr std::size_t ANSWER_HEADER = 32;
+constexpr std::size_t MAX_TREE = CMIC_RESULT_SIZE - ANSWER_HEADER;
+
+/* The loaded tree lives here until the next load or query. */
+alignas(8) uint8_t loaded_tree[MAX_TREE];
+
+} // namespace
+
+int load_status_tree(const uint8_t *tree, std::size_t length)
+{
+    int result = 0;
+    if (tree == nullptr || length > MAX_TREE || check_status_tree(tree, length) < 0) {
+        build_empty_status_tree();
+        result = -1;
+    } else {
+        std::memset(loaded_tree, 0, sizeof loaded_tree);
+        std::memcpy(loaded_tree, tree, length);
+        tree_ptr = reinterpret_cast<cmic_cfg_t *>(loaded_tree);
+    }
+    show_status_tree();
+    return result;
+}
+
+int load_status_tree_file(const char *path)
+{
+    std::FILE *file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return load_status_tree(nullptr, 0);
+    static uint8_t bytes[MAX_TREE + 1];
+    const std::size_t length = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    return load_status_tree(bytes, length);
+}
+
+namespace tree {
+
+Sub same(uint8_t type, int n, uint8_t status)
+{
+    return {type, std::vector<uint8_t>(static_cast<std::size_t>(n), status), -1};
+}
+
+std::vector<uint8_t> build(const std::vector<Chassis> &complexes, const std::string &sysname,
+                           const std::string &cabname)
+{
+    std::vector<uint8_t> bytes(sizeof(cmic_cfg_t), 0);
+    std::memcpy(bytes.data(), sysname.data(), std::min<std::size_t>(sysname.size(), 39));
+    std::memcpy(bytes.data() + 40, cabname.data(), std::min<std::size_t>(cabname.size(), 39));
+    bytes[offsetof(cmic_cfg_t, complex_count)] = static_cast<uint8_t>(complexes.size());
+    for (const Chassis &c : complexes) {
+        bytes.insert(bytes.end(), {c.id, c.type, c.status, static_cast<uint8_t>(c.subs.size())});
+        for (const Sub &s : c.subs) {
+            bytes.insert(bytes.end(), {s.type, static_cast<uint8_t>(s.statuses.size()), 0, 0});
+            const int first_id = s.first_id >= 0 ? s.first_id : s.type == 20 ? 1 : 0;
+            for (std::size_t i = 0; i < s.statuses.size(); ++i)
+                bytes.insert(bytes.end(), {static_cast<uint8_t>(first_id + i), s.statuses[i], 0, 0});
+        }
+    }
+    return bytes;
+}
+
+} // namespace tree

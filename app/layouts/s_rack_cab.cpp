@@ -23,6 +23,7 @@
 #include "app/layouts/layout_kit.h"
 #include "app/layouts/rack_windows.h"
 #include "app/rack_cb.h"
+#include "app/s_detail.h"
 #include "app/s_rack_disp.h"
 #include "base/motif_str.h"
 
@@ -93,7 +94,7 @@ void build_menu_bar()
 
     view_menu = pulldown("view_menu", "view_cascade", "View", 'V');
     reload_btn = menu_entry(view_menu, "reload_btn", "Reload", update_callback);
-    detail_btn = menu_entry(view_menu, "detail_btn", "Show Detail", nullptr);
+    detail_btn = menu_entry(view_menu, "detail_btn", "Show Detail", detail_callback);
 
     function_menu = pulldown("function_menu", "function_btn", "Function", 'u', &function_btn);
     XtVaSetValues(function_menu, XmNradioBehavior, True, XmNradioAlwaysOne, False, nullptr);

@@ -1,0 +1,500 @@
+/*
+ * detail_report_test.cpp - the detail report as text, for trees built byte
+ * by byte: every chassis kind's particular columns and rows, the debug rows,
+ * the notes for duplicate and unknown ids, trees whose counts run past their
+ * bytes (each tree sits in a heap block of exactly its size, so a read past
+ * it is caught by the sanitizer build), random byte strings, and the growing
+ * text area.
+ */
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/rack_detail.h"
+#include "app/rack_query.h"
+#include "app/rack_view.h"
+#include "base/trace.h"
+
+namespace {
+
+/* ---- trees, byte by byte ------------------------------------------------- */
+
+class Tree {
+public:
+    Tree(const char *sysname, const char *cabname, int complexes) : bytes_(sizeof(cmic_cfg_t), 0)
+    {
+        std::strncpy(reinterpret_cast<char *>(bytes_.data()), sysname, 39);
+        std::strncpy(reinterpret_cast<char *>(bytes_.data()) + 40, cabname, 39);
+        bytes_[80] = static_cast<uint8_t>(complexes);
+    }
+    Tree &complex(int id, int type, int status, int subcomplexes) { return put({id, type, status, subcomplexes}); }
+    Tree &sub(int type, int units, int port = 0) { return put({type, units, port >> 8, port & 0xFF}); }
+    Tree &unit(int id, int status, int psc = 0, int type = 0) { return put({id, status, psc, type}); }
+    /* Units numbered from first_id with the given statuses. */
+    Tree &units(int first_id, std::initializer_list<int> statuses)
+    {
+        for (int status : statuses)
+            unit(first_id++, status);
+        return *this;
+    }
+    Tree &units(int first_id, const std::vector<int> &statuses)
+    {
+        for (int status : statuses)
+            unit(first_id++, status);
+        return *this;
+    }
+
+    /* The tree in a heap block of exactly `length` bytes (all by default). */
+    const cmic_cfg_t *bytes(std::size_t length = SIZE_MAX)
+    {
+        length_ = std::min(length, bytes_.size());
+        block_ = std::make_unique<uint8_t[]>(length_ == 0 ? 1 : length_);
+        std::memcpy(block_.get(), bytes_.data(), length_);
+        return reinterpret_cast<const cmic_cfg_t *>(block_.get());
+    }
+    std::size_t length() const { return length_; }
+    std::size_t full_length() const { return bytes_.size(); }
+
+private:
+    Tree &put(std::initializer_list<int> values)
+    {
+        for (int v : values)
+            bytes_.push_back(static_cast<uint8_t>(v));
+        return *this;
+    }
+    std::vector<uint8_t> bytes_;
+    std::unique_ptr<uint8_t[]> block_;
+    std::size_t length_ = 0;
+};
+
+/* What the rack view records for each complex of a well-formed tree. */
+struct Kind {
+    int complex_type;
+    short chassis_type;
+    const char *label;
+};
+constexpr Kind kKinds[] = {
+    {47, CHASSIS_NODE, "SMP"},         {38, CHASSIS_DISK_ARRAY, "Disk Array"}, {40, CHASSIS_QNA, "QUONET 64G"},
+    {42, CHASSIS_UPS, "UPS w/ Input Sel"}, {130, CHASSIS_SERVER_MGMT, "Server Mgmt."}, {37, CHASSIS_NODE, "SMP"},
+};
+
+void clear_rack()
+{
+    for (s_cab_chassis_rec &entry : chassis_rec)
+        entry = s_cab_chassis_rec{};
+}
+
+/* Fills chassis_rec as the rack view does (the last complex of an id wins),
+ * for the complexes that lie wholly inside the tree's bytes. */
+void record_rack(const cmic_cfg_t *tree, std::size_t length)
+{
+    clear_rack();
+    const auto *start = reinterpret_cast<const uint8_t *>(tree);
+    std::size_t at = sizeof(cmic_cfg_t);
+    for (int i = 0; i < tree->complex_count && at + sizeof(complex_cfg_t) <= length; ++i) {
+        const auto *c = reinterpret_cast<const complex_cfg_t *>(start + at);
+        at += sizeof(complex_cfg_t);
+        for (int j = 0; j < c->subcomplex_count && at + sizeof(subcomplex_cfg_t) <= length; ++j)
+            at += sizeof(subcomplex_cfg_t) + sizeof(unit_cfg_t) * start[at + 1];
+        if (c->complex_id < 1 || c->complex_id > MAX_CHASSIS)
+            continue;
+        s_cab_chassis_rec &entry = chassis_rec[c->complex_id];
+        entry.id = static_cast<char>(c->complex_id);
+        entry.complex_ptr = const_cast<complex_cfg_t *>(c);
+        entry.chassis_type = CHASSIS_UNKNOWN;
+        std::strcpy(entry.chassis_label, "Unknown");
+        for (const Kind &kind : kKinds) {
+            if (kind.complex_type == c->complex_type) {
+                entry.chassis_type = kind.chassis_type;
+                std::strcpy(entry.chassis_label, kind.label);
+            }
+        }
+    }
+}
+
+/* ---- the expected text --------------------------------------------------- */
+
+constexpr const char *kInvalid = "\nInvalid status info returned from CMIC.\n";
+constexpr const char *kStatusRow = "\n  Status         \t";
+
+std::string pad(const std::string &text, std::size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+std::string cols(std::initializer_list<std::string> cells)
+{
+    std::string row;
+    for (const std::string &cell : cells)
+        row += pad(cell, 9);
+    return row;
+}
+std::string header(const char *sys, const char *cab)
+{
+    return std::string("System: ") + sys + "\nCabinet: " + cab + "\n\n";
+}
+std::string chassis(const std::string &heading, const std::string &status)
+{
+    return "\n" + std::string(79, '=') + "\n\n" + heading + ":\n  Chassis Status \t" + pad(status, 9);
+}
+std::string sub(const std::string &heading) { return "\n\n" + pad(heading, 17) + "\t"; }
+std::string port(int number) { return "\n  Console Port#       \t" + pad(std::to_string(number), 9); }
+
+int count_substr(const std::string &text, const std::string &what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class DetailReport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_debug_ = debug;
+        debug = 0;
+        clear_rack();
+    }
+    void TearDown() override
+    {
+        debug = saved_debug_;
+        clear_rack();
+    }
+    /* The report of a well-formed tree, with the rack recorded. */
+    static std::string report(Tree &tree)
+    {
+        const cmic_cfg_t *t = tree.bytes();
+        record_rack(t, tree.length());
+        return rack_detail_text(t, tree.length());
+    }
+
+private:
+    int saved_debug_ = 0;
+};
+
+/* ---- chassis kinds ------------------------------------------------------- */
+
+TEST_F(DetailReport, NodeChassisNamesVoltagesAndShowsBoardPorts)
+{
+    Tree tree("sysA", "Cab007", 1);
+    tree.complex(1, 47, 1, 5);
+    tree.sub(1, 2).units(0, {58, 57});
+    tree.sub(28, 3).units(1, {1, 59, 1});
+    tree.sub(2, 1, 8018).units(0, {1});
+    tree.sub(45, 1, 9001).units(0, {98});
+    tree.sub(29, 1).units(0, {139});
+
+    const std::string expected = header("sysA", "Cab007") + chassis("CHASSIS 1 (SMP)", "OK") +
+                                 sub("Temperature") + cols({"1", "2"}) + kStatusRow + cols({"Normal", "Warm"}) +
+                                 sub("Chassis Voltage") + cols({"+1.25V", "+2.5V", "+3.3V"}) + kStatusRow +
+                                 cols({"OK", "Warning", "OK"}) +
+                                 sub("MGMT BOARD") + port(8018) + kStatusRow + cols({"OK"}) +
+                                 sub("COB RUMB") + port(9001) + kStatusRow + cols({"RUMB"}) +
+                                 sub("Memory Strip") + kStatusRow + cols({"Mem Err"}) + "\n";
+    EXPECT_EQ(report(tree), expected);
+}
+
+TEST_F(DetailReport, DiskArrayShowsControllerPortsButNoBoardPort)
+{
+    Tree tree("sys", "cab", 1);
+    tree.complex(2, 38, 2, 4);
+    tree.sub(16, 1, 9014).units(0, {1});
+    tree.sub(5, 2).unit(0, 1, 0x23, 0x28).unit(1, 4, 0x23, 0x29);
+    tree.sub(2, 1, 77).units(0, {1});
+    tree.sub(11, 3).units(0, {1, 3, 133});
+
+    const std::string expected = header("sys", "cab") + chassis("CHASSIS 2 (Disk Array)", "Fault") +
+                                 sub("Array CTL 1") + port(9014) + kStatusRow + cols({"OK"}) +
+                                 sub("Array CTL") + cols({"1", "2"}) + kStatusRow + cols({"OK", "Off"}) +
+                                 "\n  Console Port  \t" + cols({"9000", "9001"}) + "\n" +
+                                 sub("MGMT BOARD") + kStatusRow + cols({"OK"}) +
+                                 sub("Disk Drive") + cols({"1", "2", "3"}) + kStatusRow +
+                                 cols({"OK", "Missing", "Conflict"}) + "\n";
+    EXPECT_EQ(report(tree), expected);
+}
+
+TEST_F(DetailReport, InterconnectNamesItsNinthConverterDpAndNodesDoNot)
+{
+    Tree tree("sys", "cab", 2);
+    tree.complex(3, 40, 1, 2);
+    tree.sub(21, 9).units(0, {1, 1, 1, 1, 1, 1, 1, 1, 2});
+    tree.sub(22, 2).units(0, {1, 84});
+    tree.complex(4, 37, 4, 1);
+    tree.sub(21, 9).units(0, {1, 1, 1, 1, 1, 1, 1, 1, 1});
+
+    const std::string nine_ok = cols({"OK", "OK", "OK", "OK", "OK", "OK", "OK", "OK", "OK"});
+    const std::string expected =
+        header("sys", "cab") + chassis("CHASSIS 3 (QUONET 64G)", "OK") + sub("DC DC Converter") +
+        cols({"1", "2", "3", "4", "5", "6", "7", "8", "DP"}) + kStatusRow +
+        cols({"OK", "OK", "OK", "OK", "OK", "OK", "OK", "OK", "Fault"}) + sub("Fuse Monitor") + cols({"1", "2"}) +
+        kStatusRow + cols({"OK", "Unknown"}) + "\n" +
+        chassis("CHASSIS 4 (SMP)", "Off") + sub("DC DC Converter") +
+        cols({"1", "2", "3", "4", "5", "6", "7", "8", "9"}) + kStatusRow + nine_ok + "\n";
+    EXPECT_EQ(report(tree), expected);
+}
+
+TEST_F(DetailReport, UpsWithInputSelectorNamesItsLegs)
+{
+    Tree tree("sys", "cab", 1);
+    tree.complex(6, 42, 1, 3);
+    tree.sub(20, 3).units(1, {1, 2, 1});
+    tree.sub(13, 2).units(0, {60, 63});
+    tree.sub(15, 2).units(0, {1, 6});
+
+    const std::string expected = header("sys", "cab") + chassis("CHASSIS 6 (UPS w/ Input Sel)", "OK") +
+                                 sub("Input Sel") + cols({"Leg A", "Leg B", "Input Sel"}) + kStatusRow +
+                                 cols({"OK", "Fault", "OK"}) + sub("Battery State") + cols({"1", "2"}) +
+                                 kStatusRow + cols({"Rest", "Dischg"}) + sub("AC Power Input") + cols({"1", "2"}) +
+                                 kStatusRow + cols({"OK", "ACFAIL"}) + "\n";
+    EXPECT_EQ(report(tree), expected);
+}
+
+TEST_F(DetailReport, ServerManagementWithUnknownTypesAndStatuses)
+{
+    Tree tree("sys", "cab", 1);
+    tree.complex(5, 130, 84, 3);
+    tree.sub(9, 3).units(0, {78, 79, 92});
+    tree.sub(0x7f, 2).units(0, {200, 84});
+    /* Voltages of a complex the name table does not know: numbered. */
+    tree.sub(28, 2).units(1, {1, 1});
+
+    testing::internal::CaptureStderr();
+    const std::string text = report(tree);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string expected = header("sys", "cab") + chassis("CHASSIS 5 (Server Mgmt.)", "Unknown") +
+                                 sub("RCMB Slot") + cols({"1", "2", "3"}) + kStatusRow +
+                                 cols({"RCMB", "PTB", "Unused"}) + sub("Unknown (0x7f)") + cols({"1", "2"}) +
+                                 kStatusRow + cols({"(0xc8)", "Unknown"}) + sub("Chassis Voltage") +
+                                 cols({"1", "2"}) + kStatusRow + cols({"OK", "OK"}) + "\n";
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(count_substr(err, "getUnitDisplayName: Unable to find name"), 2);
+}
+
+TEST_F(DetailReport, DebugLevelSixAddsChassisCountAndNumericStatuses)
+{
+    Tree tree("sys", "cab", 1);
+    tree.complex(1, 47, 1, 1);
+    tree.sub(3, 2).units(0, {1, 5});
+    const cmic_cfg_t *t = tree.bytes();
+    record_rack(t, tree.length());
+
+    debug = 6;
+    testing::internal::CaptureStdout(); /* the traces */
+    const std::string text = rack_detail_text(t, tree.length());
+    const std::string traces = testing::internal::GetCapturedStdout();
+    debug = 0;
+
+    const std::string expected = "System: sys\nCabinet: cab\n\nCabinet contains 1 chassis\n" +
+                                 chassis("CHASSIS 1 (SMP)", "OK") + sub("Fans") + cols({"1", "2"}) + kStatusRow +
+                                 cols({"OK", "FAST"}) + "\n  Numeric Status \t" + cols({"1", "5"}) + "\n" + "\n";
+    EXPECT_EQ(text, expected);
+    /* Every piece appended is echoed at level 2. */
+    EXPECT_NE(traces.find("Numeric Status"), std::string::npos);
+}
+
+/* ---- ids the rack cannot hold, duplicates -------------------------------- */
+
+TEST_F(DetailReport, DuplicateIdsAreNotedAndIdsOutsideTheRackShowTheirType)
+{
+    Tree tree("sys", "cab", 4);
+    tree.complex(2, 37, 1, 0);
+    tree.complex(2, 47, 3, 0);
+    tree.complex(0, 0x33, 1, 0);
+    tree.complex(25, 0x25, 2, 0);
+
+    const std::string expected = header("sys", "cab") + "\n" + std::string(79, '=') + "\n\n" +
+                                 "complex_ptr doesn't match chassis_rec\nmultiple complexes with id=2 in status "
+                                 "tree\nCHASSIS 2 (0x25):\n  Chassis Status \t" + pad("OK", 9) + "\n" +
+                                 chassis("CHASSIS 2 (SMP)", "Missing") + "\n" + chassis("CHASSIS 0 (0x33)", "OK") +
+                                 "\n" + chassis("CHASSIS 25 (0x25)", "Fault") + "\n";
+    EXPECT_EQ(report(tree), expected);
+}
+
+/* ---- trees that do not fit their bytes ----------------------------------- */
+
+TEST_F(DetailReport, CountsPastTheBytesEndTheReportWithInvalidStatusInfo)
+{
+    const std::string fans_head = header("sys", "cab") + chassis("CHASSIS 1 (SMP)", "OK") + sub("Fans");
+
+    /* More complexes announced than present. */
+    {
+        Tree tree("sys", "cab", 3);
+        tree.complex(1, 47, 1, 1);
+        tree.sub(3, 2).units(0, {1, 1});
+        EXPECT_EQ(report(tree), fans_head + cols({"1", "2"}) + kStatusRow + cols({"OK", "OK"}) + "\n" + kInvalid);
+    }
+    /* More units announced than present: the present ones are listed. */
+    {
+        Tree tree("sys", "cab", 1);
+        tree.complex(1, 47, 1, 1);
+        tree.sub(3, 5).units(0, {1, 2});
+        EXPECT_EQ(report(tree), fans_head + cols({"1", "2"}) + kStatusRow + cols({"OK", "Fault"}) + kInvalid);
+    }
+    /* More subcomplexes announced than present. */
+    {
+        Tree tree("sys", "cab", 1);
+        tree.complex(1, 47, 1, 2);
+        tree.sub(3, 1).units(0, {1});
+        EXPECT_EQ(report(tree), fans_head + kStatusRow + cols({"OK"}) + kInvalid);
+    }
+    /* A header alone with room for nothing else. */
+    {
+        Tree tree("sys", "cab", 1);
+        EXPECT_EQ(report(tree), header("sys", "cab") + kInvalid);
+    }
+}
+
+TEST_F(DetailReport, NoTreeOrNoHeaderGivesNoReport)
+{
+    EXPECT_EQ(build_rack_detail(nullptr, 100), -1);
+    EXPECT_EQ(dis_ptr, nullptr);
+    Tree tree("sys", "cab", 0);
+    const cmic_cfg_t *t = tree.bytes(sizeof(cmic_cfg_t) - 1);
+    EXPECT_EQ(rack_detail_text(t, tree.length()), "");
+    /* An empty cabinet is a report of its names only. */
+    t = tree.bytes();
+    EXPECT_EQ(rack_detail_text(t, tree.length()), header("sys", "cab"));
+    /* Names that fill their fields without a terminator stay inside them. */
+    Tree full(std::string(39, 's').c_str(), std::string(39, 'c').c_str(), 0);
+    t = full.bytes();
+    std::memset(const_cast<char *>(t->sysname), 'S', 40);
+    std::memset(const_cast<char *>(t->cabname), 'C', 40);
+    EXPECT_EQ(rack_detail_text(t, full.length()), "System: " + std::string(40, 'S') + "\nCabinet: " +
+                                                       std::string(40, 'C') + "\n\n");
+}
+
+/* A tree of every kind, cut at every length: the report says the status
+ * info is invalid exactly when the tree was cut, and never reads past the
+ * cut. */
+TEST_F(DetailReport, EveryTruncationOfAWellFormedTreeIsReportedInvalid)
+{
+    Tree tree("sys", "cab", 5);
+    tree.complex(1, 47, 1, 2).sub(28, 3).units(1, {1, 1, 1}).sub(2, 1, 4000).units(0, {1});
+    tree.complex(2, 38, 1, 2).sub(5, 2).units(0, {1, 1}).sub(16, 1, 9).units(0, {1});
+    tree.complex(3, 40, 1, 1).sub(21, 9).units(0, {1, 1, 1, 1, 1, 1, 1, 1, 1});
+    tree.complex(4, 42, 1, 1).sub(20, 3).units(1, {1, 1, 1});
+    tree.complex(5, 130, 1, 1).sub(9, 2).units(0, {78, 79});
+    const std::size_t full = tree.full_length();
+    const std::string complete = report(tree);
+    ASSERT_EQ(count_substr(complete, "Invalid status info"), 0);
+    ASSERT_EQ(count_substr(complete, "CHASSIS "), 5);
+
+    for (std::size_t cut = sizeof(cmic_cfg_t); cut < full; ++cut) {
+        const cmic_cfg_t *t = tree.bytes(cut);
+        const std::string text = rack_detail_text(t, cut);
+        EXPECT_EQ(count_substr(text, "Invalid status info returned from CMIC."), 1) << cut;
+        EXPECT_EQ(text.compare(text.size() - std::strlen(kInvalid), std::string::npos, kInvalid), 0) << cut;
+    }
+}
+
+/* Random bytes: the report finds a tree invalid exactly when the bounds
+ * check of incoming trees does. */
+TEST_F(DetailReport, RandomBytesAgreeWithTheTreeCheck)
+{
+    std::mt19937 random(20261205);
+    int valid_trees = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t length = sizeof(cmic_cfg_t) + random() % 160;
+        std::vector<uint8_t> bytes(length);
+        for (uint8_t &b : bytes)
+            b = static_cast<uint8_t>(random());
+        bytes[80] = static_cast<uint8_t>(random() % 4); /* a few complexes */
+        for (std::size_t i = sizeof(cmic_cfg_t); i < length; ++i)
+            if (random() % 2)
+                bytes[i] %= 4; /* small counts, so that some trees fit */
+        auto block = std::make_unique<uint8_t[]>(length);
+        std::memcpy(block.get(), bytes.data(), length);
+
+        const auto *t = reinterpret_cast<const cmic_cfg_t *>(block.get());
+        const bool valid = check_status_tree(block.get(), length) >= 0;
+        testing::internal::CaptureStderr();
+        const std::string text = rack_detail_text(t, length);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(count_substr(text, "Invalid status info") == 0, valid) << round;
+        valid_trees += valid ? 1 : 0;
+    }
+    /* Both outcomes are exercised. */
+    EXPECT_GT(valid_trees, 100);
+    EXPECT_LT(valid_trees, 2900);
+}
+
+/* ---- the text area ------------------------------------------------------- */
+
+TEST_F(DetailReport, AreaGrowsInStepsOfTwentyLines)
+{
+    char *area = nullptr;
+    int size = 0;
+    ASSERT_EQ(get_area(&area, &size, 20), 0);
+    ASSERT_EQ(size, 1500);
+    EXPECT_EQ(std::string(area, 1500), std::string(1500, '\0'));
+    std::memset(area, 'x', 1500);
+    ASSERT_EQ(get_area(&area, &size, 20), 0);
+    ASSERT_EQ(size, 3000);
+    EXPECT_EQ(std::string(area, 1500), std::string(1500, 'x'));
+    EXPECT_EQ(std::string(area + 1500, 1500), std::string(1500, '\0'));
+    EXPECT_EQ(get_area(&area, &size, 0x7fffffff), GET_AREA_FAILED);
+    EXPECT_EQ(size, 3000);
+    std::free(area);
+}
+
+TEST_F(DetailReport, AppendGrowsPastFifteenHundredBytesAndEmptiesTheLine)
+{
+    std::free(dis_ptr);
+    dis_ptr = nullptr;
+    dis_size = 0;
+
+    std::string line(1499, 'a');
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    append_str(buffer.data());
+    EXPECT_EQ(dis_size, 1500); /* 1499 bytes and the terminator fit */
+    EXPECT_EQ(buffer[0], '\0');
+
+    char one[] = "b";
+    append_str(one);
+    EXPECT_EQ(dis_size, 3000);
+    EXPECT_EQ(one[0], '\0');
+
+    std::vector<char> big(4000, 'c');
+    big.push_back('\0');
+    append_str(big.data());
+    EXPECT_EQ(dis_size, 6000); /* 5500 bytes need four steps */
+    EXPECT_EQ(std::string(dis_ptr), line + "b" + std::string(4000, 'c'));
+
+    std::free(dis_ptr);
+    dis_ptr = nullptr;
+    dis_size = 0;
+}
+
+TEST_F(DetailReport, LongReportIsCompleteInAnAreaJustLargeEnough)
+{
+    Tree tree("sys", "cab", 4);
+    std::vector<int> strips(32, 1);
+    strips.back() = 139;
+    for (int id = 1; id <= 4; ++id)
+        tree.complex(id, 45, 1, 2).sub(29, 32).units(0, strips).sub(4, 3).units(0, {1, 1, 2});
+    const cmic_cfg_t *t = tree.bytes();
+    record_rack(t, tree.length());
+    ASSERT_EQ(build_rack_detail(t, tree.length()), 0);
+    const std::size_t used = std::strlen(dis_ptr) + 1;
+    EXPECT_GT(used, 1500u);
+    EXPECT_EQ(dis_size % 1500, 0);
+    EXPECT_GE(static_cast<std::size_t>(dis_size), used);
+    EXPECT_LT(static_cast<std::size_t>(dis_size), used + 1500);
+    const std::string text = dis_ptr;
+    EXPECT_EQ(count_substr(text, "CHASSIS "), 4);
+    EXPECT_EQ(count_substr(text, "Mem Err"), 4);
+    EXPECT_EQ(text.substr(text.size() - 10), pad("Fault", 9) + "\n"); /* the last chassis is complete */
+    std::free(dis_ptr);
+    dis_ptr = nullptr;
+    dis_size = 0;
+}
+
+} // namespace

@@ -19,7 +19,9 @@
 
 #include "app/cabstat_common.h"
 #include "app/layouts/rack_windows.h"
+#include "app/rack_view.h"
 #include "app/s_get_colors.h"
+#include "app/s_detail.h"
 #include "app/s_rack_disp.h"
 #include "app/signal.h"
 #include "base/motif_str.h"
@@ -28,6 +30,7 @@
 #include "config/config.h"
 #include "config/miscutil.h"
 #include "config/read_config.h"
+#include "engine/env_cmd.h"
 #include "engine/env_regs.h"
 #include "engine/send_env.h"
 #include "ui/x_util.h"
@@ -143,8 +146,10 @@ static void read_configuration()
 static void build_windows(int argc, char **argv)
 {
     create_rack_cabstat_dlg(XtDisplay(Toplevel), argv[0], argc, argv, widget_title);
+    initialize_chassis_views();
     Toplevel = rack_cabstat_dlg;
     create_s_key_shell(rack_cabstat_dlg);
+    create_DetailBox(rack_cabstat_dlg);
 }
 
 /* Step 11: the function chosen on the command line is preselected; without
@@ -160,12 +165,18 @@ static void show_fru_function()
     XtSetSensitive(function_btn, chosen != nullptr);
 }
 
-/* Steps 14 and 15: the cabinet's label and the window's icon. */
+/* Steps 14 and 15: the cabinet's labels and the window's icon.  The detail
+ * box's title is painted here too, with the other title-coloured labels:
+ * the title colours exist only once get_colors() has read the status key. */
 static void label_cabinet()
 {
+    show_text("Cabinet Status", STATUS_TITLE, s_detail_title);
+
     char text[64];
     std::snprintf(text, sizeof text, "Cabinet %d\n", CabinetID);
     show_text(text, STATUS_TITLE, cab_lbl);
+    std::snprintf(text, sizeof text, "(Cab%03d)", CabinetID);
+    show_text(text, STATUS_TITLE, s_detail_cab_label);
 
     char icon_name[64];
     if (fru_replace_flag != NO_FRU_FUNCTION) {
@@ -185,6 +196,7 @@ int main(int argc, char **argv)
     no_verify_timeout = 1;
     realized_shell = nullptr;
     verify_timeout_release = close_all_ports;
+    engine_ui = {FreshenWindow, IsWorkDialog, AddToWorkDialogMsg};
 
     /* 2. Display and application shell.  The toolkit removes the X options
      *    it consumed from argv, so the copy of argc follows. */
@@ -238,6 +250,7 @@ int main(int argc, char **argv)
     /* 17. On screen. */
     XtRealizeWidget(rack_cabstat_dlg);
     SetRealizedShell(rack_cabstat_dlg);
+    adjust_rack_window_size();
     FreshenWindow();
     HideWorkDialog();
 

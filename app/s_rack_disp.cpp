@@ -20,11 +20,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/rack_detail.h"
 #include "app/rack_query.h"
+#include "app/rack_view.h"
 #include "base/console_path.h"
 #include "base/process.h"
 #include "base/trace.h"
 #include "config/config.h"
+#include "config/miscutil.h"
 #include "config/read_config.h"
 #include "ui/x_util.h"
 
@@ -67,6 +70,7 @@ static std::string default_config_path;
 
 static int leading_int(const char *text);
 static void set_title(const char *title);
+static void refresh_chassis_node_ids();
 
 /* ------------------------------------------------------------------------ */
 
@@ -181,9 +185,39 @@ void update_display(int show_work_dlg)
     /* 2. A new status tree replaces the old one. */
     get_cabinet_status(CabinetID);
 
-    /* 3. Done. */
+    /* 3.-5. The rack, the chassis view and the detail box show it. */
+    show_status_tree();
+
+    /* 6. Done. */
     if (show_work_dlg)
         HideWorkDialog();
+}
+
+void show_status_tree()
+{
+    /* 3. The rack from the new tree. */
+    build_rack_view();
+
+    /* 4. The chassis the operator was looking at stays selected. */
+    set_chassis_btn(current_chassis, 1);
+    select_chassis_view(current_chassis);
+
+    /* 5. The report, while it is shown. */
+    if (DetailBoxUp)
+        show_rack_detail();
+}
+
+/* The node behind every node chassis may have moved in the new node list;
+ * other chassis have none. */
+static void refresh_chassis_node_ids()
+{
+    for (int id = 1; id <= MAX_CHASSIS; ++id) {
+        s_cab_chassis_rec &entry = chassis_rec[id];
+        if (entry.complex_ptr != nullptr && entry.chassis_type == CHASSIS_NODE)
+            entry.node_id = GetNodeListIndex(CabinetID, entry.complex_ptr->complex_id, entry.complex_ptr->complex_type);
+        else
+            entry.node_id = 0;
+    }
 }
 
 void reread_config_file()
@@ -210,6 +244,8 @@ void reread_config_file()
         ModalErrorDialog(nullptr, widget_title, "Error reading configuration file.");
     get_host_types();
     debug = saved_debug;
+
+    refresh_chassis_node_ids();
 }
 
 void clean_windows()

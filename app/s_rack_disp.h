@@ -54,6 +54,11 @@ int parse_options(int argc, char **argv);
  * show_work_dlg the work dialog is shown while the query runs. */
 void update_display(int show_work_dlg);
 
+/* Shows the current status tree (tree_ptr): rebuilds the rack, keeps the
+ * selected chassis selected and repainted, and refreshes the detail box
+ * while it is up.  The part of update_display after the query. */
+void show_status_tree();
+
 /* Reads the configuration file again when its time of change differs from
  * the one last read (nothing in test mode).  Called before power
  * operations. */

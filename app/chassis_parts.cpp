@@ -97,7 +97,6 @@ void temperature_text(char *text, std::size_t size, int status, bool missing);
 void paint_sensor(const Sensor &sensor, int status, const char *caption);
 Sensor chassis_sensor(const s_cab_chassis_rec &entry);
 int unit_status_or_unknown(subcomplex_cfg_t *sc, int i);
-void set_managed(Widget w, bool managed);
 void paint_sensor_row(int complex_type, subcomplex_cfg_t *sc, Widget *frm, Widget *stat, Widget *lbl);
 void paint_dummy(s_cab_chassis_rec *entry, int sc_type, int units);
 
@@ -107,15 +106,6 @@ void paint_dummy(s_cab_chassis_rec *entry, int sc_type, int units);
 
 namespace {
 
-void set_managed(Widget w, bool managed)
-{
-    if (w == nullptr)
-        return;
-    if (managed)
-        XtManageChild(w);
-    else
-        XtUnmanageChild(w);
-}
 
 void temperature_text(char *text, std::size_t size, int status, bool missing)
 {

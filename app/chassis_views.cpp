@@ -254,13 +254,10 @@ void show_node_text(const s_cab_chassis_rec &entry);
 void show_system_text(Widget label);
 bool prepare_chassis_kind(s_cab_chassis_rec &entry);
 void paint_subcomplex_or_substitute(s_cab_chassis_rec &entry, subcomplex_cfg_t *sc);
-void set_managed(Widget w, bool managed);
 
 } // namespace
 
 /* ---- helpers ------------------------------------------------------------- */
-
-namespace {
 
 void set_managed(Widget w, bool managed)
 {
@@ -271,6 +268,8 @@ void set_managed(Widget w, bool managed)
     else
         XtUnmanageChild(w);
 }
+
+namespace {
 
 Family family_of(const s_cab_chassis_rec &entry)
 {

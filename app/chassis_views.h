@@ -118,4 +118,8 @@ void show_ptb(int slot_idx, int status, const char *text, int count, int type);
 int rcmb_slot_to_chassis_ids(int slot_idx, int ids[CHASSIS_IDS_PER_SLOT]);
 int ptbs_needed();
 
+/* Manages or unmanages a slot widget; a null widget (a slot the window does
+ * not have) is left alone. */
+void set_managed(Widget w, bool managed);
+
 #endif

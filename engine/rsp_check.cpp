@@ -348,14 +348,7 @@ int Clear_all_paths(int interval)
                 continue;
             break;
         }
-        int with_events = 0;
-        for (int i = 0; i < pfcount; ++i)
-            if (pf[i].revents != 0)
-                ++with_events;
-        if (with_events != ready) {
-            std::fprintf(stderr, "Unmatched Pollfd Revent count\n");
-            Exit(1);
-        }
+        CheckPollEventCount(pf, pfcount, ready);
         for (int i = 0; i < pfcount; ++i) {
             if (pf[i].revents == 0)
                 continue;

@@ -209,14 +209,7 @@ int SendAll()
         }
         if (ready < 0)
             return 0;
-        int with_events = 0;
-        for (int i = 0; i < pfcount; ++i)
-            if (pf[i].revents != 0)
-                ++with_events;
-        if (with_events != ready) {
-            std::fprintf(stderr, "Unmatched Pollfd Revent count\n");
-            Exit(1);
-        }
+        CheckPollEventCount(pf, pfcount, ready);
         for (int i = 0; i < pfcount; ++i) {
             if (pf[i].revents == 0)
                 continue;
@@ -505,6 +498,18 @@ int AllRspRcvd(int option)
 }
 
 /* ---- reply limits ------------------------------------------------------------------------------ */
+
+void CheckPollEventCount(const struct pollfd *pf, int pfcount, int ready)
+{
+    int with_events = 0;
+    for (int i = 0; i < pfcount; ++i)
+        if (pf[i].revents != 0)
+            ++with_events;
+    if (with_events != ready) {
+        std::fprintf(stderr, "Unmatched Pollfd Revent count\n");
+        Exit(1);
+    }
+}
 
 int seb_poll_timeout()
 {

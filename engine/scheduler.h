@@ -73,6 +73,9 @@ int ResendCmd(env_param_block *pbptr, int cntlrid, int errorcode, int cabidx);
 int MoreCmdtoSend();
 int AllRspRcvd(int option);
 int seb_poll_timeout();
+/* Ends the program when poll reported `ready` descriptors but the set
+ * shows another number with events: the descriptor table is corrupt. */
+void CheckPollEventCount(const struct pollfd *pf, int pfcount, int ready);
 int HaveFdsForCtlrs();
 int HaveCmdsForCmics();
 int IsSmpShutdownInvolved(const tessel_cmd_t *cmd);

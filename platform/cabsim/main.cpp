@@ -28,6 +28,7 @@
 #include "config/config.h"
 #include "config/read_config.h"
 #include "platform/cabsim/cabsim.h"
+#include "platform/ctl/ctl_client.h"
 #include "platform/qmx/qmx_wire.h"
 
 namespace {
@@ -92,53 +93,23 @@ bool load_configuration(cabsim::Simulator &sim, const std::string &path, bool re
 }
 
 /* Sends one statement and copies the answer to standard output; true on "ok". */
-bool ctl_statement(int fd, const std::string &statement)
+bool ctl_statement(CtlClient &client, const std::string &statement)
 {
-    std::string line = statement + "\n";
-    if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) {
-        std::cerr << "cabsim ctl: send failed\n";
-        return false;
-    }
     std::string answer;
-    for (;;) {
-        std::size_t newline;
-        while ((newline = answer.find('\n')) != std::string::npos) {
-            std::string text = answer.substr(0, newline);
-            answer.erase(0, newline + 1);
-            if (text == "ok")
-                return true;
-            std::cout << text << "\n";
-            if (text.rfind("error: ", 0) == 0)
-                return false;
-        }
-        pollfd pf{fd, POLLIN, 0};
-        if (poll(&pf, 1, kCtlAnswerTimeoutMs) <= 0) {
-            std::cerr << "cabsim ctl: no answer\n";
-            return false;
-        }
-        char buf[1024];
-        ssize_t n = recv(fd, buf, sizeof(buf), 0);
-        if (n <= 0) {
-            std::cerr << "cabsim ctl: connection closed\n";
-            return false;
-        }
-        answer.append(buf, static_cast<std::size_t>(n));
-    }
+    bool ok = client.Exchange(statement, &answer, kCtlAnswerTimeoutMs);
+    std::cout << answer;
+    if (!ok && answer.find("error: ") == std::string::npos)
+        std::cerr << "cabsim ctl: no answer\n";
+    return ok;
 }
 
 int ctl_main(int argc, char **argv)
 {
     if (argc < 4)
         return usage();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::string path = argv[2];
-    if (path.size() >= sizeof(address.sun_path))
-        return usage();
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) < 0) {
-        std::cerr << "cabsim ctl: cannot connect to " << path << ": " << std::strerror(errno) << "\n";
+    CtlClient client;
+    if (!client.Connect(argv[2])) {
+        std::cerr << "cabsim ctl: cannot connect to " << argv[2] << ": " << std::strerror(errno) << "\n";
         return 1;
     }
     bool all_ok = true;
@@ -146,12 +117,11 @@ int ctl_main(int argc, char **argv)
         if (std::strcmp(argv[i], "-") == 0) {
             std::string line;
             while (std::getline(std::cin, line))
-                all_ok = ctl_statement(fd, line) && all_ok;
+                all_ok = ctl_statement(client, line) && all_ok;
         } else {
-            all_ok = ctl_statement(fd, argv[i]) && all_ok;
+            all_ok = ctl_statement(client, argv[i]) && all_ok;
         }
     }
-    close(fd);
     return all_ok ? 0 : 1;
 }
 

@@ -45,6 +45,7 @@
 #include "base/console_path.h"
 #include "base/trace.h"
 #include "daemon/fifo.h"
+#include "platform/ctl/ctl_client.h"
 #include "platform/opclogd/loans.h"
 
 namespace {
@@ -54,7 +55,7 @@ constexpr const char *kCtlPath = "/var/console/fifos/opclogd.ctl";
 constexpr const char *kReadyPath = "/var/console/fifos/opclogd.ready";
 constexpr const char *kLogPath = "/var/console/opclogd.log";
 constexpr std::size_t kMaxCtlLine = 512;
-constexpr int kMaxCtlClients = 16;
+constexpr int kMaxCtlConnections = 16;
 /* A message left half-read this long is dropped: every sender writes a
  * message whole, so the rest is never coming. */
 constexpr int kPartialMessageMs = 1000;
@@ -69,7 +70,7 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> ports;
 };
 
-struct CtlClient {
+struct CtlConnection {
     int fd;
     std::string input;
 };
@@ -86,7 +87,7 @@ private:
     void DropPartial();
     void Handle(const char *message, int size);
     void AcceptClient();
-    bool ReadClient(CtlClient &client);
+    bool ReadClient(CtlConnection &client);
     std::string Control(const std::string &line);
 
     opclogd::LoanTable &table_;
@@ -95,7 +96,7 @@ private:
     bool made_pipe_ = false;
     std::string ctl_path_, ready_path_, pipe_path_;
     FILE *log_ = nullptr;
-    std::vector<CtlClient> clients_;
+    std::vector<CtlConnection> clients_;
     /* Twice the longest message: after the whole messages are handled, a
      * whole further message always fits. */
     std::array<char, 2 * FIFO_MAX_MESSAGE> buffer_{};
@@ -137,59 +138,26 @@ void make_dirs(const std::string &path)
     mkdir(path.c_str(), 0755);
 }
 
-int connect_ctl(const std::string &path)
-{
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return -1;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
-        close(fd);
-        fd = -1;
-    }
-    return fd;
-}
-
-/* The client side of the control channel. */
+/* The client side of the control channel: each statement's answer is
+ * printed, closing "ok" included. */
 int run_ctl(int argc, char **argv)
 {
     if (argc < 4)
         return usage();
-    int fd = connect_ctl(argv[2]);
-    if (fd < 0) {
+    CtlClient client;
+    if (!client.Connect(argv[2])) {
         std::cerr << "opclogd ctl: cannot connect to " << argv[2] << "\n";
         return 1;
     }
     int status = 0;
-    std::string pending;
     for (int i = 3; i < argc; ++i) {
-        std::string line = std::string(argv[i]) + "\n";
-        if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
-            return 1;
-        for (bool answered = false; !answered;) {
-            std::size_t newline;
-            while (!answered && (newline = pending.find('\n')) != std::string::npos) {
-                std::string text = pending.substr(0, newline);
-                pending.erase(0, newline + 1);
-                std::cout << text << "\n";
-                if (text == "ok" || text.rfind("error: ", 0) == 0) {
-                    answered = true;
-                    status |= text == "ok" ? 0 : 1;
-                }
-            }
-            if (answered)
-                break;
-            pollfd pfd{fd, POLLIN, 0};
-            char chunk[1024];
-            ssize_t n = poll(&pfd, 1, kCtlAnswerTimeoutMs) > 0 ? recv(fd, chunk, sizeof chunk, 0) : -1;
-            if (n <= 0)
-                return 1;
-            pending.append(chunk, static_cast<std::size_t>(n));
-        }
+        std::string answer;
+        bool ok = client.Exchange(argv[i], &answer, kCtlAnswerTimeoutMs);
+        std::cout << answer << (ok ? "ok\n" : "");
+        if (!ok && answer.find("error: ") == std::string::npos)
+            return 1; /* no answer */
+        status |= ok ? 0 : 1;
     }
-    close(fd);
     return status;
 }
 
@@ -248,7 +216,7 @@ bool Daemon::Start(const Options &options)
 
 void Daemon::Stop()
 {
-    for (CtlClient &client : clients_)
+    for (CtlConnection &client : clients_)
         close(client.fd);
     clients_.clear();
     if (listen_fd_ >= 0) {
@@ -278,7 +246,7 @@ void Daemon::Run()
 
     while (!stop_requested) {
         std::vector<pollfd> fds{{request_fd_, POLLIN, 0}, {listen_fd_, POLLIN, 0}};
-        for (const CtlClient &client : clients_)
+        for (const CtlConnection &client : clients_)
             fds.push_back({client.fd, POLLIN, 0});
         timespec partial_wait{kPartialMessageMs / 1000, (kPartialMessageMs % 1000) * 1000000L};
         int ready = ppoll(fds.data(), fds.size(), used_ > 0 ? &partial_wait : nullptr, &open_mask);
@@ -296,14 +264,14 @@ void Daemon::Run()
         for (std::size_t i = 2; i < fds.size(); ++i) {
             if (fds[i].revents == 0)
                 continue;
-            for (CtlClient &client : clients_) {
+            for (CtlConnection &client : clients_) {
                 if (client.fd == fds[i].fd && !ReadClient(client))
                     gone.push_back(client.fd);
             }
         }
         for (int fd : gone) {
             close(fd);
-            std::erase_if(clients_, [fd](const CtlClient &client) { return client.fd == fd; });
+            std::erase_if(clients_, [fd](const CtlConnection &client) { return client.fd == fd; });
         }
     }
 }
@@ -369,15 +337,15 @@ void Daemon::AcceptClient()
     int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
-    if (clients_.size() >= static_cast<std::size_t>(kMaxCtlClients)) {
+    if (clients_.size() >= static_cast<std::size_t>(kMaxCtlConnections)) {
         close(fd);
         return;
     }
-    clients_.push_back(CtlClient{fd, {}});
+    clients_.push_back(CtlConnection{fd, {}});
 }
 
 /* false when the client is gone or sent a line too long. */
-bool Daemon::ReadClient(CtlClient &client)
+bool Daemon::ReadClient(CtlConnection &client)
 {
     char chunk[512];
     ssize_t got = recv(client.fd, chunk, sizeof chunk, 0);

@@ -43,8 +43,6 @@ bool reap(pid_t pid, std::chrono::steady_clock::duration limit)
 
 CabsimProcess::~CabsimProcess()
 {
-    if (ctl_fd_ >= 0)
-        close(ctl_fd_);
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         if (!reap(pid_, kStopDeadline))
@@ -137,40 +135,9 @@ bool CabsimProcess::start_args(const std::vector<std::string> &args)
 
 bool CabsimProcess::ctl(const std::string &statement, std::string *output)
 {
-    if (ctl_fd_ < 0) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::string path = ctl_path();
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        ctl_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (ctl_fd_ < 0 || connect(ctl_fd_, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) < 0)
-            return false;
-    }
-    std::string line = statement + "\n";
-    if (send(ctl_fd_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+    if (!ctl_client_.IsConnected() && !ctl_client_.Connect(ctl_path()))
         return false;
-    std::string answer;
-    for (;;) {
-        std::size_t newline;
-        while ((newline = answer.find('\n')) != std::string::npos) {
-            std::string text = answer.substr(0, newline);
-            answer.erase(0, newline + 1);
-            if (text == "ok")
-                return true;
-            if (output != nullptr)
-                *output += text + "\n";
-            if (text.rfind("error: ", 0) == 0)
-                return false;
-        }
-        pollfd pf{ctl_fd_, POLLIN, 0};
-        char buf[4096];
-        if (poll(&pf, 1, kAnswerTimeoutMs) <= 0)
-            return false;
-        ssize_t n = recv(ctl_fd_, buf, sizeof(buf), 0);
-        if (n <= 0)
-            return false;
-        answer.append(buf, static_cast<std::size_t>(n));
-    }
+    return ctl_client_.Exchange(statement, output, kAnswerTimeoutMs);
 }
 
 void CabsimProcess::kill_now()

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ctl/ctl_client.h"
+
 class CabsimProcess {
 public:
     CabsimProcess() = default;
@@ -45,7 +47,7 @@ private:
     bool make_root();
 
     pid_t pid_ = -1;
-    int ctl_fd_ = -1;
+    CtlClient ctl_client_;
     std::string root_;
 };
 

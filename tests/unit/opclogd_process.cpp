@@ -67,8 +67,6 @@ ConsoleRoot::~ConsoleRoot()
 
 OpclogdProcess::~OpclogdProcess()
 {
-    if (ctl_fd_ >= 0)
-        close(ctl_fd_);
     if (pid_ > 0) {
         int status = 0;
         kill(pid_, SIGTERM);
@@ -114,40 +112,9 @@ bool OpclogdProcess::start(const std::vector<std::string> &arguments)
 
 bool OpclogdProcess::ctl(const std::string &statement, std::string *output)
 {
-    if (ctl_fd_ < 0) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::string path = at("/var/console/fifos/opclogd.ctl");
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        ctl_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (ctl_fd_ < 0 || connect(ctl_fd_, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) < 0)
-            return false;
-    }
-    std::string line = statement + "\n";
-    if (send(ctl_fd_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+    if (!ctl_client_.IsConnected() && !ctl_client_.Connect(at("/var/console/fifos/opclogd.ctl")))
         return false;
-    std::string answer;
-    for (;;) {
-        std::size_t newline;
-        while ((newline = answer.find('\n')) != std::string::npos) {
-            std::string text = answer.substr(0, newline);
-            answer.erase(0, newline + 1);
-            if (text == "ok")
-                return true;
-            if (output != nullptr)
-                *output += text + "\n";
-            if (text.rfind("error: ", 0) == 0)
-                return false;
-        }
-        pollfd pf{ctl_fd_, POLLIN, 0};
-        char buf[4096];
-        if (poll(&pf, 1, kAnswerTimeoutMs) <= 0)
-            return false;
-        ssize_t n = recv(ctl_fd_, buf, sizeof(buf), 0);
-        if (n <= 0)
-            return false;
-        answer.append(buf, static_cast<std::size_t>(n));
-    }
+    return ctl_client_.Exchange(statement, output, kAnswerTimeoutMs);
 }
 
 std::vector<std::string> OpclogdProcess::loans()

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ctl/ctl_client.h"
+
 /* A private console root with /var/console/fifos, removed at the end. */
 class ConsoleRoot {
 public:
@@ -59,7 +61,7 @@ private:
 
     std::string root_;
     pid_t pid_ = -1;
-    int ctl_fd_ = -1;
+    CtlClient ctl_client_;
 };
 
 #endif

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "base/console_path.h"
+#include "base/timescale.h"
 #include "base/trace.h"
 #include "daemon/message.h"
 
@@ -223,7 +224,9 @@ void FIFO_ReplaceAlarm(void (*handler)(int), unsigned seconds, FIFO_SavedAlarm *
     action.sa_flags = 0; /* no SA_RESTART: the alarm must end a blocked call */
     clock_gettime(CLOCK_MONOTONIC, &saved->started);
     sigaction(SIGALRM, &action, &saved->action);
-    saved->remaining = alarm(seconds);
+    /* Only the daemon's own time limit follows the test time scale; the
+     * caller's pending alarm is given back unscaled. */
+    saved->remaining = alarm(scaled_seconds(seconds));
 }
 
 void FIFO_RestoreAlarm(const FIFO_SavedAlarm *saved)

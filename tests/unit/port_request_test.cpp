@@ -377,6 +377,35 @@ TEST(PortRequestFakeDaemon, DaemonThatNeverAnswersEndsInTheTimeOut)
     waitpid(pid, &status, 0);
 }
 
+TEST(PortRequestFakeDaemon, TheRealTimeLimitFollowsTheTestTimeScale)
+{
+    /* A stand-in that takes the request and stays silent; with the wait
+     * scale at 30 the 30-second limit of a port request runs out after one
+     * second of real alarm, not 30. */
+    ConsoleRoot root;
+    setenv("XRACKMON_TIME_SCALE", "30", 1);
+    int request_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_RDWR);
+    ASSERT_GE(request_fd, 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        MessagePtr request(FIFO_InputProc(request_fd));
+        pause(); /* never answers; ended by the test */
+        _exit(0);
+    }
+    FIFO_CloseProc(request_fd);
+
+    PortRequest_t ports[1] = {request_for("snp010a")};
+    int count = 1;
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(GetManyPorts(get_free_port_id, ports, &count), -2);
+    auto waited = std::chrono::steady_clock::now() - started;
+    unsetenv("XRACKMON_TIME_SCALE");
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_GE(waited, std::chrono::milliseconds(500));
+    EXPECT_LT(waited, std::chrono::seconds(10));
+}
+
 namespace {
 volatile int nested_result = 99;
 void return_ports_on_signal(int)

@@ -127,13 +127,13 @@ Slot slot(Widget parent, const std::string &stem, const char *picture, int cru, 
     return s;
 }
 
-void family(Widget parent, const FamilySpec &spec, const FamilyArrays &out)
+void family(Widget parent, const FamilySpec &family_shape, const FamilyArrays &out)
 {
-    for (int i = 0; i < spec.count; ++i) {
-        const int number = spec.first_number + i;
-        const int at = spec.offset + i;
-        Slot s = slot(parent, std::string(spec.stem) + std::to_string(number), spec.picture,
-                      cru_spec(spec.fru_kind, at + 1), spec.captions.for_slot(i, number), spec.shape);
+    for (int i = 0; i < family_shape.count; ++i) {
+        const int number = family_shape.first_number + i;
+        const int at = family_shape.offset + i;
+        Slot s = slot(parent, std::string(family_shape.stem) + std::to_string(number), family_shape.picture,
+                      cru_spec(family_shape.fru_kind, at + 1), family_shape.captions.for_slot(i, number), family_shape.shape);
         out.frm[at] = s.frm;
         out.btn[at] = s.btn;
         out.stat[at] = s.stat;
@@ -240,12 +240,12 @@ Widget section(Widget parent, const char *name, const char *title, int rows, Wid
     return grid(frame, "section_grid", rows);
 }
 
-Widget family_section(Widget parent, const char *name, const char *title, const FamilySpec &spec,
+Widget family_section(Widget parent, const char *name, const char *title, const FamilySpec &family_shape,
                       const FamilyArrays &arrays, int rows)
 {
     Widget frame = nullptr;
     Widget content = section(parent, name, title, rows, &frame);
-    family(content, spec, arrays);
+    family(content, family_shape, arrays);
     return frame;
 }
 

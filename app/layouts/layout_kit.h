@@ -99,7 +99,7 @@ struct FamilySpec {
 /* A slot <stem>; its frame is named frm_<stem> unless frame_name is given. */
 Slot slot(Widget parent, const std::string &stem, const char *picture, int cru, const std::string &caption,
           Shape shape, const char *frame_name = nullptr);
-void family(Widget parent, const FamilySpec &spec, const FamilyArrays &out);
+void family(Widget parent, const FamilySpec &family_shape, const FamilyArrays &out);
 
 /* A temperature sensor <stem>: frm_<stem>, stat_<stem>, lbl_<stem>. */
 struct Sensor {
@@ -143,7 +143,7 @@ Widget section(Widget parent, const char *name, const char *title, int rows, Wid
 
 /* A titled section holding one family (one row); returns the section's
  * frame, ready for place(). */
-Widget family_section(Widget parent, const char *name, const char *title, const FamilySpec &spec,
+Widget family_section(Widget parent, const char *name, const char *title, const FamilySpec &family_shape,
                       const FamilyArrays &arrays, int rows = 0);
 
 /* An unframed aligned grid of `lines` rows (horizontal) or columns

@@ -30,13 +30,13 @@ namespace {
 constexpr int kWaitMs = 3000;
 constexpr const char *ICONS = "/opt/console/icons/";
 
-Pixel pixel_of(const char *spec)
+Pixel pixel_of(const char *colour_name)
 {
     Display *display = XtDisplay(Toplevel);
     XColor color;
     Colormap map = DefaultColormap(display, DefaultScreen(display));
-    EXPECT_TRUE(XParseColor(display, map, spec, &color)) << spec;
-    EXPECT_TRUE(XAllocColor(display, map, &color)) << spec;
+    EXPECT_TRUE(XParseColor(display, map, colour_name, &color)) << colour_name;
+    EXPECT_TRUE(XAllocColor(display, map, &color)) << colour_name;
     return color.pixel;
 }
 

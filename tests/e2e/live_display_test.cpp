@@ -198,14 +198,7 @@ protected:
     void TearDown() override
     {
         if (HasFailure()) {
-            const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
-            std::string name = std::string(info->test_suite_name()) + "." + info->name();
-            for (char &c : name)
-                if (c == '/')
-                    c = '_';
-            std::string shot = e2e::save_screenshot(name);
-            if (!shot.empty())
-                std::printf("screenshot: %s\n", shot.c_str());
+            e2e::screenshot_failed_test();
             std::printf("program output:\n%s\n", program_.output().c_str());
             std::printf("cabsim log:\n%s\n", sim_.log_text().c_str());
         }

@@ -2,7 +2,11 @@
  * process_harness.cpp - child processes, X windows by title, XTest input,
  * private console roots and screenshots for the end-to-end tests.
  */
+#include <gtest/gtest.h>
+
 #include "tests/e2e/process_harness.h"
+
+#include <cstdio>
 
 #include <algorithm>
 #include <cerrno>
@@ -251,6 +255,18 @@ std::string save_screenshot(const std::string &name)
         WEXITSTATUS(import.status()) != 0)
         return "";
     return file;
+}
+
+void screenshot_failed_test()
+{
+    const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char &c : name)
+        if (c == '/')
+            c = '_';
+    std::string shot = save_screenshot(name);
+    if (!shot.empty())
+        std::printf("screenshot: %s\n", shot.c_str());
 }
 
 } // namespace e2e

@@ -102,6 +102,10 @@ private:
  * XR_ARTIFACTS is set); returns the file written, or "" . */
 std::string save_screenshot(const std::string &name);
 
+/* For a test that has failed: saves a screenshot named after the running
+ * test ("Suite.Case", '/' replaced) and prints where it went. */
+void screenshot_failed_test();
+
 } // namespace e2e
 
 #endif

@@ -4,6 +4,8 @@
  */
 #include "tests/unit/cabsim_process.h"
 
+#include "tests/support/child_wait.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -24,19 +26,11 @@ namespace {
 
 constexpr auto kReadyDeadline = std::chrono::seconds(10);
 constexpr auto kStopDeadline = std::chrono::seconds(5);
-constexpr auto kPollStep = std::chrono::milliseconds(5);
 constexpr int kAnswerTimeoutMs = 10000;
 
 bool reap(pid_t pid, std::chrono::steady_clock::duration limit)
 {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return true;
-        std::this_thread::sleep_for(kPollStep);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+    return child_wait::reap_within(pid, nullptr, limit);
 }
 
 } // namespace
@@ -118,19 +112,7 @@ bool CabsimProcess::start_args(const std::vector<std::string> &args)
     }
 
     /* 3. Its ready file, or its end. */
-    std::string ready = root_ + "/var/console/qmx/cabsim.ready";
-    auto deadline = std::chrono::steady_clock::now() + kReadyDeadline;
-    while (access(ready.c_str(), F_OK) != 0) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(kPollStep);
-    }
-    return true;
+    return child_wait::wait_for_ready_file(&pid_, root_ + "/var/console/qmx/cabsim.ready", kReadyDeadline);
 }
 
 bool CabsimProcess::ctl(const std::string &statement, std::string *output)

@@ -4,6 +4,8 @@
  */
 #include "tests/unit/opclogd_process.h"
 
+#include "tests/support/child_wait.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -24,7 +26,6 @@ namespace {
 
 constexpr auto kReadyDeadline = std::chrono::seconds(10);
 constexpr auto kStopDeadline = std::chrono::seconds(5);
-constexpr auto kPollStep = std::chrono::milliseconds(5);
 constexpr int kAnswerTimeoutMs = 10000;
 
 std::string file_text(const std::string &path)
@@ -37,13 +38,7 @@ std::string file_text(const std::string &path)
 
 bool reap(pid_t pid, int *status, std::chrono::steady_clock::duration limit)
 {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        if (waitpid(pid, status, WNOHANG) == pid)
-            return true;
-        std::this_thread::sleep_for(kPollStep);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+    return child_wait::reap_within(pid, status, limit);
 }
 
 } // namespace
@@ -96,18 +91,7 @@ bool OpclogdProcess::start(const std::vector<std::string> &arguments)
         execv(XR_OPCLOGD, argv.data());
         _exit(127);
     }
-    auto deadline = std::chrono::steady_clock::now() + kReadyDeadline;
-    while (access(ready.c_str(), F_OK) != 0) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(kPollStep);
-    }
-    return true;
+    return child_wait::wait_for_ready_file(&pid_, ready, kReadyDeadline);
 }
 
 bool OpclogdProcess::ctl(const std::string &statement, std::string *output)

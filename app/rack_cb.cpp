@@ -44,8 +44,8 @@ void set_shell_title(Widget w, const char *title)
 
 void cru_repl_cb(Widget w, XtPointer cru_spec, XtPointer)
 {
-    const int spec = client_int(cru_spec);
-    dprint(1, "Entering cru_repl_cb: cru_spec=0x%x\n", static_cast<unsigned>(spec));
+    const int component = client_int(cru_spec);
+    dprint(1, "Entering cru_repl_cb: cru_spec=0x%x\n", static_cast<unsigned>(component));
     /* The chosen FRU procedure runs here once the FRU procedures exist; the
      * toggle only marks the click and is released again. */
     XmToggleButtonSetState(w, False, False);

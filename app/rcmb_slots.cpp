@@ -97,6 +97,25 @@ const char *PtbTessel = ICONS "PTB.tsl";
 
 namespace {
 
+/* How a slot's text names the chassis a board serves, by chassis kind;
+ * null for kinds that a board slot does not name. */
+struct SlotChassisKind {
+    int chassis_type;
+    const char *name;
+};
+constexpr SlotChassisKind SLOT_CHASSIS_KINDS[] = {
+    {CHASSIS_DISK_ARRAY, "DAMC"}, {CHASSIS_UPS, "UPS"}, {CHASSIS_NODE, "SMP"},
+    {CHASSIS_QNA, "QNA"},         {CHASSIS_QNB, "QNB"},
+};
+
+const char *slot_chassis_kind(int chassis_type)
+{
+    for (const SlotChassisKind &kind : SLOT_CHASSIS_KINDS)
+        if (kind.chassis_type == chassis_type)
+            return kind.name;
+    return nullptr;
+}
+
 PowerRole power_role(int chassis_id)
 {
     const s_cab_chassis_rec &entry = chassis_rec[chassis_id];
@@ -199,23 +218,8 @@ std::string chassis_text(const int ids[CHASSIS_IDS_PER_SLOT], int *count)
         } else if (id == MLAN_B) {
             std::snprintf(part, sizeof part, "\n(MLAN B)");
         } else if (id >= 1 && id <= MAX_CHASSIS) {
-            switch (chassis_rec[id].chassis_type) {
-            case CHASSIS_DISK_ARRAY:
-                std::snprintf(part, sizeof part, "\n(DAMC %d)", id);
-                break;
-            case CHASSIS_UPS:
-                std::snprintf(part, sizeof part, "\n(UPS %d)", id);
-                break;
-            case CHASSIS_NODE:
-                std::snprintf(part, sizeof part, "\n(SMP %d)", id);
-                break;
-            case CHASSIS_QNA:
-                std::snprintf(part, sizeof part, "\n(QNA %d)", id);
-                break;
-            case CHASSIS_QNB:
-                std::snprintf(part, sizeof part, "\n(QNB %d)", id);
-                break;
-            }
+            if (const char *kind = slot_chassis_kind(chassis_rec[id].chassis_type))
+                std::snprintf(part, sizeof part, "\n(%s %d)", kind, id);
         }
         text += part;
     }

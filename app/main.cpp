@@ -196,7 +196,11 @@ int main(int argc, char **argv)
     no_verify_timeout = 1;
     realized_shell = nullptr;
     verify_timeout_release = close_all_ports;
-    engine_ui = {FreshenWindow, IsWorkDialog, AddToWorkDialogMsg};
+    engine_ui = {FreshenWindow, IsWorkDialog, AddToWorkDialogMsg,
+                 [](const char *text) { ModalErrorDialog(Toplevel, widget_title, text); },
+                 [](const char *text, const char *help_tag) {
+                     return ModalVerifyDialog(Toplevel, widget_title, text, DIALOG_QUESTION, help_tag);
+                 }};
 
     /* 2. Display and application shell.  The toolkit removes the X options
      *    it consumed from argv, so the copy of argc follows. */

@@ -13,6 +13,7 @@
  */
 #include "daemon/portreq.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -43,6 +44,10 @@ struct Request {
 
 Request requests[kMaxNesting];
 volatile sig_atomic_t depth = 0;
+
+/* The daemon's pipe as opened, kept for FreeAllMyPortsNoWait, which cannot
+ * resolve a path inside a signal handler.  Empty until a first request. */
+char daemon_pipe_path[PATH_MAX];
 
 void reply_fifo_name(char *path, std::size_t size);
 void close_request(Request *rq);
@@ -105,6 +110,8 @@ int round_trip(IPC_Message_t *msg, unsigned seconds, IPC_Message_t **answer)
     reply_fifo_name(rq->reply_path, sizeof rq->reply_path);
 
     /* 1. Both pipes. */
+    if (daemon_pipe_path[0] == '\0')
+        std::snprintf(daemon_pipe_path, sizeof daemon_pipe_path, "%s", console_path(DAEMON_FIFO_PATH).c_str());
     rq->daemon_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_WRONLY);
     if (rq->daemon_fd >= 0)
         rq->reply_fd = FIFO_OpenProc(rq->reply_path, O_RDWR);
@@ -226,4 +233,38 @@ int FreePort(const char *port, const char *requestID)
     reply_fifo_name(reply_path, sizeof reply_path);
     return text_request(BuildPortMessage(FREE_PORT_MSG, reply_path, port, requestID), PORT_REQUEST_TIMEOUT,
                         "FreePort: unknown message type %d from FIFO\n", 2);
+}
+
+int FreeAllMyPortsNoWait(const char *requestID)
+{
+    if (daemon_pipe_path[0] == '\0' || requestID == nullptr)
+        return -1;
+    /* The message, field by field, as BuildFreeAllPortsMessage lays it out;
+     * the reply address is this process's reply pipe name, which the daemon
+     * will not find open. */
+    FreeAllPortsMessage_t msg;
+    std::memset(&msg, 0, sizeof msg);
+    msg.Header.Type = FREE_ALL_PORTS_MSG;
+    msg.Header.Length = FREE_ALL_MESSAGE_LENGTH;
+    std::size_t prefix = std::strlen(REPLY_FIFO_PREFIX);
+    std::memcpy(msg.Header.Address, REPLY_FIFO_PREFIX, prefix);
+    char digits[16];
+    int n = 0;
+    for (unsigned long pid = static_cast<unsigned long>(getpid()); n == 0 || pid != 0; pid /= 10)
+        digits[n++] = static_cast<char>('0' + pid % 10);
+    for (int i = 0; i < n && prefix + static_cast<std::size_t>(i) < ADDRESS_SIZE - 1; ++i)
+        msg.Header.Address[prefix + static_cast<std::size_t>(i)] = digits[n - 1 - i];
+    std::size_t id_length = std::strlen(requestID);
+    std::memcpy(msg.RequestID, requestID, id_length < REQUEST_ID_SIZE - 1 ? id_length : REQUEST_ID_SIZE - 1);
+
+    int fd = open(daemon_pipe_path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode)) {
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    }
+    ssize_t written = write(fd, &msg, FREE_ALL_MESSAGE_LENGTH);
+    close(fd);
+    return written == FREE_ALL_MESSAGE_LENGTH ? 0 : -1;
 }

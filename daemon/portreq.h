@@ -37,4 +37,12 @@ int FreeAllMyPorts(const char *requestID);
  * with "S". */
 int FreePort(const char *port, const char *requestID);
 
+/* Asks the daemon to take back every port held under requestID without
+ * waiting for its answer: one write of a message built on the stack into
+ * the daemon's pipe, no allocation, no alarm, no reply pipe (the daemon's
+ * answer finds no reader and is dropped).  Safe inside a signal handler.
+ * 0 when the message was written, -1 otherwise (also before any request
+ * was made, when no port can be on loan). */
+int FreeAllMyPortsNoWait(const char *requestID);
+
 #endif

@@ -44,7 +44,7 @@ opcmsg *cmdlist = nullptr;
 opcrsp *rsplist = nullptr;
 int NoEnvPBs = 1;
 pbfd_map PbFdMap[PBFD_MAP_SIZE];
-EngineUi engine_ui = {nullptr, nullptr, nullptr};
+EngineUi engine_ui = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
 namespace {
 
@@ -78,6 +78,23 @@ void EngineWorkMsg(const char *line)
 {
     if (engine_ui.add_work_msg != nullptr)
         engine_ui.add_work_msg(line);
+}
+
+void EngineErrorDialog(const char *text)
+{
+    if (engine_ui.error_dialog != nullptr)
+        engine_ui.error_dialog(text);
+    else
+        std::fprintf(stderr, "%s\n", text);
+}
+
+int EngineAskYesNo(const char *text, const char *help_tag)
+{
+    if (engine_ui.ask_yes_no == nullptr) {
+        dprint(1, "%s\n(nobody to ask: no)\n", text);
+        return 0;
+    }
+    return engine_ui.ask_yes_no(text, help_tag) == 1 ? 1 : 0;
 }
 
 /* ---- cabinet discovery ------------------------------------------------------- */

@@ -245,6 +245,11 @@ struct EngineUi {
     void (*freshen_window)();
     int (*is_work_dialog)();
     int (*add_work_msg)(const char *line);
+    /* A modal error box; null: the text goes to standard error. */
+    void (*error_dialog)(const char *text);
+    /* A modal yes/no question with a help tag: 1 for yes.  Null: no, since
+     * nobody can be asked. */
+    int (*ask_yes_no)(const char *text, const char *help_tag);
 };
 extern EngineUi engine_ui;
 
@@ -253,6 +258,8 @@ void EngineFreshenWindow();
 void EngineWorkMsgIfOpen(const char *line);
 /* Adds a line to the work dialog (the dialog decides what to do without one). */
 void EngineWorkMsg(const char *line);
+void EngineErrorDialog(const char *text);
+int EngineAskYesNo(const char *text, const char *help_tag);
 
 /* ---- operations ---------------------------------------------------------------------- */
 

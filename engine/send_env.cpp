@@ -4,12 +4,8 @@
  * suspended, links opened, the scheduler, the review), and closing
  * everything down (see send_env.h).
  *
- * Serial ports are borrowed from the log daemon by the port module, which
- * this build does not have yet: at a GO, a serial controller with commands
- * and no open port is marked failed with GETPORT_FAILED (RefuseSerialLinks),
- * so that only management modules are talked to and no GO waits on a port
- * it cannot get.  CLOSE_CONNECTION and the close of LAST_MESSAGE have no
- * serial connection to end for the same reason.
+ * Serial ports are borrowed, opened and given back by the port module
+ * (ports.h); management modules are reached through tessel_comm.h.
  */
 #include "engine/send_env.h"
 
@@ -23,6 +19,7 @@
 #include "config/config.h"
 #include "daemon/portreq.h"
 #include "engine/rsp_check.h"
+#include "engine/ports.h"
 #include "engine/scheduler.h"
 
 namespace {
@@ -43,8 +40,6 @@ struct EngineCall {
 int buffer_command(int cabinet_id, int env_reg, int *env_data, int cmd, int function, which_cntlr_t which);
 int run_go(int nowait);
 void close_everything();
-void RefuseSerialLinks();
-void close_connection(int cabinet_id);
 int needs_ep_first(int cabinet_id);
 int selected_result(int cabinet_id, int selected);
 
@@ -58,7 +53,7 @@ int Send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int func
     switch (function) {
     case ANOTHER_MESSAGE:
     case LAST_MESSAGE: return buffer_command(cabinet_id, env_reg, env_data, cmd, function, which);
-    case CLOSE_CONNECTION: close_connection(cabinet_id); return 0;
+    case CLOSE_CONNECTION: CloseAConnection(cabinet_id); return 0;
     case GETPORT_ONLY: return 0;
     case GO:
     case GO_NOWAIT: return run_go(function == GO_NOWAIT);
@@ -143,58 +138,13 @@ void close_all_ports()
     if (NoEnvPBs || SendEnvParamBlocks == nullptr)
         return;
     if (engine_depth != 0) {
-        /* Interrupted inside the engine: its tables may be half changed, so
-         * only what the outside world sees is released. */
-        for (int b = 0; b < CabCount; ++b)
-            for (snppb &slot : SendEnvParamBlocks[b].spb)
-                if (slot.env_path >= 0) {
-                    close(slot.env_path);
-                    slot.env_path = -1;
-                }
+        /* Interrupted inside the engine: its tables may be half changed and
+         * the daemon request in progress may be ours, so only what the
+         * outside world sees is released, without allocating or waiting. */
+        ReleasePortsFromSignal();
         return;
     }
     Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
-}
-
-void FreeUpAllPorts()
-{
-    int serial_ports = 0;
-    for (int b = 0; SendEnvParamBlocks != nullptr && b < CabCount; ++b) {
-        env_param_block &pb = SendEnvParamBlocks[b];
-        for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
-            snppb &slot = pb.spb[c];
-            if (pb.inuse != 0 && slot.owntheport != 0) {
-                if (slot.env_path >= 0)
-                    close(slot.env_path);
-                slot.env_path = -1;
-                if (pb.comm_type != CMIC_type) {
-                    dprint(3, "FreeingUp %s Port Cabinet%d, Controller%d\n", slot.NodeName != nullptr ? slot.NodeName : "",
-                           pb.cabinet_id, c);
-                    ++serial_ports;
-                }
-                slot.owntheport = 0;
-                slot.last_cmd = 0;
-                slot.cmic_last_cmd = 0;
-                slot.EPissued = 0;
-            }
-            std::free(slot.cmic_complex_status);
-            slot.cmic_complex_status = nullptr;
-        }
-    }
-    if (serial_ports > 0)
-        FreeAllMyPorts(get_free_port_id);
-    std::free(SendEnvParamBlocks);
-    std::free(cmdlist);
-    std::free(rsplist);
-    std::free(pf);
-    SendEnvParamBlocks = nullptr;
-    cmdlist = nullptr;
-    rsplist = nullptr;
-    pf = nullptr;
-    pf_arraysize = 0;
-    pfcount = 0;
-    CabCount = 0;
-    NoEnvPBs = 1;
 }
 
 /* ------------------------------------------------------------------------------------ */
@@ -241,7 +191,7 @@ int buffer_command(int cabinet_id, int env_reg, int *env_data, int cmd, int func
     int result = which == ALLCNTLRS ? BuildEnvPBs(cabinet_id, env_reg, env_data, cmd)
                                     : BuildOneENVpb(cabinet_id, env_reg, env_data, cmd, which);
     if (function == LAST_MESSAGE)
-        close_connection(cabinet_id);
+        CloseAConnection(cabinet_id);
     return result < 0 ? -1 : 0;
 }
 
@@ -254,7 +204,7 @@ int run_go(int nowait)
     SuspendAlarm(&saved);
 
     EngineFreshenWindow();
-    RefuseSerialLinks();
+    OpenLink();
     EngineFreshenWindow();
     OpenTesselLink();
     EngineFreshenWindow();
@@ -270,6 +220,7 @@ void close_everything()
 {
     close_qmx();
     if (!NoEnvPBs) {
+        SendSPtoAllCabs();
         bool written = false;
         for (int b = 0; b < CabCount; ++b)
             written = written || SendEnvParamBlocks[b].num_reg_written != 0;
@@ -278,42 +229,6 @@ void close_everything()
         FreeUpAllPorts();
     }
     NoEnvPBs = 1;
-}
-
-/* Stands in for port acquisition until the port module exists: serial
- * controllers that need a port and have none fail as a refused loan. */
-void RefuseSerialLinks()
-{
-    for (int b = 0; b < CabCount; ++b) {
-        env_param_block &pb = SendEnvParamBlocks[b];
-        if (pb.inuse == 0 || pb.cabinet_id == -1 || pb.comm_type == CMIC_type)
-            continue;
-        bool any = false;
-        for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
-            snppb &slot = pb.spb[c];
-            if (slot.NodeListIndex == -1)
-                continue;
-            any = true;
-            if (slot.chain_len != 0 && slot.env_path == -1 && slot.owntheport == 0 && slot.outcome >= 0) {
-                dprint(1, "OpenLink: no port for Cab%d Cntlr%d (%s)\n", pb.cabinet_id, c,
-                       slot.NodeName != nullptr ? slot.NodeName : "");
-                slot.outcome = spb_ERROR;
-                pb.env_status = GETPORT_FAILED;
-            }
-        }
-        if (!any) {
-            pb.spb[0].outcome = spb_NO_CNTLR;
-            dprint(1, "No paths for cabinet %d type=%d\n", pb.cabinet_id, pb.comm_type);
-        }
-    }
-}
-
-void close_connection(int cabinet_id)
-{
-    int idx = NoEnvPBs ? -1 : GetPBSlot(cabinet_id);
-    if (idx < 0 || SendEnvParamBlocks[idx].comm_type == CMIC_type)
-        return;
-    dprint(3, "Send_env_board(): no serial connection to close for cab#%d\n", cabinet_id);
 }
 
 /* Some controller of the cabinet has no port yet (or no tables exist). */

@@ -29,11 +29,9 @@ int send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int func
 /* Ends every conversation and releases the engine's links and tables
  * (CLOSE_ALL_PORTS) when tables exist.  Also called from the fatal-signal
  * handler: when the signal interrupted the engine itself, it only closes
- * the open controller descriptors (close(2) alone) and leaves the rest. */
+ * the open controller descriptors and asks the log daemon, without waiting,
+ * to take back every port of this program (ReleasePortsFromSignal). */
 void close_all_ports();
 
-/* Closes every descriptor, gives back the serial ports held and frees the
- * blocks, chains, reply buffers and poll array; NoEnvPBs becomes 1. */
-void FreeUpAllPorts();
 
 #endif

@@ -24,6 +24,9 @@
  *   port <node> <device>       adds a port
  *   hold <port> <pid> [prog]   another program (default xscp) holds the port
  *   release <port>             takes the port back from whoever holds it
+ *   requests                   the port requests received, oldest first (the
+ *                              last 1000): "request type=<T> id=<requestID>
+ *                              count=<N>" (count for types 18 and 19 only)
  */
 #include <poll.h>
 #include <signal.h>
@@ -32,11 +35,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -60,6 +66,7 @@ constexpr int kMaxCtlConnections = 16;
  * message whole, so the rest is never coming. */
 constexpr int kPartialMessageMs = 1000;
 constexpr int kCtlAnswerTimeoutMs = 10000;
+constexpr std::size_t kRequestHistory = 1000;
 
 volatile sig_atomic_t stop_requested = 0;
 
@@ -86,6 +93,7 @@ private:
     void ReadRequests();
     void DropPartial();
     void Handle(const char *message, int size);
+    void Remember(const char *message, int size);
     void AcceptClient();
     bool ReadClient(CtlConnection &client);
     std::string Control(const std::string &line);
@@ -97,6 +105,7 @@ private:
     std::string ctl_path_, ready_path_, pipe_path_;
     FILE *log_ = nullptr;
     std::vector<CtlConnection> clients_;
+    std::deque<std::string> requests_;
     /* Twice the longest message: after the whole messages are handled, a
      * whole further message always fits. */
     std::array<char, 2 * FIFO_MAX_MESSAGE> buffer_{};
@@ -316,6 +325,7 @@ void Daemon::DropPartial()
 
 void Daemon::Handle(const char *message, int size)
 {
+    Remember(message, size);
     opclogd::Outcome outcome = opclogd::Serve(table_, message, size);
     if (!outcome.complaint.empty())
         std::cerr << "opclogd: " << outcome.complaint << "\n";
@@ -330,6 +340,29 @@ void Daemon::Handle(const char *message, int size)
         return;
     FIFO_OutputProc(fd, outcome.reply.get(), outcome.reply->Length);
     FIFO_CloseProc(fd);
+}
+
+/* Keeps a line per port request for the "requests" statement: what a
+ * requester asked for, and in how many messages. */
+void Daemon::Remember(const char *message, int size)
+{
+    IPC_Message_t header;
+    std::memcpy(&header, message, sizeof header);
+    if (header.Type == LOG_MSG)
+        return;
+    std::string line = "request type=" + std::to_string(header.Type);
+    if (size > IPC_HEADER_SIZE) {
+        std::size_t room = static_cast<std::size_t>(size - IPC_HEADER_SIZE);
+        line += " id=" + std::string(MessageField(message + IPC_HEADER_SIZE, std::min<std::size_t>(room, REQUEST_ID_SIZE)));
+    }
+    if ((header.Type == GET_MANY_PORTS_MSG || header.Type == FREE_MANY_PORTS_MSG) && size >= MANY_PORT_HEAD_SIZE) {
+        std::int32_t count;
+        std::memcpy(&count, message + offsetof(ManyPortMessage_t, Count), sizeof count);
+        line += " count=" + std::to_string(count);
+    }
+    requests_.push_back(line);
+    if (requests_.size() > kRequestHistory)
+        requests_.pop_front();
 }
 
 void Daemon::AcceptClient()
@@ -370,6 +403,11 @@ std::string Daemon::Control(const std::string &line)
     std::string out;
     if (verb == "loans" || verb == "ports") {
         for (const std::string &text : verb == "loans" ? table_.Loans() : table_.Ports())
+            out += text + "\n";
+        return out + "ok\n";
+    }
+    if (verb == "requests") {
+        for (const std::string &text : requests_)
             out += text + "\n";
         return out + "ok\n";
     }

@@ -37,7 +37,7 @@ inline void HookEngineUi()
 
 inline void UnhookEngineUi()
 {
-    engine_ui = EngineUi{nullptr, nullptr, nullptr};
+    engine_ui = EngineUi{nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 /* One node record; `extra` holds further "\tkey=value\n" lines. */

@@ -81,7 +81,7 @@ protected:
 
 TEST(FifoMessageLayout, ManyPortMessageOfThreeRequestsIs277Bytes)
 {
-    PortRequest_t requests[3] = {request_for("snp010a"), request_for("vpr010b"), request_for("abcdefghijklmnop")};
+    PortRequest_t requests[3] = {request_for("snp0010A"), request_for("vpr010b"), request_for("abcdefghijklmnop")};
     MessagePtr msg(BuildManyPortMessage(GET_MANY_PORTS_MSG, "/var/console/fifos/util_42", "xrackmon.42", requests, 3));
     ASSERT_TRUE(msg);
     EXPECT_EQ(int_at(msg.get(), 0), 18);
@@ -90,7 +90,7 @@ TEST(FifoMessageLayout, ManyPortMessageOfThreeRequestsIs277Bytes)
     EXPECT_EQ(text_at(msg.get(), 48, 41), "xrackmon.42");
     EXPECT_TRUE(zero_bytes(msg.get(), 89, 92));
     EXPECT_EQ(int_at(msg.get(), 92), 3);
-    EXPECT_EQ(text_at(msg.get(), 96 + 4, 16), "snp010a");
+    EXPECT_EQ(text_at(msg.get(), 96 + 4, 16), "snp0010A");
     EXPECT_EQ(text_at(msg.get(), 156 + 4, 16), "vpr010b");
     EXPECT_EQ(text_at(msg.get(), 216 + 4, 16), "abcdefghijklmnop"); /* a full field, no terminator */
     EXPECT_EQ(text_at(msg.get(), 216 + 20, 40), "Not gotten");
@@ -125,12 +125,12 @@ TEST(FifoMessageLayout, PortAndFreeAllMessagesCutTheirFields)
 TEST(FifoMessageLayout, LogMessageOfThreeCharactersIs104Bytes)
 {
     std::time_t before = std::time(nullptr);
-    MessagePtr msg(BuildLogMessage(LOG_MSG, DAEMON_FIFO_PATH, "snp010a", 7, "fan3", 0, "abc"));
+    MessagePtr msg(BuildLogMessage(LOG_MSG, DAEMON_FIFO_PATH, "snp0010A", 7, "fan3", 0, "abc"));
     ASSERT_TRUE(msg);
     EXPECT_EQ(int_at(msg.get(), 0), 7);
     EXPECT_EQ(int_at(msg.get(), 4), 104);
     EXPECT_EQ(text_at(msg.get(), 8, 40), "/var/console/fifos/nxlogd_FIFO");
-    EXPECT_EQ(text_at(msg.get(), 48, 17), "snp010a");
+    EXPECT_EQ(text_at(msg.get(), 48, 17), "snp0010A");
     EXPECT_EQ(int_at(msg.get(), 68), 7);
     EXPECT_EQ(text_at(msg.get(), 72, 17), "fan3");
     EXPECT_GE(int_at(msg.get(), 92), before); /* 0 means now */
@@ -190,7 +190,7 @@ TEST(FifoMessageLayout, AccessorsNeverReachPastLength)
 
 TEST_F(PipeTest, MessageArrivingInPiecesIsReadWhole)
 {
-    PortRequest_t requests[2] = {request_for("snp010a"), request_for("snp010b")};
+    PortRequest_t requests[2] = {request_for("snp0010A"), request_for("snp0010B")};
     MessagePtr sent(BuildManyPortMessage(ANSWER_MSG, "/x", "id", requests, 2));
     ASSERT_TRUE(sent);
     const char *bytes = reinterpret_cast<const char *>(sent.get());

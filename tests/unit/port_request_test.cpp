@@ -80,7 +80,7 @@ void write_bytes(int fd, const void *bytes, int size)
 
 TEST_F(DaemonTest, PortsAreLentListedAndReturned)
 {
-    PortRequest_t ports[3] = {request_for("snp010a"), request_for("nosuchport"), request_for("vpr010b")};
+    PortRequest_t ports[3] = {request_for("snp0010A"), request_for("nosuchport"), request_for("vpr010b")};
     int count = 3;
     ASSERT_EQ(GetManyPorts(get_free_port_id, ports, &count), 0);
     ASSERT_EQ(count, 3);
@@ -90,13 +90,13 @@ TEST_F(DaemonTest, PortsAreLentListedAndReturned)
     EXPECT_EQ(result_of(ports[1]), "No such port");
     EXPECT_EQ(ports[2].Valid, 1);
     EXPECT_EQ(result_of(ports[2]), "/dev/ttyC10d");
-    EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("snp010a", "/dev/ttyC10a", get_free_port_id),
+    EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("snp0010A", "/dev/ttyC10a", get_free_port_id),
                                                         loan("vpr010b", "/dev/ttyC10d", get_free_port_id)}));
     /* No reply pipe is left behind. */
     EXPECT_NE(access(root.at("/var/console/fifos/util_" + std::to_string(getpid())).c_str(), F_OK), 0);
 
     /* Given back by a list: both freed, the table empty. */
-    PortRequest_t back[2] = {request_for("snp010a"), request_for("vpr010b")};
+    PortRequest_t back[2] = {request_for("snp0010A"), request_for("vpr010b")};
     count = 2;
     ASSERT_EQ(FreeManyPorts(get_free_port_id, back, &count), 0);
     EXPECT_EQ(count, 2);
@@ -107,7 +107,7 @@ TEST_F(DaemonTest, PortsAreLentListedAndReturned)
     /* One port at a time, and all at once. */
     count = 3;
     ASSERT_EQ(GetManyPorts(get_free_port_id, ports, &count), 0);
-    EXPECT_EQ(FreePort("snp010a", get_free_port_id), 0);
+    EXPECT_EQ(FreePort("snp0010A", get_free_port_id), 0);
     EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("vpr010b", "/dev/ttyC10d", get_free_port_id)}));
     EXPECT_EQ(FreePort("nosuchport", get_free_port_id), -1);
     EXPECT_EQ(FreeAllMyPorts(get_free_port_id), 0);
@@ -116,7 +116,7 @@ TEST_F(DaemonTest, PortsAreLentListedAndReturned)
 
 TEST_F(DaemonTest, LoansAreKeptPerRequestId)
 {
-    PortRequest_t mine[1] = {request_for("snp011a")};
+    PortRequest_t mine[1] = {request_for("snp0011A")};
     int count = 1;
     ASSERT_EQ(GetManyPorts("console-a", mine, &count), 0);
     EXPECT_EQ(mine[0].Valid, 1);
@@ -129,15 +129,15 @@ TEST_F(DaemonTest, LoansAreKeptPerRequestId)
     EXPECT_EQ(theirs[0].Valid, 0);
     EXPECT_EQ(result_of(theirs[0]), "In use by console-a");
     EXPECT_EQ(FreeAllMyPorts("console-b"), 0);
-    EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("snp011a", "/dev/ttyC11a", "console-a")}));
+    EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("snp0011A", "/dev/ttyC11a", "console-a")}));
     EXPECT_EQ(FreeAllMyPorts("console-a"), 0);
     EXPECT_TRUE(daemon.loans().empty());
 }
 
 TEST_F(DaemonTest, PortHeldByAnotherProgramIsReportedAndCanBeReclaimed)
 {
-    ASSERT_TRUE(daemon.ctl("hold snp010b 4242 xscp"));
-    PortRequest_t ports[2] = {request_for("snp010a"), request_for("snp010b")};
+    ASSERT_TRUE(daemon.ctl("hold snp0010B 4242 xscp"));
+    PortRequest_t ports[2] = {request_for("snp0010A"), request_for("snp0010B")};
     int count = 2;
     ASSERT_EQ(GetManyPorts(get_free_port_id, ports, &count), 0);
     EXPECT_EQ(ports[0].Valid, 1);
@@ -145,7 +145,7 @@ TEST_F(DaemonTest, PortHeldByAnotherProgramIsReportedAndCanBeReclaimed)
     EXPECT_NE(result_of(ports[1]).find("PID-4242"), std::string::npos) << result_of(ports[1]);
 
     /* The reclaim path: free the refused port, ask again. */
-    PortRequest_t reclaim[1] = {request_for("snp010b")};
+    PortRequest_t reclaim[1] = {request_for("snp0010B")};
     count = 1;
     ASSERT_EQ(FreeManyPorts(get_free_port_id, reclaim, &count), 0);
     EXPECT_EQ(reclaim[0].Valid, 1);
@@ -158,12 +158,12 @@ TEST_F(DaemonTest, PortHeldByAnotherProgramIsReportedAndCanBeReclaimed)
 
 TEST_F(DaemonTest, LogMessagesReachTheLog)
 {
-    ASSERT_EQ(LogMessage("snp010a", 3, "fan2", 0, "Cabinet 10: no response"), 0);
+    ASSERT_EQ(LogMessage("snp0010A", 3, "fan2", 0, "Cabinet 10: no response"), 0);
     ASSERT_EQ(LogMessage("vpr010a", 4, nullptr, 0, "abc"), 0);
     /* A request after them is answered only once they were read. */
     EXPECT_EQ(FreeAllMyPorts(get_free_port_id), 0);
     std::string log = daemon.log_text();
-    EXPECT_NE(log.find("snp010a/fan2 (type 3): Cabinet 10: no response\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("snp0010A/fan2 (type 3): Cabinet 10: no response\n"), std::string::npos) << log;
     EXPECT_NE(log.find("vpr010a (type 4): abc\n"), std::string::npos) << log;
 }
 
@@ -177,7 +177,7 @@ TEST_F(DaemonTest, GarbageInTheRequestPipeDoesNotStopTheDaemon)
     write_bytes(fd, junk, sizeof junk);
     std::int32_t absurd[12] = {GET_MANY_PORTS_MSG, 0x7fffffff};
     write_bytes(fd, absurd, sizeof absurd);
-    PortRequest_t one = request_for("snp010a");
+    PortRequest_t one = request_for("snp0010A");
     MessagePtr lying(BuildManyPortMessage(GET_MANY_PORTS_MSG, "/var/console/fifos/util_1", "x", &one, 1));
     reinterpret_cast<ManyPortMessage_t *>(lying.get())->Count = 1000;
     write_bytes(fd, lying.get(), lying->Length);
@@ -187,12 +187,12 @@ TEST_F(DaemonTest, GarbageInTheRequestPipeDoesNotStopTheDaemon)
     write_bytes(fd, loop.get(), loop->Length);
     FIFO_CloseProc(fd);
 
-    PortRequest_t ports[1] = {request_for("snp010a")};
+    PortRequest_t ports[1] = {request_for("snp0010A")};
     int count = 1;
     ASSERT_EQ(GetManyPorts(get_free_port_id, ports, &count), 0);
     EXPECT_EQ(ports[0].Valid, 1);
     EXPECT_TRUE(daemon.alive());
-    EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("snp010a", "/dev/ttyC10a", get_free_port_id)}));
+    EXPECT_EQ(daemon.loans(), (std::vector<std::string>{loan("snp0010A", "/dev/ttyC10a", get_free_port_id)}));
     EXPECT_EQ(FreeAllMyPorts(get_free_port_id), 0);
     EXPECT_TRUE(daemon.stop());
     std::string err = daemon.stderr_text();
@@ -203,12 +203,12 @@ TEST_F(DaemonTest, GarbageInTheRequestPipeDoesNotStopTheDaemon)
 TEST(PortRequestNoDaemon, FailsAtOnceAndLeavesCountAlone)
 {
     ConsoleRoot root;
-    PortRequest_t ports[2] = {request_for("snp010a"), request_for("snp010b")};
+    PortRequest_t ports[2] = {request_for("snp0010A"), request_for("snp0010B")};
     int count = 2;
     testing::internal::CaptureStderr();
     EXPECT_EQ(GetManyPorts(get_free_port_id, ports, &count), -1);
     EXPECT_EQ(FreeAllMyPorts(get_free_port_id), -1);
-    EXPECT_EQ(LogMessage("snp010a", 3, nullptr, 0, "nobody listens"), -1);
+    EXPECT_EQ(LogMessage("snp0010A", 3, nullptr, 0, "nobody listens"), -1);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(count, 2);
     EXPECT_EQ(ports[0].Valid, 0);
@@ -252,7 +252,7 @@ TEST(PortRequestFakeDaemon, AnswersOfAnotherTypeAreRefused)
         wrong->Type = 12;
         FIFO_OutputProc(fd, wrong.get(), wrong->Length);
     });
-    PortRequest_t ports[1] = {request_for("snp010a")};
+    PortRequest_t ports[1] = {request_for("snp0010A")};
     int count = 1;
     testing::internal::CaptureStderr();
     EXPECT_EQ(GetManyPorts(get_free_port_id, ports, &count), -1);
@@ -276,7 +276,7 @@ TEST(PortRequestFakeDaemon, FreePortVerdictAndAnAnswerInPieces)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             write_bytes(fd, bytes + 60, answer->Length - 60);
         });
-        EXPECT_EQ(FreePort("snp010a", get_free_port_id), verdict[0] == 'S' ? 0 : -1) << verdict;
+        EXPECT_EQ(FreePort("snp0010A", get_free_port_id), verdict[0] == 'S' ? 0 : -1) << verdict;
         int status = 0;
         waitpid(pid, &status, 0);
     }
@@ -284,7 +284,7 @@ TEST(PortRequestFakeDaemon, FreePortVerdictAndAnAnswerInPieces)
     /* An answer claiming more entries than were asked for copies no more
      * than the caller's array holds. */
     pid_t pid = fake_daemon([](int fd) {
-        std::vector<PortRequest_t> many(5, request_for("snp010a"));
+        std::vector<PortRequest_t> many(5, request_for("snp0010A"));
         for (PortRequest_t &entry : many)
             entry.Valid = 1;
         MessagePtr answer(BuildManyPortMessage(ANSWER_MSG, "/x", "x", many.data(), 5));
@@ -336,7 +336,7 @@ TEST(PortRequestFakeDaemon, DaemonThatNeverAnswersEndsInTheTimeOut)
     }
     FIFO_CloseProc(request_fd);
 
-    PortRequest_t ports[2] = {request_for("snp010a"), request_for("snp010b")};
+    PortRequest_t ports[2] = {request_for("snp0010A"), request_for("snp0010B")};
     int count = 2;
     EXPECT_EQ(GetManyPorts(get_free_port_id, ports, &count), -2);
     EXPECT_EQ(count, 2);
@@ -365,7 +365,7 @@ TEST(PortRequestFakeDaemon, DaemonThatNeverAnswersEndsInTheTimeOut)
         write_bytes(fd, answer.get(), 100);
         kill(getppid(), SIGALRM);
     });
-    EXPECT_EQ(FreePort("snp010a", get_free_port_id), -2);
+    EXPECT_EQ(FreePort("snp0010A", get_free_port_id), -2);
     waitpid(pid, &status, 0);
 
     /* Nothing of the abandoned requests lingers: the next one works. */
@@ -373,7 +373,7 @@ TEST(PortRequestFakeDaemon, DaemonThatNeverAnswersEndsInTheTimeOut)
         MessagePtr answer(BuildTextMessage("/x", "SUCCESS"));
         FIFO_OutputProc(fd, answer.get(), answer->Length);
     });
-    EXPECT_EQ(FreePort("snp010a", get_free_port_id), 0);
+    EXPECT_EQ(FreePort("snp0010A", get_free_port_id), 0);
     waitpid(pid, &status, 0);
 }
 
@@ -394,7 +394,7 @@ TEST(PortRequestFakeDaemon, TheRealTimeLimitFollowsTheTestTimeScale)
     }
     FIFO_CloseProc(request_fd);
 
-    PortRequest_t ports[1] = {request_for("snp010a")};
+    PortRequest_t ports[1] = {request_for("snp0010A")};
     int count = 1;
     auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(GetManyPorts(get_free_port_id, ports, &count), -2);
@@ -451,7 +451,7 @@ TEST(PortRequestFakeDaemon, PortReturnFromASignalHandlerDuringARequest)
     }
     FIFO_CloseProc(request_fd);
 
-    PortRequest_t ports[2] = {request_for("snp010a"), request_for("snp010b")};
+    PortRequest_t ports[2] = {request_for("snp0010A"), request_for("snp0010B")};
     int count = 2;
     EXPECT_EQ(GetManyPorts(get_free_port_id, ports, &count), 0);
     EXPECT_EQ(nested_result, 0);
@@ -467,12 +467,12 @@ TEST(PortRequestFakeDaemon, PortReturnFromASignalHandlerDuringARequest)
 TEST(OpclogdServe, MalformedRequestsAreAnsweredOrDroppedNeverTrusted)
 {
     opclogd::LoanTable table;
-    ASSERT_TRUE(table.AddPort("snp010a", "/dev/ttyC10a"));
+    ASSERT_TRUE(table.AddPort("snp0010A", "/dev/ttyC10a"));
 
     /* Every length from a header to a whole many-port message, with the
      * count claiming more than is there: never a grant, never a read past
      * the size (the sanitizer build checks the latter). */
-    PortRequest_t one = request_for("snp010a");
+    PortRequest_t one = request_for("snp0010A");
     MessagePtr request(BuildManyPortMessage(GET_MANY_PORTS_MSG, "/var/console/fifos/util_9", "id", &one, 1));
     reinterpret_cast<ManyPortMessage_t *>(request.get())->Count = 2;
     for (int size = IPC_HEADER_SIZE; size <= request->Length; ++size) {

@@ -6,7 +6,8 @@
  * the cabinets, runs scenario scripts and drives the live control channel.
  *
  * model.cpp owns the cabinets and what commands do to them; server.cpp the
- * sockets, the command log, timers and events; script.cpp the language;
+ * sockets, the command log, timers and events; serial.cpp the serial
+ * controllers on pseudo-terminals (serial.h); script.cpp the language;
  * main.cpp the command line.  Used by the tests and the demo, which start
  * it as a separate program.
  */
@@ -20,6 +21,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/cabsim/serial.h"
 
 namespace cabsim {
 
@@ -149,17 +152,23 @@ struct Conn {
     ParseContext ctx;
 };
 
-/* Something due later: a frame for a message connection, or a statement. */
+/* Something due later: a frame for a message connection, bytes for a
+ * serial line (`serial` names its controller), or a statement. */
 struct Timer {
     long long due_ms = 0;
     int msg_token = 0;
     std::vector<uint8_t> frame;
     std::string line;
+    std::string serial;
 };
+
+/* Milliseconds of a monotonic clock (timer due times). */
+long long steady_ms();
 
 class Simulator {
 public:
     std::map<int, Cabinet> cabinets;
+    std::map<std::string, SerialController> serials; /* by node name */
 
     bool start(const Options &options);
     /* Serves until `quit` or a terminating signal. */
@@ -178,8 +187,16 @@ public:
     void schedule_line(int ms, const std::string &line);
     const std::vector<std::string> &command_log() const { return log_; }
 
+    /* Adds a serial controller (its line opens at once when serving); "" or
+     * the error text. */
+    std::string add_serial(SerialController c);
+    /* The serial statements (serial, reg, ups, show, clear NODE). */
+    std::string execute_serial(const std::vector<std::string> &args, const std::map<std::string, std::string> &opts,
+                               std::string &out);
+
 private:
     bool running_ = true;
+    bool serving_ = false;
     Options options_;
     int listen_fd_ = -1;
     int ctl_listen_fd_ = -1;
@@ -201,6 +218,13 @@ private:
     void run_timers();
     int next_timeout_ms() const;
     void drop(int token);
+    /* serial.cpp */
+    void open_serial_lines();
+    void close_serial_lines();
+    void serve_serial(SerialController &c);
+    void queue_serial(const std::string &node, std::string bytes, int delay_ms);
+    void deliver_serial(const std::string &node, const std::string &bytes);
+    void flush_serial(SerialController &c);
 };
 
 } // namespace cabsim

@@ -4,9 +4,11 @@
  *   cabsim [-c CONFIG|none] [-s SOCKET] [-C CTLSOCKET] [-l LOG] [-r READY] [FILE...]
  *       Reads the installation's configuration (default
  *       /var/console/nxs.config when it exists) for the cabinets that have a
- *       management module, then the description and scenario FILEs, and
- *       serves.  Defaults live under /var/console/qmx/ (socket, cabsim.ctl,
- *       commands.log, cabsim.ready), all below $CONSOLE_ROOT.
+ *       management module and for the controllers on serial lines (linked
+ *       at their device paths under the console root), then the
+ *       description and scenario FILEs, and serves.  Defaults live under
+ *       /var/console/qmx/ (socket, cabsim.ctl, commands.log, cabsim.ready),
+ *       all below $CONSOLE_ROOT.
  *
  *   cabsim ctl CTLSOCKET STATEMENT...
  *       Sends each STATEMENT (one argument each; "-" reads statements from
@@ -54,8 +56,26 @@ void make_dirs(const std::string &path)
     mkdir(path.c_str(), 0755);
 }
 
+/* The serial controllers of the configuration: every node the console
+ * talks to over a serial line that names its device. */
+void load_serial_nodes(cabsim::Simulator &sim)
+{
+    for (int i = 0; i < NodeCount; ++i) {
+        const Node_t *node = NodeList[i];
+        if (node == nullptr || !node->InterfaceAddress)
+            continue;
+        std::string type = cabsim::serial_type_of(node->HostType, node->SubType);
+        cabsim::SerialController c;
+        if (type.empty() || !cabsim::make_controller(NodeText(node->NodeName), NodeText(node->InterfaceAddress), type, "", c))
+            continue;
+        std::string error = sim.add_serial(std::move(c));
+        if (!error.empty())
+            std::cerr << "cabsim: " << error << "\n";
+    }
+}
+
 /* The cabinets with a management module, with their system numbers and
- * names, from the configuration file. */
+ * names, and the serial controllers, from the configuration file. */
 bool load_configuration(cabsim::Simulator &sim, const std::string &path, bool required)
 {
     if (access(path.c_str(), R_OK) != 0) {
@@ -67,6 +87,7 @@ bool load_configuration(cabsim::Simulator &sim, const std::string &path, bool re
         std::cerr << "cabsim: cannot read " << path << "\n";
         return false;
     }
+    get_host_types();
     for (int i = 0; i < NodeCount; ++i) {
         const Node_t *node = NodeList[i];
         if (node == nullptr || (node->HostType != CMIC_type && node->HostType != SMC_type))
@@ -88,6 +109,7 @@ bool load_configuration(cabsim::Simulator &sim, const std::string &path, bool re
         if (it->second.cabname.empty() && node->CabinetName)
             it->second.cabname = NodeText(node->CabinetName);
     }
+    load_serial_nodes(sim);
     FreeConfiguration();
     return true;
 }

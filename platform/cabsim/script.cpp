@@ -442,6 +442,9 @@ std::string Simulator::execute(const std::string &line, ParseContext &ctx, std::
         cab->delay_ms = static_cast<int>(ms);
         return "";
     }
+    if (verb == "serial" || verb == "reg" || verb == "ups" || verb == "show" ||
+        (verb == "clear" && w.args.size() == 2 && serials.count(w.args[1]) != 0))
+        return execute_serial(w.args, w.opts, out);
     if (verb == "clear") {
         Cabinet *cab = cabinet_arg(*this, w, error);
         if (cab == nullptr)

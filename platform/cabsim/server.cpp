@@ -3,8 +3,9 @@
  * control connections, see qmx_wire.h), the control channel (a stream
  * socket that takes statements of the line language, one per line, and
  * answers each with its output and "ok" or "error: <text>"), the command
- * log, timers for delayed replies and scheduled statements, and event
- * delivery to registered listeners.
+ * log, timers for delayed replies, late pieces of serial replies and
+ * scheduled statements, event delivery to registered listeners, and the
+ * poll over the serial controllers' lines (served by serial.cpp).
  *
  * Every command received is recorded, in the log file and for the `log`
  * statement, as one line:
@@ -142,6 +143,11 @@ std::vector<uint8_t> complex_records(Cabinet &cab, const Fault &f, uint8_t cmdty
 
 } // namespace
 
+long long steady_ms()
+{
+    return now_ms();
+}
+
 /* ---- start-up and the loop ------------------------------------------------- */
 
 bool Simulator::start(const Options &options)
@@ -165,6 +171,10 @@ bool Simulator::start(const Options &options)
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    /* The serial controllers' lines, linked before anyone is told. */
+    open_serial_lines();
+    serving_ = true;
+
     /* Ready: the file appears whole (written aside, then renamed). */
     if (!options.ready_path.empty()) {
         std::string temp = options.ready_path + ".tmp";
@@ -172,6 +182,7 @@ bool Simulator::start(const Options &options)
         if (f == nullptr || std::fprintf(f, "%d\n", static_cast<int>(getpid())) < 0 || std::fclose(f) != 0 ||
             std::rename(temp.c_str(), options.ready_path.c_str()) != 0) {
             std::cerr << "cabsim: cannot write " << options.ready_path << "\n";
+            close_serial_lines();
             return false;
         }
     }
@@ -189,6 +200,13 @@ int Simulator::run()
         for (auto &[token, conn] : conns_) {
             pfs.push_back(pollfd{conn.fd, POLLIN, 0});
             tokens.push_back(token);
+        }
+        std::vector<std::string> lines;
+        for (auto &[node, line] : serials) {
+            if (line.master < 0)
+                continue;
+            pfs.push_back(pollfd{line.master, static_cast<short>(POLLIN | (line.output.empty() ? 0 : POLLOUT)), 0});
+            lines.push_back(node);
         }
         int n = poll(pfs.data(), pfs.size(), next_timeout_ms());
         if (n < 0 && errno != EINTR) {
@@ -213,7 +231,18 @@ int Simulator::run()
             else
                 serve_frame(it->second);
         }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            short revents = pfs[i + 2 + tokens.size()].revents;
+            auto it = serials.find(lines[i]);
+            if (revents == 0 || it == serials.end() || it->second.master < 0)
+                continue;
+            if (revents & POLLIN)
+                serve_serial(it->second);
+            if (revents & POLLOUT)
+                flush_serial(it->second);
+        }
     }
+    close_serial_lines();
     for (auto &[token, conn] : conns_)
         close(conn.fd);
     conns_.clear();
@@ -426,7 +455,7 @@ void Simulator::queue_frame(int msg_token, std::vector<uint8_t> frame, int delay
             send_packet(it->second.fd, frame);
         return;
     }
-    timers_.push_back(Timer{due, msg_token, std::move(frame), {}});
+    timers_.push_back(Timer{due, msg_token, std::move(frame), {}, {}});
 }
 
 void Simulator::broadcast_event(const std::vector<uint8_t> &msg)
@@ -442,7 +471,7 @@ void Simulator::broadcast_event(const std::vector<uint8_t> &msg)
 
 void Simulator::schedule_line(int ms, const std::string &line)
 {
-    timers_.push_back(Timer{now_ms() + ms, 0, {}, line});
+    timers_.push_back(Timer{now_ms() + ms, 0, {}, line, {}});
 }
 
 void Simulator::record(const std::string &line)
@@ -470,6 +499,10 @@ void Simulator::run_timers()
             std::string out, error = execute(t.line, ctx, out);
             if (!error.empty())
                 std::cerr << "cabsim: after: " << error << "\n";
+            continue;
+        }
+        if (!t.serial.empty()) {
+            deliver_serial(t.serial, std::string(t.frame.begin(), t.frame.end()));
             continue;
         }
         auto it = conns_.find(t.msg_token);

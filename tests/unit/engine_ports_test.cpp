@@ -311,6 +311,27 @@ TEST_F(PortsTest, ASilentDaemonShowsTheTimeOutBoxAndFailsTheControllers)
     FIFO_CloseProc(pipe_fd);
 }
 
+TEST_F(PortsTest, ADaemonPipeThatNobodyReadsIsUnreachableAfterTheOpenAlarm)
+{
+    SerialInstallation serial = Serial(1);
+    Start(serial);
+    ASSERT_TRUE(daemon_->stop());
+    daemon_.reset();
+    std::string pipe_path = root_ + DAEMON_FIFO_PATH;
+    unlink(pipe_path.c_str());
+    ASSERT_EQ(mkfifo(pipe_path.c_str(), 0666), 0);
+    questions.clear();
+    engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
+
+    auto started = std::chrono::steady_clock::now();
+    GrabAllPorts(1); /* the open of the pipe waits for a reader until its alarm */
+
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 2s); /* 60 s under the scale of 20 */
+    EXPECT_TRUE(questions.empty()) << "an unreachable daemon is not a time-out";
+    EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
+    EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
+}
+
 TEST(ReclaimQuestion, ListsThirtyOneRefusalsThenEllipsis)
 {
     std::vector<PortRequest_t> ports(41);

@@ -291,11 +291,13 @@ void CloseAConnection(int cab_id)
     if (idx < 0 || !serial_block(SendEnvParamBlocks[idx]))
         return;
 
-    /* SP and the drain, only when a connection is open: a controller whose
-     * port was never had is not borrowed just to be told goodbye. */
+    /* SP and the drain, only when a connection is open or commands wait
+     * (LAST_MESSAGE closes right after chaining its command): a cabinet
+     * with neither is not borrowed just to be told goodbye. */
     bool open_connection = false;
     for (const snppb &slot : SendEnvParamBlocks[idx].spb)
-        open_connection = open_connection || (slot.NodeListIndex != -1 && slot.owntheport != 0);
+        open_connection = open_connection ||
+                          (slot.NodeListIndex != -1 && (slot.owntheport != 0 || slot.chain_len != 0));
     if (open_connection && SendEnvParamBlocks[idx].comm_type != DAMC_type) {
         BuildEnvPBs(cab_id, 0, nullptr, SP);
         Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
@@ -382,19 +384,18 @@ void FreeUpAllPorts()
 
 void ReleasePortsFromSignal()
 {
-    bool serial = false;
     for (int b = 0; SendEnvParamBlocks != nullptr && b < CabCount; ++b) {
-        env_param_block &pb = SendEnvParamBlocks[b];
-        for (snppb &slot : pb.spb) {
+        for (snppb &slot : SendEnvParamBlocks[b].spb) {
             if (slot.env_path >= 0) {
                 close(slot.env_path);
                 slot.env_path = -1;
             }
-            serial = serial || (slot.owntheport != 0 && pb.comm_type != CMIC_type);
         }
     }
-    if (serial)
-        FreeAllMyPortsNoWait(get_free_port_id);
+    /* Asked whatever the slots say: the signal may have come between the
+     * daemon's grant and the slots' record of it.  The daemon's pipe keeps
+     * order, so a request still unread there is granted and then freed. */
+    FreeAllMyPortsNoWait(get_free_port_id);
 }
 
 void GrabAllPorts(int issue_GO)

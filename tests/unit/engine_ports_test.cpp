@@ -239,6 +239,12 @@ TEST_F(PortsTest, ClosingOneCabinetEndsOnlyItsConversation)
     EXPECT_EQ(Block(101).num_reg_written, 0) << "the register log belongs to the connection that ended";
     EXPECT_EQ(Block(101).spb[0].env_path, -1);
     EXPECT_EQ(Block(100).spb[0].owntheport, 1);
+
+    /* LAST_MESSAGE runs its command and closes at once, even on a cabinet
+     * whose connection is not open yet. */
+    ASSERT_EQ(Send_env_board(101, 0x05, value, WRITE_ENV, LAST_MESSAGE, ALLCNTLRS), 0);
+    EXPECT_EQ(controllers.Lines(4), (std::vector<std::string>{"EP", "WE 04 00", "SP", "EP", "WE 05 00", "SP"}));
+    EXPECT_EQ(daemon_->loans().size(), 4u);
 }
 
 TEST_F(PortsTest, APortHeldElsewhereIsReclaimedOnlyWhenTheOperatorSaysYes)

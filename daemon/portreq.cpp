@@ -45,8 +45,9 @@ struct Request {
 Request requests[kMaxNesting];
 volatile sig_atomic_t depth = 0;
 
-/* The daemon's pipe as opened, kept for FreeAllMyPortsNoWait, which cannot
- * resolve a path inside a signal handler.  Empty until a first request. */
+/* The daemon's pipe as last opened, kept for FreeAllMyPortsNoWait, which
+ * cannot resolve a path inside a signal handler.  Empty until a first
+ * request. */
 char daemon_pipe_path[PATH_MAX];
 
 void reply_fifo_name(char *path, std::size_t size);
@@ -110,8 +111,7 @@ int round_trip(IPC_Message_t *msg, unsigned seconds, IPC_Message_t **answer)
     reply_fifo_name(rq->reply_path, sizeof rq->reply_path);
 
     /* 1. Both pipes. */
-    if (daemon_pipe_path[0] == '\0')
-        std::snprintf(daemon_pipe_path, sizeof daemon_pipe_path, "%s", console_path(DAEMON_FIFO_PATH).c_str());
+    std::snprintf(daemon_pipe_path, sizeof daemon_pipe_path, "%s", console_path(DAEMON_FIFO_PATH).c_str());
     rq->daemon_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_WRONLY);
     if (rq->daemon_fd >= 0)
         rq->reply_fd = FIFO_OpenProc(rq->reply_path, O_RDWR);

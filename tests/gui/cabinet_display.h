@@ -42,6 +42,10 @@ class CabinetDisplay : public ::testing::Test {
 protected:
     /* The invocation name: "rack_test" puts the program in test mode. */
     virtual const char *program_name() const { return "xrackmon"; }
+    /* More windows built with the others, and what is done once the colours
+     * are read, before the window is realized. */
+    virtual void build_more() {}
+    virtual void before_realize() {}
 
     void SetUp() override
     {
@@ -61,7 +65,9 @@ protected:
         create_rack_cabstat_dlg(XtDisplay(Toplevel), program_.c_str(), 1, argv_, "Cabinet Status - Cab001");
         initialize_chassis_views();
         create_s_key_shell(rack_cabstat_dlg);
+        build_more();
         get_colors();
+        before_realize();
         XtVaSetValues(rack_cabstat_dlg, XmNx, 0, XmNy, 0, nullptr);
         XtRealizeWidget(rack_cabstat_dlg);
         SetRealizedShell(rack_cabstat_dlg);

@@ -6,27 +6,16 @@
  */
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
-#include <X11/Xlib.h>
 #include <Xm/Text.h>
-#include <Xm/Xm.h>
 
-#include "app/cabstat_common.h"
-#include "app/layouts/rack_windows.h"
-#include "app/rack_query.h"
-#include "app/rack_view.h"
 #include "app/s_detail.h"
-#include "app/s_get_colors.h"
-#include "app/s_rack_disp.h"
-#include "base/process.h"
-#include "tests/support/gui_harness.h"
-#include "ui/x_util.h"
+#include "tests/gui/cabinet_display.h"
 
 namespace {
 
-constexpr int kWaitMs = 3000;
+using display::kWaitMs;
 
 std::string report_text()
 {
@@ -55,66 +44,33 @@ bool lists_every_chassis(const std::string &text)
     return count_substr(text, "CHASSIS ") == 6;
 }
 
-class DetailBoxTest : public ::testing::Test {
+/* The cabinet window in test mode with the detail box, as start-up builds
+ * them, the first tree shown. */
+class DetailBoxTest : public display::CabinetDisplay {
 protected:
-    void SetUp() override
+    const char *program_name() const override { return "rack_test"; }
+    void build_more() override { create_DetailBox(rack_cabstat_dlg); }
+    void before_realize() override
     {
-        setenv("CONSOLE_ROOT", XR_DATA_ROOT, 1);
-        XrmDatabase db = XtDatabase(XtDisplay(Toplevel));
-        ASSERT_EQ(XrmCombineFileDatabase(XR_APP_DEFAULTS_DIR "/Xrackmon", &db, True), 1);
-        saved_argc_ = _argc;
-        saved_argv_ = _argv;
-        _argc = 1;
-        _argv = argv_; /* test mode: the built-in tree */
-        ASSERT_TRUE(IsTestMode());
-    }
-    void TearDown() override
-    {
-        _argc = saved_argc_;
-        _argv = saved_argv_;
-        DetailBoxUp = 0;
-    }
-
-    /* The cabinet window with the detail box as start-up builds them, the
-     * first tree shown. */
-    void start_display()
-    {
-        create_rack_cabstat_dlg(XtDisplay(Toplevel), "rack_test", 1, argv_, "Cabinet Status - Cab001");
-        initialize_chassis_views();
-        create_s_key_shell(rack_cabstat_dlg);
-        create_DetailBox(rack_cabstat_dlg);
-        get_colors();
         show_text("Cabinet Status", STATUS_TITLE, s_detail_title);
         show_text("(Cab001)", STATUS_TITLE, s_detail_cab_label);
-        CabinetID = 1;
-        current_chassis = 1;
         update_display(0);
-        XtVaSetValues(rack_cabstat_dlg, XmNx, 0, XmNy, 0, nullptr);
-        XtRealizeWidget(rack_cabstat_dlg);
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_rack_main_form); }, kWaitMs));
     }
 
     /* View -> Show Detail through the menu. */
-    void open_from_menu()
+    static void open_from_menu()
     {
         ASSERT_TRUE(gui::click(XtNameToWidget(menu_bar, "view_cascade")));
         ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(detail_btn); }, kWaitMs));
         ASSERT_TRUE(gui::click(detail_btn));
         ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(ss_text); }, kWaitMs));
     }
-
-private:
-    static inline char name_[] = "rack_test";
-    int saved_argc_ = 0;
-    char **saved_argv_ = nullptr;
-
-protected:
-    static inline char *argv_[] = {name_, nullptr};
 };
 
-TEST_F(DetailBoxTest, BuiltHiddenWithItsWidgetsAndTexts)
+TEST_F(DetailBoxTest, BuiltHiddenShowDetailListsEveryChassisUpdateRefreshesCancelCloses)
 {
-    start_display();
+    /* 0. Built hidden, with its widgets and texts. */
+    ASSERT_TRUE(IsTestMode());
     EXPECT_FALSE(XtIsManaged(s_detail_frame));
     EXPECT_EQ(XtParent(s_detail_frame), DetailBox);
     EXPECT_EQ(gui::shell_title(s_detail_frame), "Cabinet Status Detail");
@@ -129,11 +85,6 @@ TEST_F(DetailBoxTest, BuiltHiddenWithItsWidgetsAndTexts)
     XtVaGetValues(ss_text, XmNeditable, &editable, nullptr);
     EXPECT_FALSE(editable);
     EXPECT_EQ(DetailBoxUp, 0);
-}
-
-TEST_F(DetailBoxTest, ShowDetailListsEveryChassisUpdateRefreshesCancelCloses)
-{
-    start_display();
 
     /* 1. Show Detail opens the box with the whole tree, in a text of 80 x 24
      *    characters whatever its size was. */

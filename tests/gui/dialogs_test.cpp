@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 #include <Xm/BulletinB.h>
@@ -85,14 +86,10 @@ protected:
         icons_ = root_ + "/opt/console/icons/";
         help_ = root_ + "/help";
         ASSERT_EQ(std::system(("mkdir -p " + icons_ + " " + help_).c_str()), 0);
-        write_xbm(icons_ + "error.xbm", 8);
-        write_xbm(icons_ + "information.xbm", 16);
-        write_xbm(icons_ + "unknown.icon", 24);
-        write_xbm(icons_ + "question.xbm", 32);
-        write_xbm(icons_ + "working.xbm", 40);
-        write_xbm(icons_ + "8810.icon", 48);
-        write_xbm(icons_ + "JBDP.icon", 56);
-        write_xbm(icons_ + "CABSTAT.icon", 64);
+        int size = 8;
+        for (const char *name : {"error.xbm", "information.xbm", "unknown.icon", "question.xbm", "working.xbm",
+                                 "8810.icon", "JBDP.icon", "CABSTAT.icon"})
+            write_xbm(icons_ + name, std::exchange(size, size + 8));
         std::ofstream(help_ + "/xdiag.help") << "START_TOPIC Comm_Port_Busy\nEND_TOPIC Comm_Port_Busy\n";
         setenv("CONSOLE_ROOT", root_.c_str(), 1);
         setenv("XHELPPATH", (root_ + "/nowhere:" + help_).c_str(), 1);
@@ -115,7 +112,7 @@ protected:
 
 /* ---- message boxes ------------------------------------------------------ */
 
-TEST_F(Dialogs, ModalErrorDialogShowsOnlyOkAndReturnsWhenItIsClicked)
+TEST_F(Dialogs, ModalErrorAndInfoDialogsShowOnlyOkAndReturnWhenItIsClicked)
 {
     bool inspected = false;
     gui::run_later(kAnswerDelayMs, [&] {
@@ -140,10 +137,8 @@ TEST_F(Dialogs, ModalErrorDialogShowsOnlyOkAndReturnsWhenItIsClicked)
     ModalErrorDialog(nullptr, "Rack Status", "Cabinet 3\ncannot be reached");
     EXPECT_TRUE(inspected);
     EXPECT_TRUE(dialog_gone("*error_widget"));
-}
 
-TEST_F(Dialogs, ModalInfoDialogUsesTheInformationIcon)
-{
+    /* The information box draws its own icon the same way. */
     Pixmap seen = None, expected = None;
     gui::run_later(kAnswerDelayMs, [&] {
         ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
@@ -159,7 +154,7 @@ TEST_F(Dialogs, ModalInfoDialogUsesTheInformationIcon)
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndCallsTheOkCallbackWithItsParent)
+TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndGoesUnderTheRealizedShell)
 {
     static Widget ok_parent = nullptr;
     ok_parent = nullptr;
@@ -175,10 +170,8 @@ TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndCallsTheOkCallbackWithItsParent)
     EXPECT_EQ(ok_parent, Toplevel); /* no realized_shell: the parent is Toplevel */
     /* Not destroyed by us: the toolkit only takes it down. */
     EXPECT_TRUE(gui::pump_until([box] { return !XtIsManaged(box); }, kWaitMs));
-}
 
-TEST_F(Dialogs, DialogsWithoutParentGoUnderTheRealizedShell)
-{
+    /* Dialogs without a parent go under the realized shell once it is realized. */
     Widget shell = gui::test_shell("other", 900, 0);
     XtVaSetValues(shell, XmNwidth, 50, XmNheight, 50, nullptr);
     SetRealizedShell(shell);
@@ -192,7 +185,7 @@ TEST_F(Dialogs, DialogsWithoutParentGoUnderTheRealizedShell)
 
 /* ---- verify boxes ------------------------------------------------------- */
 
-TEST_F(Dialogs, VerifyReturnsOneForOkAndShowsHelpWhenATopicIsGiven)
+TEST_F(Dialogs, VerifyBoxesAnswerOkCancelNestedAndListTheCabinets)
 {
     no_verify_timeout = 0; /* the 15-minute time-out is armed and removed again */
     gui::run_later(kAnswerDelayMs, [] {
@@ -203,10 +196,8 @@ TEST_F(Dialogs, VerifyReturnsOneForOkAndShowsHelpWhenATopicIsGiven)
     });
     EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Power off chassis 2?", DIALOG_QUESTION, "FRU_MB"), 1);
     EXPECT_TRUE(dialog_gone("*error_widget"));
-}
 
-TEST_F(Dialogs, VerifyReturnsZeroForCancelAndHasNoHelpWithoutATopic)
-{
+    /* Cancel gives 0; without a topic there is no Help button. */
     gui::run_later(kAnswerDelayMs, [] {
         ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.Cancel")); }, kWaitMs));
         EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.OK")));
@@ -216,10 +207,9 @@ TEST_F(Dialogs, VerifyReturnsZeroForCancelAndHasNoHelpWithoutATopic)
     EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Replace the fan?", DIALOG_QUESTION, ""), 0);
     gui::answer_later("*error_widget.Cancel", kAnswerDelayMs);
     EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Again?", DIALOG_QUESTION, nullptr), 0);
-}
+    EXPECT_TRUE(dialog_gone("*error_widget"));
 
-TEST_F(Dialogs, NestedVerifyBoxesAnswerInnermostFirst)
-{
+    /* Nested boxes answer innermost first. */
     int inner = -1;
     gui::run_later(kAnswerDelayMs, [&] {
         gui::answer_later("*inner.error_widget.OK", kAnswerDelayMs);
@@ -230,10 +220,9 @@ TEST_F(Dialogs, NestedVerifyBoxesAnswerInnermostFirst)
     });
     EXPECT_EQ(ModalVerifyDialog(nullptr, "outer", "outer?", DIALOG_QUESTION, ""), 0);
     EXPECT_EQ(inner, 1);
-}
+    EXPECT_TRUE(dialog_gone("*error_widget"));
 
-TEST_F(Dialogs, VerifyArgsDialogListsTheCabinetNames)
-{
+    /* The verify-args box lists the cabinet names after optind. */
     static char *args[] = {xs("rack_test"), xs("-F"), xs("a"), xs("b"), xs("c"),
                            xs("d"), xs("e"), xs("f"), nullptr};
     _argc = 8;
@@ -251,7 +240,7 @@ TEST_F(Dialogs, VerifyArgsDialogListsTheCabinetNames)
 
 /* ---- help --------------------------------------------------------------- */
 
-TEST_F(Dialogs, HelpButtonOfAVerifyBoxReleasesTheGrabAndReportsTheMissingFile)
+TEST_F(Dialogs, HelpReleasesTheVerifyGrabAndReportsMissingAndFoundFiles)
 {
     /* A realized shell with a button of its own: dialogs without a parent
      * go under it, and the button shows whether the verify box's exclusive
@@ -303,10 +292,8 @@ TEST_F(Dialogs, HelpButtonOfAVerifyBoxReleasesTheGrabAndReportsTheMissingFile)
     EXPECT_EQ(xh_Toplevel, shell);
     EXPECT_EQ(help_title, "Help");
     EXPECT_EQ(help_text, "Cannot open help file \"cru.help\": No such file or directory");
-}
 
-TEST_F(Dialogs, DisplayHelpOnAFoundFileSaysThatPagesCannotBeShown)
-{
+    /* A help file that is found: its pages cannot be shown by this version. */
     DisplayHelpCB(Toplevel, const_cast<char *>("Comm_Port_Busy"), nullptr);
     ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*xh_information.OK")); }, kWaitMs));
     EXPECT_EQ(gui::message_text(gui::find("*xh_information")),
@@ -322,7 +309,7 @@ TEST_F(Dialogs, DisplayHelpOnAFoundFileSaysThatPagesCannotBeShown)
 
 /* ---- icons -------------------------------------------------------------- */
 
-TEST_F(Dialogs, IconsOutsideTheTableFallBackToTheUnknownIcon)
+TEST_F(Dialogs, DialogIconsFallBackToTheUnknownIconAndTheProgramsIconIsSet)
 {
     struct Case {
         int type;
@@ -343,10 +330,8 @@ TEST_F(Dialogs, IconsOutsideTheTableFallBackToTheUnknownIcon)
         EXPECT_EQ(symbol_of(box), expected) << "type " << c.type;
         XtDestroyWidget(XtParent(box));
     }
-}
 
-TEST_F(Dialogs, SetProgramsIconSetsIconAndName)
-{
+    /* SetProgramsIcon sets the icon and its name. */
     Widget shell = gui::test_shell("iconshell", 900, 0);
     SetProgramsIcon(shell, "/opt/console/icons//CABSTAT.icon", "Cabinet 3");
     Pixmap pixmap = None;
@@ -366,7 +351,7 @@ TEST_F(Dialogs, SetProgramsIconSetsIconAndName)
 
 /* ---- the work dialog ---------------------------------------------------- */
 
-TEST_F(Dialogs, WorkDialogShowsItsTextInTheCorner)
+TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCorner)
 {
     ASSERT_EQ(StartWorkDialog(nullptr, "Rack Status", "Reading configuration"), 1);
     EXPECT_EQ(IsWorkDialog(), 1);
@@ -380,10 +365,9 @@ TEST_F(Dialogs, WorkDialogShowsItsTextInTheCorner)
     root_position(WorkDialog, &x, &y);
     EXPECT_EQ(x, 5);
     EXPECT_EQ(y, 5);
-}
+    ASSERT_EQ(EndWorkDialog(), 1);
 
-TEST_F(Dialogs, WorkDialogKeepsTheLastFifteenLines)
-{
+    /* It keeps the last fifteen lines. */
     ASSERT_EQ(StartWorkDialog(Toplevel, "t", "line 0"), 1);
     for (int i = 1; i <= 14; i++)
         ASSERT_EQ(AddToWorkDialogMsg(("line " + std::to_string(i)).c_str()), 1);
@@ -396,20 +380,18 @@ TEST_F(Dialogs, WorkDialogKeepsTheLastFifteenLines)
         ASSERT_EQ(AddToWorkDialogMsg(("line " + std::to_string(i)).c_str()), 1);
     EXPECT_EQ(gui::label_text(WorkText), lines(26, 40));
     EXPECT_EQ(std::string(WorkString), lines(26, 40));
-}
+    ASSERT_EQ(EndWorkDialog(), 1);
 
-TEST_F(Dialogs, WorkDialogDropsALeadingEmptyLine)
-{
+    /* A leading empty line is dropped. */
     ASSERT_EQ(StartWorkDialog(nullptr, "t", ""), 1);
     EXPECT_EQ(std::string(WorkString), "\n");
     ASSERT_EQ(AddToWorkDialogMsg("first"), 1);
     EXPECT_EQ(gui::label_text(WorkText), "first\n");
     ASSERT_EQ(AddToWorkDialogMsg("second"), 1);
     EXPECT_EQ(gui::label_text(WorkText), "first\nsecond\n");
-}
+    ASSERT_EQ(EndWorkDialog(), 1);
 
-TEST_F(Dialogs, StartingASecondWorkDialogKeepsTheFirstText)
-{
+    /* Starting a second one keeps the first text. */
     ASSERT_EQ(StartWorkDialog(nullptr, "t", "first text"), 1);
     Widget first = WorkDialog;
     EXPECT_EQ(StartWorkDialog(nullptr, "t", "second text"), 0);

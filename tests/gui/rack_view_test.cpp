@@ -141,44 +141,43 @@ const Kind KINDS[] = {
 };
 constexpr int KINDS_PER_RACK = 5; /* a rack that fits the screen */
 
-class RackKinds : public CabinetDisplay, public ::testing::WithParamInterface<int> {};
-
-TEST_P(RackKinds, EachComplexTypeGetsItsNameWindowAndPictureAndSelectsByClick)
+/* Racks of five kinds in turn on the same ids: each entry takes the name,
+ * window and picture of its new kind. */
+TEST_F(RackView, EachComplexTypeGetsItsNameWindowAndPictureAndSelectsByClick)
 {
-    const int first = GetParam() * KINDS_PER_RACK;
-    std::vector<Chassis> rack;
-    for (int k = 0; k < KINDS_PER_RACK; ++k)
-        rack.push_back({static_cast<uint8_t>(k + 1), KINDS[first + k].complex_type, OK, {}});
-    show(rack);
+    for (int first = 0; first < static_cast<int>(std::size(KINDS)); first += KINDS_PER_RACK) {
+        std::vector<Chassis> rack;
+        for (int k = 0; k < KINDS_PER_RACK; ++k)
+            rack.push_back({static_cast<uint8_t>(k + 1), KINDS[first + k].complex_type, OK, {}});
+        show(rack);
 
-    for (int k = KINDS_PER_RACK - 1; k >= 0; --k) {
-        const Kind &kind = KINDS[first + k];
-        const int id = k + 1;
-        SCOPED_TRACE(kind.complex_type);
-        const s_cab_chassis_rec &entry = chassis_rec[id];
-        char button[64];
-        std::snprintf(button, sizeof button, kind.button, id);
-        EXPECT_EQ(gui::label_text(entry.radio_btn), button);
-        EXPECT_STREQ(entry.chassis_label, kind.label);
-        if (kind.node_id >= 0) {
-            EXPECT_EQ(entry.node_id, kind.node_id);
+        for (int k = KINDS_PER_RACK - 1; k >= 0; --k) {
+            const Kind &kind = KINDS[first + k];
+            const int id = k + 1;
+            SCOPED_TRACE(kind.complex_type);
+            const s_cab_chassis_rec &entry = chassis_rec[id];
+            char button[64];
+            std::snprintf(button, sizeof button, kind.button, id);
+            EXPECT_EQ(gui::label_text(entry.radio_btn), button);
+            EXPECT_STREQ(entry.chassis_label, kind.label);
+            if (kind.node_id >= 0) {
+                EXPECT_EQ(entry.node_id, kind.node_id);
+            }
+            EXPECT_EQ(display::label_pixmap(entry.chassis_icon),
+                      XmGetPixmap(XtScreenOfObject(entry.stat_frm),
+                                  xs(console_path(std::string(TEST_ICONS) + kind.picture)),
+                                  s_colors[STATUS_OK].foreground, s_colors[STATUS_OK].background));
+
+            click_chassis(id);
+            EXPECT_EQ(view_name(), kind.view);
+            EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis " + std::to_string(id) + " - " + kind.label);
+            for (int other = 1; other <= KINDS_PER_RACK; ++other)
+                EXPECT_EQ(toggle_set(chassis_rec[other].radio_btn), other == id) << other;
         }
-        EXPECT_EQ(display::label_pixmap(entry.chassis_icon),
-                  XmGetPixmap(XtScreenOfObject(entry.stat_frm),
-                              xs(console_path(std::string(TEST_ICONS) + kind.picture)), s_colors[STATUS_OK].foreground,
-                              s_colors[STATUS_OK].background));
-
-        click_chassis(id);
-        EXPECT_EQ(view_name(), kind.view);
-        EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis " + std::to_string(id) + " - " + kind.label);
-        for (int other = 1; other <= KINDS_PER_RACK; ++other)
-            EXPECT_EQ(toggle_set(chassis_rec[other].radio_btn), other == id) << other;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, RackKinds, ::testing::Range(0, 4));
-
-TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresent)
+TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnknown)
 {
     show({{1, 39, OK, {}}});
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
@@ -195,6 +194,20 @@ TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresent)
     show({{1, 39, MISSING, {}}});
     EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 36);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNB\n1");
+
+    /* A tree that overruns its bytes becomes the Unknown tree. */
+    std::vector<uint8_t> bytes = tree::build({{1, 37, OK, {same(3, 6, OK)}}, {2, 38, OK, {}}});
+    bytes.resize(bytes.size() - 1);
+    EXPECT_EQ(load_status_tree(bytes.data(), bytes.size()), -1);
+    settle();
+    EXPECT_EQ(rack_order(), (std::vector<int>{1}));
+    EXPECT_STREQ(chassis_rec[1].chassis_label, "Server Mgmt.");
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, STATUS_CODE_UNKNOWN));
+    EXPECT_EQ(view_name(), "sm_frame");
+
+    /* A tree larger than any answer is refused the same way. */
+    std::vector<uint8_t> huge(CMIC_RESULT_SIZE, 0);
+    EXPECT_EQ(load_status_tree(huge.data(), huge.size()), -1);
 }
 
 TEST_F(RackView, IdsOutsideTheTableAreSkippedAndDuplicatesShareOneEntry)
@@ -208,22 +221,6 @@ TEST_F(RackView, IdsOutsideTheTableAreSkippedAndDuplicatesShareOneEntry)
     EXPECT_TRUE(shows_status(chassis_rec[5].stat_lbl, OK));
     click_chassis(5);
     EXPECT_EQ(view_name(), "ups_frame");
-}
-
-TEST_F(RackView, TreeThatOverrunsItsBytesBecomesTheUnknownTree)
-{
-    std::vector<uint8_t> bytes = tree::build({{1, 37, OK, {same(3, 6, OK)}}, {2, 38, OK, {}}});
-    bytes.resize(bytes.size() - 1);
-    EXPECT_EQ(load_status_tree(bytes.data(), bytes.size()), -1);
-    settle();
-    EXPECT_EQ(rack_order(), (std::vector<int>{1}));
-    EXPECT_STREQ(chassis_rec[1].chassis_label, "Server Mgmt.");
-    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, STATUS_CODE_UNKNOWN));
-    EXPECT_EQ(view_name(), "sm_frame");
-
-    /* A tree larger than any answer is refused the same way. */
-    std::vector<uint8_t> huge(CMIC_RESULT_SIZE, 0);
-    EXPECT_EQ(load_status_tree(huge.data(), huge.size()), -1);
 }
 
 /* ---- the configuration --------------------------------------------------- */
@@ -271,7 +268,7 @@ protected:
     const char *program_name() const override { return "rack_test"; }
 };
 
-TEST_F(TestMode, BuiltInTreeShowsSixChassisFirstSelectedAndEachSelectsByClick)
+TEST_F(TestMode, BuiltInTreeShowsSixChassisEachSelectsByClickAndReloadKeepsTheSelection)
 {
     ASSERT_TRUE(IsTestMode());
     update_display(0);
@@ -303,12 +300,8 @@ TEST_F(TestMode, BuiltInTreeShowsSixChassisFirstSelectedAndEachSelectsByClick)
         EXPECT_TRUE(toggle_set(chassis_rec[id].radio_btn));
         screenshot("rack_test_chassis_" + std::to_string(id));
     }
-}
 
-TEST_F(TestMode, ReloadQueriesAgainAndKeepsTheSelectedChassis)
-{
-    update_display(0);
-    settle();
+    /* View -> Reload queries again and keeps the selected chassis. */
     click_chassis(4);
     cmic_cfg_t *first_tree = tree_ptr;
     chassis_rec[4].complex_ptr = nullptr;

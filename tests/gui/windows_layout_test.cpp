@@ -161,7 +161,7 @@ void expect_fresh_slot(Widget btn, Widget stat, const char *picture)
     EXPECT_TRUE(XtHasCallbacks(btn, XmNvalueChangedCallback) == XtCallbackHasSome) << XtName(btn);
 }
 
-TEST_F(Windows, MainWindowHasItsWidgetsMenusAndBuiltInChassisWindows)
+TEST_F(Windows, MainWindowHasItsWidgetsMenusAndBuiltInChassisWindowsWithTheirArrays)
 {
     build_main_window();
     EXPECT_EQ(gui::shell_title(s_rack_main_form), "Cabinet Status - Cab001");
@@ -177,15 +177,10 @@ TEST_F(Windows, MainWindowHasItsWidgetsMenusAndBuiltInChassisWindows)
         ASSERT_NE(w, nullptr) << name;
         EXPECT_STREQ(XtName(w), name);
     }
-    EXPECT_EQ(gui::label_text(cab_lbl), "Cabinet 1");
-    EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis SMP 1");
-    EXPECT_EQ(gui::label_text(exit_btn), "Exit");
-    EXPECT_EQ(gui::label_text(reload_btn), "Reload");
-    EXPECT_EQ(gui::label_text(btn_replace), "FRU Replace");
-    EXPECT_EQ(gui::label_text(btn_power_on), "FRU Power On");
-    EXPECT_EQ(gui::label_text(btn_power_off), "FRU Power Off");
-    EXPECT_EQ(gui::label_text(key_btn), "Symbol Key");
-    EXPECT_EQ(gui::label_text(contents_btn), "Contents");
+    for (auto [w, text] : {std::pair{cab_lbl, "Cabinet 1"}, {chassis_lbl, "Chassis SMP 1"}, {exit_btn, "Exit"},
+                           {reload_btn, "Reload"}, {btn_replace, "FRU Replace"}, {btn_power_on, "FRU Power On"},
+                           {btn_power_off, "FRU Power Off"}, {key_btn, "Symbol Key"}, {contents_btn, "Contents"}})
+        EXPECT_EQ(gui::label_text(w), text) << XtName(w);
 
     /* The built-in chassis windows hang below chassis_lbl; only the empty
      * view is shown before a chassis is chosen. */
@@ -220,11 +215,8 @@ TEST_F(Windows, MainWindowHasItsWidgetsMenusAndBuiltInChassisWindows)
     XtVaGetValues(smp_frame, XmNwidth, &frame_width, nullptr);
     EXPECT_GT(frame_width, 6 * 32) << "six fans side by side";
     screenshot("main");
-}
 
-TEST_F(Windows, BuiltInChassisWindowsProvideTheirArrays)
-{
-    build_main_window();
+    /* The built-in chassis windows provide their arrays. */
     EXPECT_FAMILY(smp_frame, smp_fans, "smp_fan", 6, 1);
     EXPECT_FAMILY(smp_frame, smp_pwrs, "smp_pwr", 4, 1);
     EXPECT_FAMILY(smp_frame, smp_smbs, "smp_smb", 1, 1);
@@ -298,33 +290,7 @@ struct LazyWindow {
     const char *name;
     std::function<Widget(Widget)> build;
     std::function<void(Widget)> check;
-    friend void PrintTo(const LazyWindow &w, std::ostream *os) { *os << w.name; }
 };
-
-class LazyWindows : public Windows, public ::testing::WithParamInterface<LazyWindow> {};
-
-TEST_P(LazyWindows, BuildOnceWithTheirArraysAndLookRight)
-{
-    build_main_window();
-    Widget window = GetParam().build(scrolled_form);
-    ASSERT_NE(window, nullptr);
-    EXPECT_STREQ(XtName(window), GetParam().name);
-    EXPECT_EQ(XtParent(window), scrolled_form);
-    expect_names_unique(window);
-    GetParam().check(window);
-
-    /* Shown in the cabinet window as the rack view will show it. */
-    XtVaSetValues(window, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, chassis_lbl, XmNleftAttachment,
-                  XmATTACH_WIDGET, XmNleftWidget, rack_divider, nullptr);
-    XtUnmanageChild(empty_frame);
-    Dimension width = 0, height = 0;
-    XtVaGetValues(window, XmNwidth, &width, XmNheight, &height, nullptr);
-    EXPECT_LE(width, 1100) << "wider than the screen leaves room for";
-    EXPECT_LE(height, 900);
-    show(rack_cabstat_dlg, 1270, 1000);
-    EXPECT_TRUE(gui::is_shown(window));
-    screenshot(GetParam().name);
-}
 
 void check_da(Widget w)
 {
@@ -451,18 +417,17 @@ void check_ups2U(Widget w)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, LazyWindows,
-    ::testing::Values(LazyWindow{"da_frame", create_rack_damc_dlg, check_da},
-                      LazyWindow{"da2_frame", create_rack_mdamc_dlg, check_da2},
-                      LazyWindow{"node7U_frame", create_rack_node7U_dlg, check_node7U},
-                      LazyWindow{"quartz_node_frame", create_rack_quartz_node_dlg, check_quartz},
-                      LazyWindow{"cobalt_frame", create_rack_cobalt_dlg, check_cobalt},
-                      LazyWindow{"garnet_frame", create_rack_garnet_dlg, check_garnet},
-                      LazyWindow{"beryl_frame", create_rack_beryl_dlg, check_beryl},
-                      LazyWindow{"ups2U_frame", [](Widget p) { return create_ups2U_dlg(p, "ups2U"); },
-                                 check_ups2U}),
-    [](const ::testing::TestParamInfo<LazyWindow> &info) { return std::string(info.param.name); });
+/* The cobalt window, whose components are clicked, in the second half. */
+const LazyWindow kLazyWindows[] = {
+    {"da_frame", create_rack_damc_dlg, check_da},
+    {"da2_frame", create_rack_mdamc_dlg, check_da2},
+    {"node7U_frame", create_rack_node7U_dlg, check_node7U},
+    {"quartz_node_frame", create_rack_quartz_node_dlg, check_quartz},
+    {"cobalt_frame", create_rack_cobalt_dlg, check_cobalt},
+    {"garnet_frame", create_rack_garnet_dlg, check_garnet},
+    {"beryl_frame", create_rack_beryl_dlg, check_beryl},
+    {"ups2U_frame", [](Widget p) { return create_ups2U_dlg(p, "ups2U"); }, check_ups2U},
+};
 
 /* ---- clicks --------------------------------------------------------------- */
 
@@ -495,15 +460,53 @@ Click click_component(Widget toggle)
     return seen;
 }
 
-TEST_F(Windows, ComponentClickReachesCruReplCbAndReleasesTheToggle)
+/* Each window built on first use, shown in the cabinet window as the rack
+ * view will show it; then clicks on the components of the cobalt window.
+ * Half of the windows per process, to stay well inside the watchdog. */
+class LazyWindows : public Windows, public ::testing::WithParamInterface<int> {};
+constexpr std::size_t kLazyPerProcess = 4;
+static_assert(std::size(kLazyWindows) == 2 * kLazyPerProcess);
+
+TEST_P(LazyWindows, BuildWithTheirArraysAndComponentClicksReachCruReplCb)
 {
     build_main_window();
-    Widget window = create_rack_cobalt_dlg(scrolled_form);
-    XtVaSetValues(window, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, chassis_lbl, XmNleftAttachment,
-                  XmATTACH_WIDGET, XmNleftWidget, rack_divider, nullptr);
     XtUnmanageChild(empty_frame);
-    show(rack_cabstat_dlg, 1270, 1000);
+    Widget previous = nullptr, cobalt = nullptr;
+    const std::size_t first = GetParam() * kLazyPerProcess;
+    for (std::size_t i = first; i < first + kLazyPerProcess; ++i) {
+        const LazyWindow &lazy = kLazyWindows[i];
+        SCOPED_TRACE(lazy.name);
+        if (previous != nullptr)
+            XtUnmanageChild(previous);
+        Widget window = lazy.build(scrolled_form);
+        ASSERT_NE(window, nullptr);
+        EXPECT_STREQ(XtName(window), lazy.name);
+        EXPECT_EQ(XtParent(window), scrolled_form);
+        expect_names_unique(window);
+        lazy.check(window);
 
+        XtVaSetValues(window, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, chassis_lbl, XmNleftAttachment,
+                      XmATTACH_WIDGET, XmNleftWidget, rack_divider, nullptr);
+        XtManageChild(window);
+        Dimension width = 0, height = 0;
+        XtVaGetValues(window, XmNwidth, &width, XmNheight, &height, nullptr);
+        EXPECT_LE(width, 1100) << "wider than the screen leaves room for";
+        EXPECT_LE(height, 900);
+        show(rack_cabstat_dlg, 1270, 1000);
+        EXPECT_TRUE(gui::pump_until([window] { return gui::is_shown(window); }, kWaitMs));
+        screenshot(lazy.name);
+        previous = window;
+        if (std::string(lazy.name) == "cobalt_frame")
+            cobalt = window;
+    }
+    if (GetParam() == 0)
+        return;
+    ASSERT_NE(cobalt, nullptr);
+    XtUnmanageChild(previous);
+    XtManageChild(cobalt);
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(btn_cobalt_disks[4]); }, kWaitMs));
+
+    /* A click on a component reaches cru_repl_cb, which releases the toggle. */
     Click fan = click_component(btn_cobalt_fans[1]);
     EXPECT_EQ(fan.calls, 1);
     EXPECT_TRUE(fan.clicked_on);
@@ -518,13 +521,35 @@ TEST_F(Windows, ComponentClickReachesCruReplCbAndReleasesTheToggle)
     EXPECT_NE(disk.trace.find("Entering cru_repl_cb: cru_spec=0x305\n"), std::string::npos) << disk.trace;
 }
 
-TEST_F(Windows, SymbolKeyOpensFromTheHelpMenuAndCloses)
+INSTANTIATE_TEST_SUITE_P(Halves, LazyWindows, ::testing::Range(0, 2));
+
+TEST_F(Windows, FunctionTogglesRetitleTheWindowAndTheHelpMenuOpensKeyAndContents)
 {
     build_main_window();
     create_s_key_shell(rack_cabstat_dlg);
     show(rack_cabstat_dlg, 600, 300);
-    EXPECT_FALSE(gui::is_shown(s_key_form));
 
+    /* 1. The function toggles retitle the window and choose the function. */
+    CabinetID = 7;
+    fru_replace_flag = 0;
+    XmToggleButtonSetState(btn_power_on, True, True);
+    EXPECT_EQ(fru_replace_flag, CRU_PWR_ON);
+    EXPECT_STREQ(widget_title, "FRU Power On - Cab007");
+    EXPECT_EQ(gui::shell_title(s_rack_main_form), "FRU Power On - Cab007");
+    /* Choosing another function releases the first one (radio menu). */
+    XmToggleButtonSetState(btn_replace, True, True);
+    EXPECT_EQ(fru_replace_flag, REPLACE_CRU);
+    EXPECT_EQ(gui::shell_title(s_rack_main_form), "FRU Replacement - Cab007");
+    EXPECT_FALSE(XmToggleButtonGetState(btn_power_on));
+    /* Setting a toggle off changes nothing. */
+    XmToggleButtonSetState(btn_replace, False, True);
+    EXPECT_EQ(fru_replace_flag, REPLACE_CRU);
+    XmToggleButtonSetState(btn_power_off, True, True);
+    EXPECT_EQ(fru_replace_flag, CRU_PWR_OFF);
+    EXPECT_STREQ(widget_title, "FRU Power Off - Cab007");
+
+    /* 2. Help -> Symbol Key opens the key; its Close button closes it. */
+    EXPECT_FALSE(gui::is_shown(s_key_form));
     Widget help_cascade = XtNameToWidget(menu_bar, "help_cascade");
     ASSERT_NE(help_cascade, nullptr);
     ASSERT_TRUE(gui::click(help_cascade));
@@ -533,50 +558,18 @@ TEST_F(Windows, SymbolKeyOpensFromTheHelpMenuAndCloses)
     ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_key_form); }, kWaitMs));
     EXPECT_EQ(gui::shell_title(s_key_form), "Cabinet Status Key");
     screenshot("status_key");
-
     ASSERT_TRUE(gui::click(s_key_close_btn));
     ASSERT_TRUE(gui::pump_until([] { return !gui::is_shown(s_key_form); }, kWaitMs));
-}
 
-TEST_F(Windows, HelpContentsOpensTheCabinetHelpUnderTheMenu)
-{
-    build_main_window();
-    show(rack_cabstat_dlg, 600, 300);
+    /* 3. Help -> Contents opens the cabinet help under the menu; without help
+     *    files installed the help system says so in its box. */
     xh_Toplevel = nullptr;
-
-    ASSERT_TRUE(gui::click(XtNameToWidget(menu_bar, "help_cascade")));
+    ASSERT_TRUE(gui::click(help_cascade));
     ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(contents_btn); }, kWaitMs));
     ASSERT_TRUE(gui::click(contents_btn));
-    /* Without help files installed the help system says so in its box. */
     ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(XtNameToWidget(rack_cabstat_dlg, "*xh_information")); },
                                 kWaitMs));
     EXPECT_EQ(xh_Toplevel, contents_btn);
-}
-
-TEST_F(Windows, FunctionTogglesRetitleTheWindowAndChooseTheFunction)
-{
-    build_main_window();
-    show(rack_cabstat_dlg, 600, 300);
-    CabinetID = 7;
-    fru_replace_flag = 0;
-
-    XmToggleButtonSetState(btn_power_on, True, True);
-    EXPECT_EQ(fru_replace_flag, CRU_PWR_ON);
-    EXPECT_STREQ(widget_title, "FRU Power On - Cab007");
-    EXPECT_EQ(gui::shell_title(s_rack_main_form), "FRU Power On - Cab007");
-
-    /* Choosing another function releases the first one (radio menu). */
-    XmToggleButtonSetState(btn_replace, True, True);
-    EXPECT_EQ(fru_replace_flag, REPLACE_CRU);
-    EXPECT_EQ(gui::shell_title(s_rack_main_form), "FRU Replacement - Cab007");
-    EXPECT_FALSE(XmToggleButtonGetState(btn_power_on));
-
-    /* Setting a toggle off changes nothing. */
-    XmToggleButtonSetState(btn_replace, False, True);
-    EXPECT_EQ(fru_replace_flag, REPLACE_CRU);
-    XmToggleButtonSetState(btn_power_off, True, True);
-    EXPECT_EQ(fru_replace_flag, CRU_PWR_OFF);
-    EXPECT_STREQ(widget_title, "FRU Power Off - Cab007");
 }
 
 /* ---- icons ---------------------------------------------------------------- */

@@ -9,9 +9,10 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include <X11/Xlib.h>
-#include <Xm/Form.h>
+#include <Xm/RowColumn.h>
 #include <Xm/Frame.h>
 #include <Xm/Label.h>
 #include <Xm/ToggleB.h>
@@ -83,12 +84,13 @@ protected:
         get_colors();
     }
 
-    /* A form in its own realized shell, for widgets to paint. */
+    /* A row in its own shell, where widgets to paint sit side by side. */
     Widget canvas()
     {
         Widget shell = XtVaAppCreateShell("canvas", "Xrackmon", topLevelShellWidgetClass, XtDisplay(Toplevel),
                                           XmNx, 200, XmNy, 0, nullptr);
-        Widget form = XtVaCreateManagedWidget("canvas_form", xmFormWidgetClass, shell, nullptr);
+        Widget form = XtVaCreateManagedWidget("canvas_form", xmRowColumnWidgetClass, shell, XmNorientation,
+                                              XmHORIZONTAL, nullptr);
         shell_ = shell;
         return form;
     }
@@ -107,6 +109,33 @@ private:
 
 /* ---- the status table ---------------------------------------------------- */
 
+struct Look {
+    int status, tiny;
+    const char *icon; /* under ICONS */
+    int scheme;
+    const char *text;
+};
+
+/* What codes of every kind look like, big and small: the table test reads
+ * them back from get_status_visual_elements, the painter test from the
+ * widgets. */
+const Look kLooks[] = {
+    {1, 0, "STAT.powered", STATUS_OK, "OK"},          {1, 1, "ss_pwr.indic", STATUS_OK, "OK"},
+    {2, 0, "STAT.bad", STATUS_BAD, "Fault"},          {2, 1, "ss_error.indic", STATUS_BAD, "Fault"},
+    {3, 0, "STAT.nopwr", STATUS_NOT_PRES, "Missing"}, {4, 0, "STAT.nopwr", STATUS_DISABLED, "Off"},
+    {4, 1, "ss_nopwr.indic", STATUS_DISABLED, "Off"}, {5, 1, "STAT.fast", STATUS_FAST, "FAST"},
+    {6, 0, "STAT.nopwr", STATUS_DISABLED, "ACFAIL"},  {10, 0, "STAT.bad", STATUS_BAD, "Lost HB"},
+    {56, 0, "STAT.hot", STATUS_BAD, "Hot"},           {57, 0, "STAT.warm", STATUS_WARN, "Warm"},
+    {58, 0, "STAT.cool", STATUS_OK, "Normal"},        {59, 0, "STAT.warn", STATUS_WARN, "Warning"},
+    {59, 1, "ss_warn.indic", STATUS_WARN, "Warning"}, {63, 0, "STAT.partcharge", STATUS_WARN, "Dischg"},
+    {71, 0, "ss_nocomm.indic", STATUS_UNKNOWN, "NoComm"}, {84, 0, "STAT.unkn", STATUS_UNKNOWN, "Unknown"},
+    {84, 1, "ss_unkn.indic", STATUS_UNKNOWN, "Unknown"}, {90, 0, "STAT.cflt", STATUS_WARN, "Flash"},
+    {92, 0, "STAT.none", STATUS_TITLE, "Unused"},     {112, 0, "STAT.powered", STATUS_OK, "PTBX"},
+    {134, 0, "STAT.nopwr", STATUS_DISABLED, "Disabled"}, {139, 0, "STAT.bad", STATUS_BAD, "Mem Err"},
+    {139, 1, "ss_error.indic", STATUS_BAD, "Mem Err"}, {S_NO_STATUS, 0, "STAT.none", STATUS_TITLE, " "},
+    {250, 0, "STAT.unrecognized", STATUS_WARN, "(0xfa)"},
+};
+
 struct Mapped {
     std::string icon;
     int scheme;
@@ -121,62 +150,28 @@ Mapped map_status(int status, int tiny)
     return {icon, scheme, text};
 }
 
-TEST(StatusTable, CodesSharingAMeaningShareTheirLook)
+TEST(StatusTable, EachCodeHasItsIconSchemeAndTextInBothSizes)
 {
+    for (const Look &look : kLooks) {
+        SCOPED_TRACE(testing::Message() << "status " << look.status << " tiny " << look.tiny);
+        Mapped m = map_status(look.status, look.tiny);
+        EXPECT_EQ(m.icon, std::string(ICONS) + look.icon);
+        EXPECT_EQ(m.scheme, look.scheme);
+        EXPECT_EQ(m.text, look.text);
+    }
+    /* Codes sharing a meaning share their look. */
     for (auto [a, b] : {std::pair{1, 95}, std::pair{80, 84}, std::pair{2, 7}})
         for (int tiny : {0, 1}) {
             EXPECT_EQ(map_status(a, tiny).icon, map_status(b, tiny).icon) << a << " " << b;
             EXPECT_EQ(map_status(a, tiny).scheme, map_status(b, tiny).scheme);
             EXPECT_EQ(map_status(a, tiny).text, map_status(b, tiny).text);
         }
-    EXPECT_EQ(map_status(95, 0).text, "OK");
-    EXPECT_EQ(map_status(84, 0).text, "Unknown");
-    EXPECT_EQ(map_status(7, 0).text, "Fault");
-    EXPECT_EQ(map_status(1, 0).icon, "/opt/console/icons/STAT.powered");
-    EXPECT_EQ(map_status(1, 1).icon, "/opt/console/icons/ss_pwr.indic");
-    EXPECT_EQ(map_status(2, 1).icon, "/opt/console/icons/ss_error.indic");
-    EXPECT_EQ(map_status(84, 1).icon, "/opt/console/icons/ss_unkn.indic");
-}
-
-TEST(StatusTable, SchemesAndTextsOfDistinctCodes)
-{
-    const Mapped expected[] = {
-        {"STAT.nopwr", STATUS_NOT_PRES, "Missing"}, {"STAT.nopwr", STATUS_DISABLED, "Off"},
-        {"STAT.fast", STATUS_FAST, "FAST"},         {"STAT.nopwr", STATUS_DISABLED, "ACFAIL"},
-        {"STAT.bad", STATUS_BAD, "Lost HB"},        {"STAT.hot", STATUS_BAD, "Hot"},
-        {"STAT.warm", STATUS_WARN, "Warm"},         {"STAT.cool", STATUS_OK, "Normal"},
-        {"STAT.warn", STATUS_WARN, "Warning"},      {"STAT.partcharge", STATUS_WARN, "Dischg"},
-        {"ss_nocomm.indic", STATUS_UNKNOWN, "NoComm"}, {"STAT.cflt", STATUS_WARN, "Flash"},
-        {"STAT.none", STATUS_TITLE, "Unused"},      {"STAT.powered", STATUS_OK, "PTBX"},
-        {"STAT.nopwr", STATUS_DISABLED, "Disabled"}, {"STAT.bad", STATUS_BAD, "Mem Err"},
-    };
-    const int codes[] = {3, 4, 5, 6, 10, 56, 57, 58, 59, 63, 71, 90, 92, 112, 134, 139};
-    for (size_t i = 0; i < std::size(codes); ++i) {
-        Mapped m = map_status(codes[i], 0);
-        EXPECT_EQ(m.icon, ICONS + expected[i].icon) << codes[i];
-        EXPECT_EQ(m.scheme, expected[i].scheme) << codes[i];
-        EXPECT_EQ(m.text, expected[i].text) << codes[i];
-    }
-}
-
-TEST(StatusTable, CodesWithoutASmallIconUseTheirIconInBothSizes)
-{
+    /* Codes without a small icon use their icon in both sizes. */
     for (int code : {5, 20, 56, 57, 58, 60, 61, 62, 63, 71, 90, 92, 133, S_NO_STATUS})
         EXPECT_EQ(map_status(code, 1).icon, map_status(code, 0).icon) << code;
-    EXPECT_NE(map_status(59, 1).icon, map_status(59, 0).icon);
-    EXPECT_EQ(map_status(59, 1).icon, "/opt/console/icons/ss_warn.indic");
-}
 
-TEST(StatusTable, NoStatusIsABlankInTitleColours)
-{
-    Mapped m = map_status(S_NO_STATUS, 0);
-    EXPECT_EQ(m.icon, "/opt/console/icons/STAT.none");
-    EXPECT_EQ(m.scheme, STATUS_TITLE);
-    EXPECT_EQ(m.text, " ");
-}
-
-TEST(StatusTable, AnUnrecognisedCodeShowsItselfInHexUntilTheNextOne)
-{
+    /* An unrecognised code shows itself in hex, in one static buffer, until
+     * the next unrecognised one. */
     const char *icon = nullptr, *text = nullptr;
     int scheme = -1;
     get_status_visual_elements(200, &icon, &scheme, &text, 1);
@@ -195,15 +190,12 @@ TEST(StatusTable, AnUnrecognisedCodeShowsItselfInHexUntilTheNextOne)
 
 TEST_F(StatusVisuals, ColourTableFollowsTheStatusKeyResources)
 {
-    put("*s_OK.background", "#102030");
-    put("*s_OK.foreground", "#405060");
-    put("*s_warn.background", "#aa5500");
-    put("*s_warn.foreground", "#001100");
-    put("*s_not_OK.background", "#bb0000");
-    put("*s_not_OK.foreground", "#000022");
-    put("*s_key_form.background", "#c0c0c0");
-    put("*s_key_form.foreground", "#000033");
-    put("*s_fan_fast.background", "#ff00ff");
+    for (auto [resource, value] : {std::pair{"*s_OK.background", "#102030"}, {"*s_OK.foreground", "#405060"},
+                                   {"*s_warn.background", "#aa5500"}, {"*s_warn.foreground", "#001100"},
+                                   {"*s_not_OK.background", "#bb0000"}, {"*s_not_OK.foreground", "#000022"},
+                                   {"*s_key_form.background", "#c0c0c0"}, {"*s_key_form.foreground", "#000033"},
+                                   {"*s_fan_fast.background", "#ff00ff"}})
+        put(resource, value);
     create_s_key_shell(Toplevel);
     get_colors();
 
@@ -234,54 +226,6 @@ TEST_F(StatusVisuals, ColourTableFollowsTheStatusKeyResources)
     EXPECT_EQ(resource_pixel(s_cool, XmNforeground), pixel_of("#405060"));
 }
 
-TEST_F(StatusVisuals, ShippedAppDefaultsColourTheKeyAndTheTable)
-{
-    key_from_app_defaults();
-    EXPECT_EQ(s_colors[STATUS_OK].background, pixel_of("#30c030"));
-    EXPECT_EQ(s_colors[STATUS_BAD].background, pixel_of("#e02020"));
-    EXPECT_EQ(s_colors[STATUS_WARN].background, pixel_of("#ffb020"));
-    EXPECT_EQ(s_colors[STATUS_UNKNOWN].background, pixel_of("#c0a0e0"));
-    EXPECT_EQ(s_colors[STATUS_LED_GREEN].foreground, pixel_of("#40ff40"));
-    EXPECT_EQ(s_colors[STATUS_LED_RED].foreground, pixel_of("#e02020"));
-    EXPECT_EQ(s_colors[STATUS_LED_RED].background, pixel_of("black"));
-    /* The key draws each symbol in the colours the table took from it. */
-    EXPECT_EQ(pixmap_resource(s_OK, XmNlabelPixmap), icon_in_scheme(s_OK, std::string(ICONS) + "STAT.powered", STATUS_OK));
-    EXPECT_EQ(pixmap_resource(s_unknown, XmNlabelPixmap),
-              icon_in_scheme(s_unknown, std::string(ICONS) + "STAT.unkn", STATUS_UNKNOWN));
-    EXPECT_EQ(pixmap_resource(s_nocomm, XmNlabelPixmap),
-              icon_in_scheme(s_nocomm, std::string(ICONS) + "ss_nocomm.indic", STATUS_UNKNOWN));
-
-    XtManageChild(s_key_form);
-    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_key_form); }, kWaitMs));
-    const char *dir = std::getenv("XR_ARTIFACTS");
-    if (dir != nullptr) {
-        gui::pump_pending();
-        EXPECT_TRUE(gui::save_screenshot(std::string(dir) + "/windows_status_key_app_defaults.png"));
-    }
-}
-
-/* ---- painting --------------------------------------------------------------- */
-
-TEST_F(StatusVisuals, ShowStatusPaintsTheIconAndOptionallyTheFrameBehind)
-{
-    key_from_app_defaults();
-    Widget form = canvas();
-    Widget frame = XtVaCreateManagedWidget("frame", xmFrameWidgetClass, form, nullptr);
-    Widget label = XtVaCreateManagedWidget("label", xmLabelWidgetClass, frame, XmNlabelType, XmPIXMAP, nullptr);
-    const Pixel frame_bg = resource_pixel(frame, XmNbackground);
-
-    const std::string bad = std::string(ICONS) + "STAT.bad";
-    show_status(label, bad.c_str(), STATUS_BAD, 0);
-    EXPECT_EQ(pixmap_resource(label, XmNlabelPixmap), icon_in_scheme(label, bad, STATUS_BAD));
-    EXPECT_EQ(resource_pixel(frame, XmNbackground), frame_bg);
-
-    const std::string ok = std::string(ICONS) + "STAT.powered";
-    show_status(label, ok.c_str(), STATUS_OK, 1);
-    EXPECT_EQ(pixmap_resource(label, XmNlabelPixmap), icon_in_scheme(label, ok, STATUS_OK));
-    EXPECT_EQ(resource_pixel(frame, XmNbackground), s_colors[STATUS_OK].background);
-    EXPECT_EQ(resource_pixel(frame, XmNforeground), s_colors[STATUS_OK].foreground);
-}
-
 /* Number of pixels of `pixel` inside w's window. */
 int count_pixels(Widget w, Pixel pixel)
 {
@@ -298,98 +242,102 @@ int count_pixels(Widget w, Pixel pixel)
     return count;
 }
 
-TEST_F(StatusVisuals, ToggleIsNeutralWhileSelectableAndShowsItsStatusOtherwise)
+/* The key from the shipped app-defaults file, then every painter on one
+ * canvas in its colours, then both on the screen. */
+TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
 {
+    /* 1. The shipped colours, and the key draws each symbol in the colours
+     *    the table took from it. */
     key_from_app_defaults();
-    Widget form = canvas();
-    auto toggle = [&](const char *name, Widget left) {
-        Widget t = XtVaCreateManagedWidget(name, xmToggleButtonWidgetClass, form, XmNlabelType, XmPIXMAP,
-                                           XmNindicatorOn, False, XmNleftAttachment,
-                                           left ? XmATTACH_WIDGET : XmATTACH_FORM, XmNleftWidget, left, nullptr);
-        return t;
-    };
-    Widget selectable = toggle("selectable", nullptr);
-    Widget locked = toggle("locked", selectable);
-    XtSetSensitive(locked, False);
+    EXPECT_EQ(s_colors[STATUS_OK].background, pixel_of("#30c030"));
+    EXPECT_EQ(s_colors[STATUS_BAD].background, pixel_of("#e02020"));
+    EXPECT_EQ(s_colors[STATUS_WARN].background, pixel_of("#ffb020"));
+    EXPECT_EQ(s_colors[STATUS_UNKNOWN].background, pixel_of("#c0a0e0"));
+    EXPECT_EQ(s_colors[STATUS_LED_GREEN].foreground, pixel_of("#40ff40"));
+    EXPECT_EQ(s_colors[STATUS_LED_RED].foreground, pixel_of("#e02020"));
+    EXPECT_EQ(s_colors[STATUS_LED_RED].background, pixel_of("black"));
+    EXPECT_EQ(pixmap_resource(s_OK, XmNlabelPixmap), icon_in_scheme(s_OK, std::string(ICONS) + "STAT.powered", STATUS_OK));
+    EXPECT_EQ(pixmap_resource(s_unknown, XmNlabelPixmap),
+              icon_in_scheme(s_unknown, std::string(ICONS) + "STAT.unkn", STATUS_UNKNOWN));
+    EXPECT_EQ(pixmap_resource(s_nocomm, XmNlabelPixmap),
+              icon_in_scheme(s_nocomm, std::string(ICONS) + "ss_nocomm.indic", STATUS_UNKNOWN));
 
+    /* 2. show_status paints the icon, and the frame behind only when asked. */
+    Widget row = canvas();
+    Widget frame = XtVaCreateManagedWidget("frame", xmFrameWidgetClass, row, nullptr);
+    Widget label = XtVaCreateManagedWidget("label", xmLabelWidgetClass, frame, XmNlabelType, XmPIXMAP, nullptr);
+    const Pixel frame_bg = resource_pixel(frame, XmNbackground);
+    const std::string bad = std::string(ICONS) + "STAT.bad";
+    show_status(label, bad.c_str(), STATUS_BAD, 0);
+    EXPECT_EQ(pixmap_resource(label, XmNlabelPixmap), icon_in_scheme(label, bad, STATUS_BAD));
+    EXPECT_EQ(resource_pixel(frame, XmNbackground), frame_bg);
+    const std::string ok = std::string(ICONS) + "STAT.powered";
+    show_status(label, ok.c_str(), STATUS_OK, 1);
+    EXPECT_EQ(pixmap_resource(label, XmNlabelPixmap), icon_in_scheme(label, ok, STATUS_OK));
+    EXPECT_EQ(resource_pixel(frame, XmNbackground), s_colors[STATUS_OK].background);
+    EXPECT_EQ(resource_pixel(frame, XmNforeground), s_colors[STATUS_OK].foreground);
+
+    /* 3. A toggle is neutral while selectable and shows its status otherwise. */
+    auto toggle = [row](const char *name) {
+        return XtVaCreateManagedWidget(name, xmToggleButtonWidgetClass, row, XmNlabelType, XmPIXMAP,
+                                       XmNindicatorOn, False, nullptr);
+    };
+    Widget selectable = toggle("selectable");
+    Widget locked = toggle("locked");
+    XtSetSensitive(locked, False);
     const std::string fan = std::string(ICONS) + "FAN.tsl";
     show_tb_status(selectable, fan.c_str(), STATUS_BAD);
     show_tb_status(locked, fan.c_str(), STATUS_BAD);
-
-    const Pixmap title = icon_in_scheme(selectable, fan, STATUS_TITLE);
-    const Pixmap status = icon_in_scheme(selectable, fan, STATUS_BAD);
-    const Pixmap inverted = icon_in(selectable, fan, s_colors[STATUS_TITLE].background, s_colors[STATUS_TITLE].foreground);
+    const Pixmap inverted =
+        icon_in(selectable, fan, s_colors[STATUS_TITLE].background, s_colors[STATUS_TITLE].foreground);
     for (Widget t : {selectable, locked}) {
-        EXPECT_EQ(pixmap_resource(t, XmNlabelPixmap), title);
-        EXPECT_EQ(pixmap_resource(t, XmNlabelInsensitivePixmap), status);
+        EXPECT_EQ(pixmap_resource(t, XmNlabelPixmap), icon_in_scheme(t, fan, STATUS_TITLE));
+        EXPECT_EQ(pixmap_resource(t, XmNlabelInsensitivePixmap), icon_in_scheme(t, fan, STATUS_BAD));
         EXPECT_EQ(pixmap_resource(t, XmNselectPixmap), inverted);
     }
 
-    /* On the screen: the fault colour only in the insensitive toggle. */
+    /* 4. A component's status icon, frame and picture for every look; the
+     *    button keeps the component's picture, only its colours follow. */
+    Widget part_frame = XtVaCreateManagedWidget("frm_part", xmFrameWidgetClass, row, nullptr);
+    Widget stat = XtVaCreateManagedWidget("stat_part", xmLabelWidgetClass, part_frame, XmNlabelType, XmPIXMAP, nullptr);
+    Widget btn = XtVaCreateManagedWidget("btn_part", xmToggleButtonWidgetClass, row, XmNlabelType, XmPIXMAP, nullptr);
+    const std::string picture = std::string(ICONS) + "PWR.tsl";
+    for (const Look &c : kLooks) {
+        SCOPED_TRACE(testing::Message() << "status " << c.status << " tiny " << c.tiny);
+        show_component_status(stat, btn, c.status, picture.c_str(), c.tiny);
+        EXPECT_EQ(pixmap_resource(stat, XmNlabelPixmap), icon_in_scheme(stat, std::string(ICONS) + c.icon, c.scheme));
+        EXPECT_EQ(resource_pixel(part_frame, XmNbackground), s_colors[c.scheme].background);
+        EXPECT_EQ(pixmap_resource(btn, XmNlabelPixmap), icon_in_scheme(btn, picture, STATUS_TITLE));
+        EXPECT_EQ(pixmap_resource(btn, XmNlabelInsensitivePixmap), icon_in_scheme(btn, picture, c.scheme));
+    }
+
+    /* 5. Labels carry name, number and status in title colours; show_text
+     *    colours a text, invisibly for "not used". */
+    Widget text = XtVaCreateManagedWidget("lbl_part", xmLabelWidgetClass, row, nullptr);
+    add_status_to_label(-1, 1, "FAN", text);
+    EXPECT_EQ(gui::label_text(text), "FAN\nOK");
+    add_status_to_label(3, 2, "PS", text);
+    EXPECT_EQ(gui::label_text(text), "PS 3\nFault");
+    add_status_to_label(0, 200, "CTL", text);
+    EXPECT_EQ(gui::label_text(text), "CTL 0\n(0xc8)");
+    EXPECT_EQ(resource_pixel(text, XmNforeground), s_colors[STATUS_TITLE].foreground);
+    EXPECT_EQ(resource_pixel(text, XmNbackground), s_colors[STATUS_TITLE].background);
+    show_text("Temperature\nCritical", STATUS_BAD, text);
+    EXPECT_EQ(gui::label_text(text), "Temperature\nCritical");
+    EXPECT_EQ(resource_pixel(text, XmNbackground), s_colors[STATUS_BAD].background);
+    show_text("hidden", STATUS_NOT_USED, text);
+    EXPECT_EQ(resource_pixel(text, XmNforeground), resource_pixel(text, XmNbackground));
+
+    /* 6. On the screen: the fault colour only in the insensitive toggle. */
+    XtManageChild(s_key_form);
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_key_form); }, kWaitMs));
     show_canvas();
     ASSERT_TRUE(gui::pump_until([&] { return count_pixels(locked, s_colors[STATUS_BAD].background) > 50; }, kWaitMs));
     EXPECT_EQ(count_pixels(selectable, s_colors[STATUS_BAD].background), 0);
-}
-
-TEST_F(StatusVisuals, ComponentStatusPaintsIconFrameAndPictureForEachScheme)
-{
-    key_from_app_defaults();
-    Widget form = canvas();
-    Widget frame = XtVaCreateManagedWidget("frm_part", xmFrameWidgetClass, form, nullptr);
-    Widget stat = XtVaCreateManagedWidget("stat_part", xmLabelWidgetClass, frame, XmNlabelType, XmPIXMAP, nullptr);
-    Widget btn = XtVaCreateManagedWidget("btn_part", xmToggleButtonWidgetClass, form, XmNlabelType, XmPIXMAP,
-                                         XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, frame, nullptr);
-    const std::string picture = std::string(ICONS) + "PWR.tsl";
-
-    struct Case {
-        int status, tiny;
-        const char *icon;
-        int scheme;
-    };
-    const Case cases[] = {
-        {1, 0, "STAT.powered", STATUS_OK},     {1, 1, "ss_pwr.indic", STATUS_OK},
-        {2, 0, "STAT.bad", STATUS_BAD},        {139, 1, "ss_error.indic", STATUS_BAD},
-        {3, 0, "STAT.nopwr", STATUS_NOT_PRES}, {4, 1, "ss_nopwr.indic", STATUS_DISABLED},
-        {5, 1, "STAT.fast", STATUS_FAST},      {59, 0, "STAT.warn", STATUS_WARN},
-        {71, 0, "ss_nocomm.indic", STATUS_UNKNOWN}, {84, 0, "STAT.unkn", STATUS_UNKNOWN},
-        {92, 0, "STAT.none", STATUS_TITLE},    {250, 0, "STAT.unrecognized", STATUS_WARN},
-    };
-    for (const Case &c : cases) {
-        show_component_status(stat, btn, c.status, picture.c_str(), c.tiny);
-        EXPECT_EQ(pixmap_resource(stat, XmNlabelPixmap), icon_in_scheme(stat, std::string(ICONS) + c.icon, c.scheme))
-            << c.status;
-        EXPECT_EQ(resource_pixel(frame, XmNbackground), s_colors[c.scheme].background) << c.status;
-        /* The button keeps the component's picture; only its colours follow. */
-        EXPECT_EQ(pixmap_resource(btn, XmNlabelPixmap), icon_in_scheme(btn, picture, STATUS_TITLE)) << c.status;
-        EXPECT_EQ(pixmap_resource(btn, XmNlabelInsensitivePixmap), icon_in_scheme(btn, picture, c.scheme))
-            << c.status;
-    }
-    show_canvas();
     const char *dir = std::getenv("XR_ARTIFACTS");
-    if (dir != nullptr)
-        gui::save_screenshot(std::string(dir) + "/windows_component_status.png");
-}
-
-TEST_F(StatusVisuals, LabelsCarryNameNumberAndStatusInTitleColours)
-{
-    key_from_app_defaults();
-    Widget form = canvas();
-    Widget label = XtVaCreateManagedWidget("lbl_part", xmLabelWidgetClass, form, nullptr);
-
-    add_status_to_label(-1, 1, "FAN", label);
-    EXPECT_EQ(gui::label_text(label), "FAN\nOK");
-    add_status_to_label(3, 2, "PS", label);
-    EXPECT_EQ(gui::label_text(label), "PS 3\nFault");
-    add_status_to_label(0, 200, "CTL", label);
-    EXPECT_EQ(gui::label_text(label), "CTL 0\n(0xc8)");
-    EXPECT_EQ(resource_pixel(label, XmNforeground), s_colors[STATUS_TITLE].foreground);
-    EXPECT_EQ(resource_pixel(label, XmNbackground), s_colors[STATUS_TITLE].background);
-
-    show_text("Temperature\nCritical", STATUS_BAD, label);
-    EXPECT_EQ(gui::label_text(label), "Temperature\nCritical");
-    EXPECT_EQ(resource_pixel(label, XmNbackground), s_colors[STATUS_BAD].background);
-    show_text("hidden", STATUS_NOT_USED, label);
-    EXPECT_EQ(resource_pixel(label, XmNforeground), resource_pixel(label, XmNbackground));
+    if (dir != nullptr) {
+        EXPECT_TRUE(gui::save_screenshot(std::string(dir) + "/windows_status_painters.png"));
+    }
 }
 
 } // namespace

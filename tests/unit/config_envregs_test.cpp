@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/trace.h"
 #include "engine/env_regs.h"
@@ -21,14 +22,8 @@ TEST(EnvRegsTest, RegisterZeroIsTheTopBitOfTheFirstWord)
     env[0] = 0x80000000u;
     env[7] = 0x00000001u;
     env[2] = 0x00010000u; /* register 2*32 + 15 = 79 */
-    EXPECT_EQ(E_value(0, env), 1);
-    EXPECT_EQ(E_value(1, env), 0);
-    EXPECT_EQ(E_value(255, env), 1);
-    EXPECT_EQ(E_value(254, env), 0);
-    EXPECT_EQ(E_value(79, env), 1);
-    EXPECT_EQ(E_value(78, env), 0);
-    EXPECT_EQ(E_value(-1, env), 0);
-    EXPECT_EQ(E_value(256, env), 0);
+    for (auto [reg, value] : {std::pair{0, 1}, {1, 0}, {255, 1}, {254, 0}, {79, 1}, {78, 0}, {-1, 0}, {256, 0}})
+        EXPECT_EQ(E_value(reg, env), value) << reg;
 }
 
 TEST(EnvRegsTest, ImagesAreSwappedWhenController0ReportsTheSwap)
@@ -52,17 +47,15 @@ TEST(EnvRegsTest, ImagesAreSwappedWhenController0ReportsTheSwap)
     EXPECT_EQ(env1[0], 1u);
 }
 
-TEST(NxpMsgTest, ErrorRoutinePrintsTheNumberedText)
+TEST(NxpMsgTest, ErrorRoutinePrintsTheNumberedTextWithTheSystemError)
 {
     testing::internal::CaptureStdout();
     error_routine(NXP_CONFIG_READ_FAILED, 3);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\nOOPS!!! We are experiencing system difficulties \nReading Configuration File Failed.\n");
     EXPECT_STREQ(nxp_message, "Reading Configuration File Failed.");
-}
 
-TEST(NxpMsgTest, ForkAndExecFailuresCarryTheSystemError)
-{
+    /* Fork and exec failures carry the system error. */
     errno = ENOMEM;
     testing::internal::CaptureStdout();
     error_routine(10, 1);

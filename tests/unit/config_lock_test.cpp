@@ -79,7 +79,7 @@ class LockTest : public testing::Test {
     TempConsoleRoot root;
 };
 
-TEST_F(LockTest, AMissingLockFileIsCreatedAndAReleaseClosesIt)
+TEST_F(LockTest, AMissingLockFileIsCreatedAReleaseClosesItAndFailuresAreReported)
 {
     std::string path = root.root() + "/var/console/lock.test";
     int before = OpenDescriptors();
@@ -94,10 +94,8 @@ TEST_F(LockTest, AMissingLockFileIsCreatedAndAReleaseClosesIt)
     EXPECT_EQ(OpenDescriptors(), before + 1);
     ASSERT_EQ(LockFileEx(3, path.c_str()), 1);
     EXPECT_EQ(OpenDescriptors(), before);
-}
 
-TEST_F(LockTest, FailuresAreReported)
-{
+    /* Failures are reported. */
     std::string missing = root.root() + "/nowhere/lock";
     testing::internal::CaptureStderr();
     EXPECT_EQ(LockFileEx(1, missing.c_str()), 0);

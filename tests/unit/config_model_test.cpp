@@ -21,21 +21,35 @@ class ModelTest : public testing::Test {
     void TearDown() override { FreeConfiguration(); }
 };
 
-TEST_F(ModelTest, HostTypesAreMatchedUpperCaseAndUpperCaseTheArgument)
+/* Each keyword with its code and the per-kind variable get_host_types fills
+ * (null: none). */
+struct HostKind {
+    const char *keyword;
+    int code;
+    int *variable;
+};
+
+TEST_F(ModelTest, HostTypesAreMatchedUpperCaseAndFillThePerKindVariables)
 {
     BuildHostTypeHash();
     char smc[] = "smc";
     EXPECT_EQ(GetHostType(smc), 208);
-    EXPECT_STREQ(smc, "SMC");
-    const std::pair<const char *, int> all[] = {
-        {"app", 0},    {"VPR", 1},    {"Snp", 2},   {"DAC", 3},   {"JBOD", 4},  {"QEP", 5},
-        {"DAMC", 6},   {"PWR", 7},    {"QNA", 8},   {"SMP", 201}, {"FALX", 203}, {"CMIC", 207},
-        {"JBDP", 202}, {"QNAS", 204}, {"QNB", 205}, {"DARC", 206}, {"EMC", 210}, {"SMC", 208},
-        {"MB", 211},   {"qna16g", 213}, {"QNA64G", 214}, {"QNB64G", 215},
+    EXPECT_STREQ(smc, "SMC"); /* the argument is upper-cased */
+    const HostKind kinds[] = {
+        {"app", 0, &APP_type},      {"VPR", 1, &VPR_type},     {"Snp", 2, &SNP_type},      {"DAC", 3, &DISK_type},
+        {"JBOD", 4, &JBOD_type},    {"QEP", 5, &QEP_type},     {"DAMC", 6, &DAMC_type},    {"PWR", 7, &PWR_type},
+        {"QNA", 8, &QNA_type},      {"SMP", 201, &SMP_type},   {"FALX", 203, &FALX_type},  {"CMIC", 207, &CMIC_type},
+        {"JBDP", 202, &JBDP_type},  {"QNAS", 204, &QNAS_type}, {"QNB", 205, &QNB_type},    {"DARC", 206, nullptr},
+        {"EMC", 210, &EMC_type},    {"SMC", 208, &SMC_type},   {"MB", 211, &MB_type},      {"qna16g", 213, nullptr},
+        {"QNA64G", 214, nullptr},   {"QNB64G", 215, nullptr},
     };
-    for (const auto &[keyword, code] : all) {
-        std::string name = keyword;
-        EXPECT_EQ(GetHostType(name.data()), code) << keyword;
+    EXPECT_EQ(get_host_types(), 212);
+    for (const HostKind &kind : kinds) {
+        std::string name = kind.keyword;
+        EXPECT_EQ(GetHostType(name.data()), kind.code) << kind.keyword;
+        if (kind.variable != nullptr) {
+            EXPECT_EQ(*kind.variable, kind.code) << kind.keyword;
+        }
     }
     char unknown[] = "QNA16";
     EXPECT_EQ(GetHostType(unknown), -1);
@@ -52,30 +66,6 @@ TEST_F(ModelTest, HostTypesAreMatchedUpperCaseAndUpperCaseTheArgument)
     EXPECT_EQ(GetHostType(qnb), 205);
     ClearHostTypeHash();
     EXPECT_EQ(GetHostType(qnb), -1);
-}
-
-TEST_F(ModelTest, GetHostTypesFillsThePerKindVariables)
-{
-    BuildHostTypeHash();
-    EXPECT_EQ(get_host_types(), 212);
-    EXPECT_EQ(DISK_type, 3);
-    EXPECT_EQ(JBOD_type, 4);
-    EXPECT_EQ(VPR_type, 1);
-    EXPECT_EQ(QEP_type, 5);
-    EXPECT_EQ(APP_type, 0);
-    EXPECT_EQ(SNP_type, 2);
-    EXPECT_EQ(QNA_type, 8);
-    EXPECT_EQ(PWR_type, 7);
-    EXPECT_EQ(DAMC_type, 6);
-    EXPECT_EQ(SMP_type, 201);
-    EXPECT_EQ(CMIC_type, 207);
-    EXPECT_EQ(FALX_type, 203);
-    EXPECT_EQ(JBDP_type, 202);
-    EXPECT_EQ(QNAS_type, 204);
-    EXPECT_EQ(QNB_type, 205);
-    EXPECT_EQ(EMC_type, 210);
-    EXPECT_EQ(SMC_type, 208);
-    EXPECT_EQ(MB_type, 211);
 }
 
 TEST_F(ModelTest, GetHostTypesWithoutTheTableReportsEveryKind)
@@ -113,16 +103,14 @@ TEST_F(ModelTest, SubTypeNamesAndLabelsMatchIgnoringCase)
 
 TEST_F(ModelTest, DeviceIds)
 {
-    EXPECT_EQ(GetDeviceId("3"), 3);
-    EXPECT_EQ(GetDeviceId("1,2"), 0x600);
-    EXPECT_EQ(GetDeviceId("0,7"), 0x8100);
-    EXPECT_EQ(GetDeviceId("0,1,2,3,9"), 0xF00); /* after the fourth, ignored */
-    EXPECT_EQ(GetDeviceId("9"), -2);
-    EXPECT_EQ(GetDeviceId("1,8"), -2);
-    EXPECT_EQ(GetDeviceId("-1"), -2);
-    EXPECT_EQ(GetDeviceId(""), -1);
+    const std::pair<const char *, int> cases[] = {
+        {"3", 3},    {"1,2", 0x600}, {"0,7", 0x8100}, {"0,1,2,3,9", 0xF00}, /* after the fourth, ignored */
+        {"9", -2},   {"1,8", -2},    {"-1", -2},      {"", -1},
+        {"99999999999999999999", -2},
+    };
+    for (const auto &[text, id] : cases)
+        EXPECT_EQ(GetDeviceId(text), id) << text;
     EXPECT_EQ(GetDeviceId(nullptr), -1);
-    EXPECT_EQ(GetDeviceId("99999999999999999999"), -2);
 }
 
 TEST_F(ModelTest, InterconnectFieldsAreIndependent)
@@ -146,7 +134,7 @@ TEST_F(ModelTest, InterconnectFieldsAreIndependent)
     FreeNode(node);
 }
 
-TEST_F(ModelTest, FindNodeByNameAndDBConsole)
+TEST_F(ModelTest, FindNodeByNameDBConsoleAndClearNode)
 {
     TempConsoleRoot root;
     ReadConfigText(root, NodeRecord("name=console01\ncabinet=0\n") + NodeRecord("name=n2\ncabinet=2\n"));
@@ -164,16 +152,12 @@ TEST_F(ModelTest, FindNodeByNameAndDBConsole)
     ReadConfigText(root, "SET DBConsole=console01\n" + NodeRecord("name=n2\ncabinet=2\n") +
                              NodeRecord("name=console01\ncabinet=3\n"));
     EXPECT_EQ(FindNodeByName("DBConsole"), 1);
-}
 
-TEST_F(ModelTest, ClearNodeLeavesANullSlot)
-{
-    TempConsoleRoot root;
-    ReadConfigText(root, NodeRecord("name=a\ncabinet=1\n") + NodeRecord("name=b\ncabinet=2\n"));
+    /* A cleared node leaves a null slot; the others keep theirs. */
     ClearNode(0);
     EXPECT_EQ(NodeList[0], nullptr);
-    EXPECT_EQ(FindNodeByName("b"), 1);
-    EXPECT_EQ(FindNodeByName("a"), -1);
+    EXPECT_EQ(FindNodeByName("console01"), 1);
+    EXPECT_EQ(FindNodeByName("n2"), -1);
     ClearNode(-1);
     ClearNode(NodeListMaxSize);
 }

@@ -5,7 +5,9 @@
  */
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/trace.h"
 #include "config/config.h"
@@ -25,15 +27,6 @@ class ParserTest : public testing::Test {
 
 /* ---- Lines ----------------------------------------------------------- */
 
-TEST_F(ParserTest, CommentsAndEmptyLinesGiveNothingAndNoError)
-{
-    ReadResult read = ReadConfigText(root, "# installation\n\n#\n\n# end\n");
-    EXPECT_EQ(read.status, 0);
-    EXPECT_EQ(NodeCount, 0);
-    EXPECT_EQ(TypeCount, 0);
-    EXPECT_EQ(read.errors, "");
-}
-
 TEST_F(ParserTest, OverlongLinesAreReadAsTwoAndTheRestIsRejected)
 {
     /* 100 characters: 79 read first, the other 21 as a second line. */
@@ -47,10 +40,13 @@ TEST_F(ParserTest, OverlongLinesAreReadAsTwoAndTheRestIsRejected)
     EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n");
 }
 
-TEST_F(ParserTest, BlankLinesAndUnknownStatementsAreRejectedAndTheParseGoesOn)
+TEST_F(ParserTest, CommentsAreSkippedBlankLinesAndUnknownStatementsRejectedAndTheParseGoesOn)
 {
-    ReadResult read = ReadConfigText(root, "   \nFOO bar\nset x=1\n" + NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"));
+    /* Comments and empty lines give nothing and no error. */
+    ReadResult read = ReadConfigText(root, "# installation\n\n#\n   \nFOO bar\nset x=1\n" +
+                                               NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"));
     EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(TypeCount, 0);
     EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n"
                            "ERROR: ParseConfig: Invalid Record\n");
     EXPECT_EQ(NodeCount, 1);
@@ -73,7 +69,8 @@ TEST_F(ParserTest, BinaryAndNulBytesNeitherCrashNorStopTheParse)
 
 TEST_F(ParserTest, SetStoresTheRestOfTheLineUnderALowerCaseKey)
 {
-    ReadConfigText(root, "SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \nSET empty=\n");
+    ReadResult read = ReadConfigText(root, "SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \n"
+                                           "SET empty=\nSET novalue\nSET\n");
     ASSERT_NE(SearchTable("foo"), nullptr);
     EXPECT_STREQ(SearchTable("FOO"), "a b=c");
     EXPECT_STREQ(SearchTable("twice"), "2");
@@ -81,11 +78,7 @@ TEST_F(ParserTest, SetStoresTheRestOfTheLineUnderALowerCaseKey)
     EXPECT_STREQ(SearchTable("sp "), " v "); /* nothing is trimmed */
     EXPECT_EQ(SearchTable("sp"), nullptr);
     EXPECT_EQ(SearchTable("empty"), nullptr);
-}
-
-TEST_F(ParserTest, SetWithoutEqualsSignIsInvalid)
-{
-    ReadResult read = ReadConfigText(root, "SET novalue\nSET\n");
+    /* Without an equals sign a SET is invalid. */
     EXPECT_EQ(read.errors, "ERROR: ParseSetStatement: Invalid Set Record : SET novalue\n"
                            "ERROR: ParseSetStatement: Invalid Set Record : SET\n");
     EXPECT_EQ(SearchTable("novalue\n"), nullptr);
@@ -104,7 +97,7 @@ TEST_F(ParserTest, QuoteConverterKeepsInnerQuotesAndEscapes)
 
 /* ---- TYPE_RECORD -------------------------------------------------------- */
 
-TEST_F(ParserTest, TypeRecordsAreListedInFileOrder)
+TEST_F(ParserTest, TypeRecordsAreListedInFileOrderOthersIgnored)
 {
     ReadConfigText(root, "TYPE_RECORD name=SMP\ticon=/icons/smp.icon\nTYPE_RECORD name=VPR icon=/icons/vpr.icon\n");
     ASSERT_EQ(TypeCount, 2);
@@ -112,13 +105,11 @@ TEST_F(ParserTest, TypeRecordsAreListedInFileOrder)
     EXPECT_STREQ(TypeList[0]->IconPath, "/icons/smp.icon");
     EXPECT_STREQ(TypeList[1]->Name, "VPR");
     EXPECT_STREQ(TypeList[1]->IconPath, "/icons/vpr.icon");
-}
 
-TEST_F(ParserTest, TypeRecordWithOtherFieldWordsIsIgnoredAndReportedOnlyWhenDebugging)
-{
+    /* Records with other field words are ignored, and reported only when debugging. */
     const std::string text = "TYPE_RECORD nam=SMP\ticon=/x\nTYPE_RECORD name=SMP\tpath=/x\nTYPE_RECORD name=SMP\n";
     ReadResult quiet = ReadConfigText(root, text);
-    EXPECT_EQ(TypeCount, 0);
+    EXPECT_EQ(TypeCount, 0); /* the re-read dropped the two */
     EXPECT_EQ(quiet.errors, "");
 
     debug = 1;
@@ -156,26 +147,19 @@ TEST_F(ParserTest, NodeKeysAreStoredAsWritten)
                                     "\tstopbits=2\n\tunknown_key=1\n"));
     ASSERT_EQ(NodeCount, 1);
     const Node_t *n = NodeList[0];
-    EXPECT_STREQ(n->NodeName.get(), "n1");
-    EXPECT_STREQ(n->Alias.get(), "a1");
-    EXPECT_STREQ(n->iconLabel.get(), "Node One");
+    const std::pair<NodeString Node_t::*, const char *> fields[] = {
+        {&Node_t::NodeName, "n1"},          {&Node_t::Alias, "a1"},           {&Node_t::iconLabel, "Node One"},
+        {&Node_t::InterfaceAddress, "/dev/ttyC1"}, {&Node_t::InterfacePort, "3"}, {&Node_t::IPNumber, "10.0.0.1"},
+        {&Node_t::CabinetID, "12"},         {&Node_t::ProcessorID, "4"},      {&Node_t::ClusterID, "c"},
+        {&Node_t::SystemID, "7"},           {&Node_t::SystemName, " East"}, /* an older node keeps a leading blank */
+        {&Node_t::CabinetName, "Cab012"},   {&Node_t::InitScript, "/bin/i"},  {&Node_t::DeinitScript, "/bin/d"},
+        {&Node_t::Parity, "even"},          {&Node_t::Baud, "9600"},          {&Node_t::DataBits, "7"},
+        {&Node_t::StopBits, "2"},
+    };
+    for (const auto &[field, value] : fields)
+        EXPECT_STREQ((n->*field).get(), value) << value;
     EXPECT_EQ(n->HostType, 1);
     EXPECT_EQ(n->InterfaceType, INTERFACE_TTY);
-    EXPECT_STREQ(n->InterfaceAddress.get(), "/dev/ttyC1");
-    EXPECT_STREQ(n->InterfacePort.get(), "3");
-    EXPECT_STREQ(n->IPNumber.get(), "10.0.0.1");
-    EXPECT_STREQ(n->CabinetID.get(), "12");
-    EXPECT_STREQ(n->ProcessorID.get(), "4");
-    EXPECT_STREQ(n->ClusterID.get(), "c");
-    EXPECT_STREQ(n->SystemID.get(), "7");
-    EXPECT_STREQ(n->SystemName.get(), " East"); /* an older node keeps a leading blank */
-    EXPECT_STREQ(n->CabinetName.get(), "Cab012");
-    EXPECT_STREQ(n->InitScript.get(), "/bin/i");
-    EXPECT_STREQ(n->DeinitScript.get(), "/bin/d");
-    EXPECT_STREQ(n->Parity.get(), "even");
-    EXPECT_STREQ(n->Baud.get(), "9600");
-    EXPECT_STREQ(n->DataBits.get(), "7");
-    EXPECT_STREQ(n->StopBits.get(), "2");
     EXPECT_EQ(n->MyStatus, 0);
     EXPECT_EQ(n->RequestID, nullptr);
 }
@@ -189,7 +173,7 @@ TEST_F(ParserTest, KeysLoseLeadingTabsAndEndAtTheNextTabButABlankMakesThemUnknow
     EXPECT_STREQ(NodeList[0]->ProcessorID.get(), "5");
 }
 
-TEST_F(ParserTest, UnknownTypeAndInterfaceAreReportedAndGiveZero)
+TEST_F(ParserTest, InterfaceKeywordsAndUnknownTypesWhichGiveZero)
 {
     ReadResult read = ReadConfigText(root, NodeRecord("name=a\ntype=XYZ\ninterface=telnet\n") +
                                                NodeRecord("name=b\n"));
@@ -203,10 +187,7 @@ TEST_F(ParserTest, UnknownTypeAndInterfaceAreReportedAndGiveZero)
     EXPECT_EQ(a->HostType, 0);
     EXPECT_EQ(a->InterfaceType, INTERFACE_UNKNOWN);
     EXPECT_EQ(b->InterfaceType, INTERFACE_NOT_GIVEN);
-}
 
-TEST_F(ParserTest, InterfaceKeywords)
-{
     ReadConfigText(root, NodeRecord("name=t\ninterface=TELNET\n") + NodeRecord("name=y\ninterface=TTY\n") +
                              NodeRecord("name=n\ninterface=NONE\n") + NodeRecord("name=s\ninterface=SLAN\n"));
     EXPECT_EQ(NodeNamed("t")->InterfaceType, 1);
@@ -265,40 +246,28 @@ TEST_F(ParserTest, InterconnectWordFields)
                        NodeRecord("name=b\nnode=12\n") +
                        NodeRecord("name=c\nymcatonodex-a=5:1:a\nymcatonodex-b=6:2\napex=no\nchannel=a\n") +
                        NodeRecord("name=d\nnode=2000:7:b\n"));
-    const Node_t *a = NodeNamed("a");
-    EXPECT_EQ(a->YCab(), 12u);
-    EXPECT_EQ(a->YPort(), 2u);
-    EXPECT_EQ(a->YSNP(), 1u);
-    EXPECT_EQ(a->YXCab(), 1023u);
-    EXPECT_EQ(a->YXPort(), 3u);
-    EXPECT_EQ(a->YXSNP(), 1u);
-    EXPECT_EQ(a->YConnType(), 2u); /* low 4 bits of 18 */
-    EXPECT_EQ(a->YIsApex(), 1u);
-    EXPECT_EQ(a->YChannel(), 1u);
-
-    const Node_t *b = NodeNamed("b");
-    EXPECT_EQ(b->YCab(), 12u);
-    EXPECT_EQ(b->YPort(), 0u);
-    EXPECT_EQ(b->YSNP(), 0u);
-    EXPECT_EQ(b->YXCab(), 0u);
-    EXPECT_EQ(b->YConnType(), 3u); /* default */
-    EXPECT_EQ(b->YIsApex(), 0u);
-
-    const Node_t *c = NodeNamed("c");
-    EXPECT_EQ(c->YCab(), 5u);
-    EXPECT_EQ(c->YPort(), 1u);
-    EXPECT_EQ(c->YSNP(), 0u);
-    EXPECT_EQ(c->YXCab(), 6u);
-    EXPECT_EQ(c->YXPort(), 2u);
-    EXPECT_EQ(c->YIsApex(), 0u);
-    EXPECT_EQ(c->YChannel(), 0u);
-
-    const Node_t *d = NodeNamed("d"); /* out-of-range parts are masked, not spilled */
-    EXPECT_EQ(d->YCab(), 2000u & 0x3FF);
-    EXPECT_EQ(d->YPort(), 3u);
-    EXPECT_EQ(d->YSNP(), 1u);
-    EXPECT_EQ(d->YXCab(), 0u);
-    EXPECT_EQ(d->YConnType(), 3u);
+    /* Out-of-range parts are masked, not spilled (d); the connection type
+     * keeps the low 4 bits (a: 18) and defaults to 3. */
+    struct Word {
+        const char *name;
+        unsigned cab, port, snp, xcab, xport, xsnp, conn, apex, channel;
+    };
+    const Word words[] = {
+        {"a", 12, 2, 1, 1023, 3, 1, 2, 1, 1},
+        {"b", 12, 0, 0, 0, 0, 0, 3, 0, 0},
+        {"c", 5, 1, 0, 6, 2, 0, 3, 0, 0},
+        {"d", 2000 & 0x3FF, 3, 1, 0, 0, 0, 3, 0, 0},
+    };
+    for (const Word &w : words) {
+        const Node_t *n = NodeNamed(w.name);
+        ASSERT_NE(n, nullptr) << w.name;
+        const unsigned got[] = {n->YCab(), n->YPort(), n->YSNP(), n->YXCab(), n->YXPort(),
+                                n->YXSNP(), n->YConnType(), n->YIsApex(), n->YChannel()};
+        const unsigned want[] = {w.cab, w.port, w.snp, w.xcab, w.xport, w.xsnp, w.conn, w.apex, w.channel};
+        EXPECT_EQ(std::vector<unsigned>(std::begin(got), std::end(got)),
+                  std::vector<unsigned>(std::begin(want), std::end(want)))
+            << "node " << w.name << ": cab port snp xcab xport xsnp conn apex channel";
+    }
 }
 
 TEST_F(ParserTest, AttachmentsAreReadOnlyWhereALabelIsGiven)
@@ -330,16 +299,10 @@ TEST_F(ParserTest, ALaterNodeOfTheSameNameReplacesTheEarlierInPlace)
 {
     ReadConfigText(root, NodeRecord("name=dup\ncabinet=1\nalias=first\n") + NodeRecord("name=x\ncabinet=2\n") +
                              NodeRecord("name=dup\ncabinet=1\nalias=second\n") +
-                             NodeRecord("name=x\ncabinet=2\nalias=x2\n"));
+                             NodeRecord("name=x\ncabinet=2\nalias=x2\nalias=x3\n"));
     ASSERT_EQ(NodeCount, 2);
     EXPECT_STREQ(NodeNamed("dup")->Alias.get(), "second");
-    EXPECT_STREQ(NodeNamed("x")->Alias.get(), "x2");
-}
-
-TEST_F(ParserTest, AKeyGivenTwiceInARecordKeepsTheLaterValue)
-{
-    ReadConfigText(root, NodeRecord("name=k\nalias=one\nalias=two\n"));
-    EXPECT_STREQ(NodeNamed("k")->Alias.get(), "two");
+    EXPECT_STREQ(NodeNamed("x")->Alias.get(), "x3"); /* a key given twice keeps the later value */
 }
 
 TEST_F(ParserTest, MalformedLineAbandonsTheRecordUpToItsEnd)

@@ -30,7 +30,7 @@ class QueriesTest : public testing::Test {
     TempConsoleRoot root; /* for the lock file */
 };
 
-TEST_F(QueriesTest, CabinetHostTypesAndKinds)
+TEST_F(QueriesTest, CabinetHostTypesKindsAndTheirPrincipalNode)
 {
     struct Case {
         int cabinet;
@@ -55,10 +55,8 @@ TEST_F(QueriesTest, CabinetHostTypesAndKinds)
     int kind = 9;
     EXPECT_EQ(get_cabinet_type_info(99, &kind), -1);
     EXPECT_EQ(kind, 0);
-}
 
-TEST_F(QueriesTest, TypeInfoTraceNamesThePrincipalNode)
-{
+    /* The trace names the principal node. */
     debug = 5;
     testing::internal::CaptureStdout();
     get_cabinet_host_type(2);
@@ -66,7 +64,7 @@ TEST_F(QueriesTest, TypeInfoTraceNamesThePrincipalNode)
     EXPECT_NE(out.find("     get_cabinet_type_info: Cab002 damc002a 6 RM_MDAMC\n"), std::string::npos) << out;
 }
 
-TEST_F(QueriesTest, SystemIds)
+TEST_F(QueriesTest, SystemIdsAndRackMountedDiskAndProcessorCabinets)
 {
     EXPECT_EQ(get_cabinet_system_id(1), 1);
     EXPECT_EQ(get_cabinet_system_id(10), 2);
@@ -76,10 +74,8 @@ TEST_F(QueriesTest, SystemIds)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), " get_cabinet_system_id: node not found for cab=99\n");
     /* The console node has no system number. */
     EXPECT_EQ(get_cabinet_system_id(0), 0);
-}
+    debug = 0;
 
-TEST_F(QueriesTest, RackMountedDiskAndProcessorCabinets)
-{
     EXPECT_EQ(IsRMDiskCab(2), 1);
     EXPECT_EQ(IsRMDiskCab(1), 0);
     EXPECT_EQ(IsRMDiskCab(11), 0); /* older disk arrays */
@@ -96,18 +92,18 @@ TEST_F(QueriesTest, RackMountedDiskAndProcessorCabinets)
 
 TEST_F(QueriesTest, ComplexesMapToTheirNodes)
 {
-    EXPECT_EQ(GetNodeListIndex(1, 2, 1), Index("smp001b"));
-    EXPECT_EQ(GetNodeListIndex(1, 3, 45), Index("smp001c"));
-    EXPECT_EQ(GetNodeListIndex(1, 0, 130), Index("cmic001"));
-    EXPECT_EQ(GetNodeListIndex(1, 6, 17), Index("qnas001"));
-    EXPECT_EQ(GetNodeListIndex(1, 8, 33), Index("ups001"));
-    EXPECT_EQ(GetNodeListIndex(2, 11, 32), Index("damc002a"));
-    EXPECT_EQ(GetNodeListIndex(2, 21, 38), Index("damc002c"));
-    EXPECT_EQ(GetNodeListIndex(3, 2, 16), Index("qnb003b"));
-    /* Older-style nodes are found by their interface address. */
-    EXPECT_EQ(GetNodeListIndex(4, 3, 1), Index("smp004a"));
-    EXPECT_EQ(GetNodeListIndex(4, 4, 2), Index("smp004b"));
-    EXPECT_EQ(GetNodeListIndex(4, 5, 34), Index("smc004"));
+    struct Case {
+        int cabinet, complex_id, complex_type;
+        const char *node;
+    };
+    const Case cases[] = {
+        {1, 2, 1, "smp001b"},   {1, 3, 45, "smp001c"},   {1, 0, 130, "cmic001"},  {1, 6, 17, "qnas001"},
+        {1, 8, 33, "ups001"},   {2, 11, 32, "damc002a"}, {2, 21, 38, "damc002c"}, {3, 2, 16, "qnb003b"},
+        /* Older-style nodes are found by their interface address. */
+        {4, 3, 1, "smp004a"},   {4, 4, 2, "smp004b"},    {4, 5, 34, "smc004"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(GetNodeListIndex(c.cabinet, c.complex_id, c.complex_type), Index(c.node)) << c.node;
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(GetNodeListIndex(1, 5, 131), -1);

@@ -38,12 +38,6 @@ public:
     Tree &sub(int type, int units, int port = 0) { return put({type, units, port >> 8, port & 0xFF}); }
     Tree &unit(int id, int status, int psc = 0, int type = 0) { return put({id, status, psc, type}); }
     /* Units numbered from first_id with the given statuses. */
-    Tree &units(int first_id, std::initializer_list<int> statuses)
-    {
-        for (int status : statuses)
-            unit(first_id++, status);
-        return *this;
-    }
     Tree &units(int first_id, const std::vector<int> &statuses)
     {
         for (int status : statuses)
@@ -166,6 +160,13 @@ protected:
     {
         debug = saved_debug_;
         clear_rack();
+        free_area();
+    }
+    static void free_area()
+    {
+        std::free(dis_ptr);
+        dis_ptr = nullptr;
+        dis_size = 0;
     }
     /* The report of a well-formed tree, with the rack recorded. */
     static std::string report(Tree &tree)
@@ -446,10 +447,7 @@ TEST_F(DetailReport, AreaGrowsInStepsOfTwentyLines)
 
 TEST_F(DetailReport, AppendGrowsPastFifteenHundredBytesAndEmptiesTheLine)
 {
-    std::free(dis_ptr);
-    dis_ptr = nullptr;
-    dis_size = 0;
-
+    free_area();
     std::string line(1499, 'a');
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back('\0');
@@ -467,10 +465,6 @@ TEST_F(DetailReport, AppendGrowsPastFifteenHundredBytesAndEmptiesTheLine)
     append_str(big.data());
     EXPECT_EQ(dis_size, 6000); /* 5500 bytes need four steps */
     EXPECT_EQ(std::string(dis_ptr), line + "b" + std::string(4000, 'c'));
-
-    std::free(dis_ptr);
-    dis_ptr = nullptr;
-    dis_size = 0;
 }
 
 TEST_F(DetailReport, LongReportIsCompleteInAnAreaJustLargeEnough)
@@ -492,9 +486,6 @@ TEST_F(DetailReport, LongReportIsCompleteInAnAreaJustLargeEnough)
     EXPECT_EQ(count_substr(text, "CHASSIS "), 4);
     EXPECT_EQ(count_substr(text, "Mem Err"), 4);
     EXPECT_EQ(text.substr(text.size() - 10), pad("Fault", 9) + "\n"); /* the last chassis is complete */
-    std::free(dis_ptr);
-    dis_ptr = nullptr;
-    dis_size = 0;
 }
 
 } // namespace

@@ -44,7 +44,7 @@ const std::vector<uint8_t> kSampleHeaderBytes = {
     7, 0x81, 0xFF, 0x90, 3, 0,  /* sysno, complex_type, complex_id, subcomplex, unit, reserved */
 };
 
-TEST(QmxLayout, HeaderIsTwentyLittleEndianBytes)
+TEST(QmxLayout, HeaderIsTwentyLittleEndianBytesAtAnyOffset)
 {
     EXPECT_EQ(bytes_of(sample_header()), kSampleHeaderBytes);
 
@@ -54,6 +54,12 @@ TEST(QmxLayout, HeaderIsTwentyLittleEndianBytes)
     EXPECT_EQ(read.get_severity(), 0x01020304u);
     EXPECT_EQ(read.get_timestamp(), 0xA1B2C3D4u);
     EXPECT_EQ(read.get_cabno(), 0x0102);
+
+    /* Records may sit at any offset of a buffer. */
+    EXPECT_EQ(alignof(qmx_event_t), 1u);
+    EXPECT_EQ(alignof(qmx_ecmdcmplt_t), 1u);
+    EXPECT_EQ(alignof(complex_cmd_status_t), 1u);
+    EXPECT_EQ(alignof(qmx_etessel_t), 1u);
 }
 
 TEST(QmxLayout, CommandAndEventMessagesPutTheirFieldsAtTwentyToTwentyFour)
@@ -121,14 +127,6 @@ TEST(QmxLayout, CompletionAndPerComplexRecords)
     margin.status.set_cmd_status(2);
     margin.margin_state = 0x55;
     EXPECT_EQ(bytes_of(margin), (std::vector<uint8_t>{9, 0, 0, 0, 2, 0, 0, 0, 0x55, 0, 0, 0}));
-}
-
-TEST(QmxLayout, RecordsMaySitAtAnyOffset)
-{
-    EXPECT_EQ(alignof(qmx_event_t), 1u);
-    EXPECT_EQ(alignof(qmx_ecmdcmplt_t), 1u);
-    EXPECT_EQ(alignof(complex_cmd_status_t), 1u);
-    EXPECT_EQ(alignof(qmx_etessel_t), 1u);
 }
 
 TEST(QmxWire, FrameHeaderAndFilterEncoding)

@@ -74,17 +74,6 @@ private:
 
 /* ---- accessors ----------------------------------------------------------- */
 
-TEST_F(RackQueryTest, AccessorsOnAnEmptyTree)
-{
-    TreeBytes t(0);
-    EXPECT_EQ(addr(complex(t.tree(), 0)), t.at(84));
-    EXPECT_EQ(complex(t.tree(), 1), nullptr);
-    EXPECT_EQ(complex(t.tree(), -1), nullptr);
-    EXPECT_EQ(complex(static_cast<cmic_cfg_t *>(nullptr), 0), nullptr);
-    EXPECT_EQ(subcomplex(static_cast<complex_cfg_t *>(nullptr), 0), nullptr);
-    EXPECT_EQ(unit(static_cast<subcomplex_cfg_t *>(nullptr), 0), nullptr);
-}
-
 TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCounts)
 {
     TreeBytes t(2);
@@ -115,6 +104,15 @@ TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCounts)
     subcomplex_cfg_t *disks = subcomplex(complex(tree, 1), 0);
     EXPECT_EQ(addr(unit(disks, 0)), t.at(124));
     EXPECT_EQ(unit(disks, 1), nullptr);
+
+    /* An empty tree, and no tree at all. */
+    TreeBytes empty(0);
+    EXPECT_EQ(addr(complex(empty.tree(), 0)), empty.at(84));
+    EXPECT_EQ(complex(empty.tree(), 1), nullptr);
+    EXPECT_EQ(complex(empty.tree(), -1), nullptr);
+    EXPECT_EQ(complex(static_cast<cmic_cfg_t *>(nullptr), 0), nullptr);
+    EXPECT_EQ(subcomplex(static_cast<complex_cfg_t *>(nullptr), 0), nullptr);
+    EXPECT_EQ(unit(static_cast<subcomplex_cfg_t *>(nullptr), 0), nullptr);
 }
 
 TEST_F(RackQueryTest, MultiByteFieldsHaveTheirByteOrder)
@@ -142,88 +140,59 @@ TEST_F(RackQueryTest, MultiByteFieldsHaveTheirByteOrder)
 
 /* ---- search_tree --------------------------------------------------------- */
 
-class SearchTreeTest : public RackQueryTest {
-protected:
-    SearchTreeTest()
-    {
-        t_.cmplx(1, 0x2C, 3).sub(3, {0, 1, 2}).sub(4, {0, 1}).sub(3, {5});
-        t_.cmplx(132, 0x80, 0);
-        t_.cmplx(132, 0x81, 1).sub(4, {7});
-        t_.cmplx(5, 0x26, 0);
-        t_.cmplx(3, 0x26, 0);
-        t_.cmplx(133, 0x84, 0);
-    }
-
-    int search(int id, int type, int sub, int unit_id, int mode)
-    {
-        ci_ = si_ = ui_ = 99;
-        return search_tree(t_.tree(), id, type, sub, unit_id, mode, &ci_, &si_, &ui_);
-    }
-    void expect(int ci, int si, int ui) const
-    {
-        EXPECT_EQ(ci_, ci);
-        EXPECT_EQ(si_, si);
-        EXPECT_EQ(ui_, ui);
-    }
-
-    TreeBytes t_{6};
-    int ci_ = 0, si_ = 0, ui_ = 0;
+/* One search of a tree and what it should find: the result and the
+ * complex, subcomplex and unit indexes (-1: not found or not asked). */
+struct Search {
+    int id, type, sub, unit, mode;
+    int found, ci, si, ui;
 };
 
-TEST_F(SearchTreeTest, ById)
+TEST_F(RackQueryTest, SearchTreeByIdTypeModeAndUnit)
 {
-    EXPECT_EQ(search(1, 0, 255, 0, -1), 1);
-    expect(0, -1, -1);
-    EXPECT_EQ(search(3, 0x99, 0, 0, -1), 1);  /* the type only counts for 132 and 133 */
-    expect(4, -1, -1);
-    EXPECT_EQ(search(132, 0x81, 144, 0, -1), 1);
-    expect(2, -1, -1);
-    EXPECT_EQ(search(132, 0x99, 255, 0, -1), 0);
-    expect(-1, -1, -1);
-    EXPECT_EQ(search(133, 0x80, 255, 0, -1), 0);
-    EXPECT_EQ(search(133, 0x84, 255, 0, -1), 1);
-    expect(5, -1, -1);
-    EXPECT_EQ(search(9, 0, 255, 0, -1), 0);
-    expect(-1, -1, -1);
-}
-
-TEST_F(SearchTreeTest, Id255MatchesByType)
-{
-    EXPECT_EQ(search(255, 0x26, 255, 0, -1), 1);
-    expect(3, -1, -1);
-    EXPECT_EQ(search(255, 0x81, 4, 7, -1), 1);
-    expect(2, 0, 0);
-    EXPECT_EQ(search(255, 0x55, 255, 0, -1), 0);
-}
-
-TEST_F(SearchTreeTest, SmallerAndLargerOfAType)
-{
-    EXPECT_EQ(search(0, 0x26, 255, 0, 0), 1);
-    expect(4, -1, -1);  /* id 3 */
-    EXPECT_EQ(search(0, 0x26, 255, 0, 1), 1);
-    expect(3, -1, -1);  /* id 5 */
-    EXPECT_EQ(search(0, 0x2C, 255, 0, 0), 1);
-    expect(0, -1, -1);
-    EXPECT_EQ(search(0, 0x2C, 255, 0, 1), 0);  /* one complex has no larger one */
-    expect(-1, -1, -1);
-    EXPECT_EQ(search(0, 0x55, 255, 0, 0), 0);
-    EXPECT_EQ(search(1, 0x2C, 255, 0, 7), 0);  /* no such mode */
-}
-
-TEST_F(SearchTreeTest, UnitsInTheFirstSubcomplexOfTheType)
-{
-    EXPECT_EQ(search(1, 0, 4, 1, -1), 1);
-    expect(0, 1, 1);
-    EXPECT_EQ(search(1, 0, 3, 255, -1), 1);
-    expect(0, 0, 0);
-    EXPECT_EQ(search(1, 0, 3, 2, -1), 1);
-    expect(0, 0, 2);
-    /* Unit 5 sits in the second fan group, which is never searched. */
-    EXPECT_EQ(search(1, 0, 3, 5, -1), 0);
-    EXPECT_EQ(si_, -1);
-    EXPECT_EQ(ui_, -1);
-    EXPECT_EQ(search(1, 0, 9, 255, -1), 0);
-    EXPECT_EQ(search(132, 0x80, 4, 255, -1), 0);  /* a complex without subcomplexes */
+    TreeBytes t(6);
+    t.cmplx(1, 0x2C, 3).sub(3, {0, 1, 2}).sub(4, {0, 1}).sub(3, {5});
+    t.cmplx(132, 0x80, 0);
+    t.cmplx(132, 0x81, 1).sub(4, {7});
+    t.cmplx(5, 0x26, 0);
+    t.cmplx(3, 0x26, 0);
+    t.cmplx(133, 0x84, 0);
+    const Search searches[] = {
+        /* By id; the type only counts for 132 and 133. */
+        {1, 0, 255, 0, -1, 1, 0, -1, -1},
+        {3, 0x99, 0, 0, -1, 1, 4, -1, -1},
+        {132, 0x81, 144, 0, -1, 1, 2, -1, -1},
+        {132, 0x99, 255, 0, -1, 0, -1, -1, -1},
+        {133, 0x80, 255, 0, -1, 0, -1, -1, -1},
+        {133, 0x84, 255, 0, -1, 1, 5, -1, -1},
+        {9, 0, 255, 0, -1, 0, -1, -1, -1},
+        /* Id 255 matches by type. */
+        {255, 0x26, 255, 0, -1, 1, 3, -1, -1},
+        {255, 0x81, 4, 7, -1, 1, 2, 0, 0},
+        {255, 0x55, 255, 0, -1, 0, -1, -1, -1},
+        /* Modes 0 and 1: the smaller and the larger id of a type. */
+        {0, 0x26, 255, 0, 0, 1, 4, -1, -1},
+        {0, 0x26, 255, 0, 1, 1, 3, -1, -1},
+        {0, 0x2C, 255, 0, 0, 1, 0, -1, -1},
+        {0, 0x2C, 255, 0, 1, 0, -1, -1, -1}, /* one complex has no larger one */
+        {0, 0x55, 255, 0, 0, 0, -1, -1, -1},
+        {1, 0x2C, 255, 0, 7, 0, -1, -1, -1}, /* no such mode */
+        /* Units in the first subcomplex of the type only. */
+        {1, 0, 4, 1, -1, 1, 0, 1, 1},
+        {1, 0, 3, 255, -1, 1, 0, 0, 0},
+        {1, 0, 3, 2, -1, 1, 0, 0, 2},
+        {1, 0, 3, 5, -1, 0, 0, -1, -1}, /* unit 5 sits in the second fan group */
+        {1, 0, 9, 255, -1, 0, 0, -1, -1},
+        {132, 0x80, 4, 255, -1, 0, 1, -1, -1}, /* a complex without subcomplexes */
+    };
+    for (const Search &s : searches) {
+        SCOPED_TRACE(testing::Message() << "id " << s.id << " type " << s.type << " sub " << s.sub << " unit "
+                                        << s.unit << " mode " << s.mode);
+        int ci = 99, si = 99, ui = 99;
+        EXPECT_EQ(search_tree(t.tree(), s.id, s.type, s.sub, s.unit, s.mode, &ci, &si, &ui), s.found);
+        EXPECT_EQ(ci, s.ci);
+        EXPECT_EQ(si, s.si);
+        EXPECT_EQ(ui, s.ui);
+    }
 }
 
 TEST_F(RackQueryTest, SearchTreeLooksAtElevenComplexesAndNullTrees)
@@ -304,9 +273,17 @@ const std::vector<std::set<int>> kSchemes = {
     {71, 80, 84},                                           /* unknown */
 };
 
-TEST_F(RackQueryTest, FakeTreeShape)
+/* In test mode the status query answers with the built-in tree: six chassis
+ * that fit one answer and together show every colour scheme. */
+TEST_F(RackQueryTest, TestModeQueryGivesTheFakeTree)
 {
-    fake_status_tree();
+    char name[] = "/opt/console/bin/rack_test";
+    char *argv[] = {name, nullptr};
+    _argv = argv;
+    tree_ptr = nullptr;
+    testing::internal::CaptureStdout(); /* the traces at level 5 */
+    get_cabinet_status(3);
+    testing::internal::GetCapturedStdout();
     EXPECT_EQ(debug, 5);
     ASSERT_NE(tree_ptr, nullptr);
     ASSERT_EQ(tree_ptr->complex_count, 6);
@@ -341,11 +318,8 @@ TEST_F(RackQueryTest, FakeTreeShape)
         EXPECT_EQ(sc->subcomplex_type, ups_types[s]);
         EXPECT_EQ(sc->unit_count, ups_units[s]);
     }
-}
 
-TEST_F(RackQueryTest, FakeTreeFitsAndShowsEveryColourScheme)
-{
-    fake_status_tree();
+    /* It fits one answer exactly, and its units show every colour scheme. */
     int size = check_status_tree(addr(tree_ptr), CMIC_RESULT_SIZE);
     ASSERT_GT(size, 0);
     EXPECT_EQ(addr(complex(tree_ptr, tree_ptr->complex_count)), addr(tree_ptr) + size);
@@ -372,18 +346,6 @@ TEST_F(RackQueryTest, FakeTreeFitsAndShowsEveryColourScheme)
     }
     for (int code : {57, 59, 1, 2, 3, 78, 79, 98, 92})
         EXPECT_TRUE(management.count(code)) << "the management complex lacks status " << code;
-}
-
-TEST_F(RackQueryTest, TestModeQueryShowsTheFakeTree)
-{
-    char name[] = "/opt/console/bin/rack_test";
-    char *argv[] = {name, nullptr};
-    _argv = argv;
-    tree_ptr = nullptr;
-    get_cabinet_status(3);
-    ASSERT_NE(tree_ptr, nullptr);
-    EXPECT_EQ(tree_ptr->complex_count, 6);
-    EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 0x2C);
 }
 
 /* ---- bounds check -------------------------------------------------------- */
@@ -504,18 +466,19 @@ TEST_F(RackQueryTest, FailureTextPerComplex)
 
 TEST_F(RackQueryTest, FailureTextOfTheWholeCommand)
 {
-    auto a = failure_answer(40, {});
-    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Unknown error");
-    a = failure_answer(static_cast<uint32_t>(-2), {});
-    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Unknown error");
-    a = failure_answer(36, {});
-    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: TFTP file transfer failed");
-    a = failure_answer(17, {});
-    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Unable to deliver command");
-    a = failure_answer(0, {});
-    EXPECT_EQ(text_of(a, a.size()), "Unable to read status: Command Failed");
+    const std::pair<uint32_t, const char *> cases[] = {
+        {40, "Unknown error"},
+        {static_cast<uint32_t>(-2), "Unknown error"},
+        {36, "TFTP file transfer failed"},
+        {17, "Unable to deliver command"},
+        {0, "Command Failed"},
+    };
+    for (const auto &[status, text] : cases) {
+        auto a = failure_answer(status, {});
+        EXPECT_EQ(text_of(a, a.size()), std::string("Unable to read status: ") + text) << status;
+    }
     /* A non-zero status ignores per-complex records. */
-    a = failure_answer(16, {{2, 2}});
+    auto a = failure_answer(16, {{2, 2}});
     EXPECT_EQ(text_of(a, a.size()), "Unable to read status: CMIC not ready for command");
     EXPECT_EQ(cmdcmplt_err_text(nullptr, "power on"), "Unable to power on: Unknown error");
 }

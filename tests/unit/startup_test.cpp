@@ -26,7 +26,8 @@ namespace {
 /* A writable argv for getopt, built from literals. */
 class Args {
 public:
-    Args(std::initializer_list<const char *> words)
+    Args(std::initializer_list<const char *> words) : Args(std::vector<const char *>(words)) {}
+    explicit Args(const std::vector<const char *> &words)
     {
         for (const char *w : words)
             storage_.emplace_back(w);
@@ -56,46 +57,52 @@ Parsed parse(Args args)
     return {first, output, ConfigFilename};
 }
 
-TEST(StartupOptions, DefaultsWithoutOptions)
-{
-    Parsed p = parse({"xrackmon", "Cab003"});
-    EXPECT_EQ(p.first_icon, 1);
-    EXPECT_EQ(fru_replace_flag, NO_FRU_FUNCTION);
-    EXPECT_STREQ(widget_title, "Cabinet Status");
-    EXPECT_EQ(debug, 0);
-    EXPECT_EQ(xh_debug, 0);
-    EXPECT_EQ(p.output, "");
-}
+/* One row per command line, parsed in this order: every parse starts from
+ * the defaults again, so each row checks every result. */
+struct OptionCase {
+    std::vector<const char *> args; /* after "xrackmon" */
+    int first_icon;
+    int flag;
+    const char *title;
+    int debug;
+    const char *output;
+};
 
-TEST(StartupOptions, EachFruOptionSetsFlagAndTitle)
+TEST(StartupOptions, EachCommandLineGivesItsSettingsFromTheDefaults)
 {
-    struct Case {
-        const char *option;
-        int flag;
-        const char *title;
+    const OptionCase cases[] = {
+        {{"Cab003"}, 1, NO_FRU_FUNCTION, "Cabinet Status", 0, ""},
+        {{"-F", "Cab003"}, 2, REPLACE_CRU, "FRU Replacement", 0, ""},
+        {{"-P", "Cab003"}, 2, CRU_PWR_ON, "FRU Power On", 0, ""},
+        {{"-p", "Cab003"}, 2, CRU_PWR_OFF, "FRU Power Off", 0, ""},
+        {{"-F", "-P", "-p", "Cab003"}, 4, CRU_PWR_OFF, "FRU Power Off", 0, ""}, /* the last one wins */
+        {{"-pF", "Cab003"}, 2, REPLACE_CRU, "FRU Replacement", 0, ""},
+        {{"Cab003"}, 1, NO_FRU_FUNCTION, "Cabinet Status", 0, ""},
+        /* Levels are read like atoi. */
+        {{"-d", "7x", "Cab003"}, 3, NO_FRU_FUNCTION, "Cabinet Status", 7, ""},
+        {{"-d", "abc", "Cab003"}, 3, NO_FRU_FUNCTION, "Cabinet Status", 0, ""},
+        {{"-d", "99999999999999999999", "Cab003"}, 3, NO_FRU_FUNCTION, "Cabinet Status", INT_MAX, ""},
+        {{"-d", "-2", "Cab003"}, 3, NO_FRU_FUNCTION, "Cabinet Status", -2, ""},
+        /* Unknown options, and one that lacks its value, are reported and skipped. */
+        {{"-x", "-F", "-q", "Cab003"}, 4, REPLACE_CRU, "FRU Replacement", 0,
+         "\nUnknown parameter\n\nUnknown parameter\n"},
+        {{"-d"}, 2, NO_FRU_FUNCTION, "Cabinet Status", 0, "\nUnknown parameter\n"},
+        /* Options end at the first icon name. */
+        {{"-P", "Cab003", "-F", "Cab003-B"}, 2, CRU_PWR_ON, "FRU Power On", 0, ""},
     };
-    for (const Case &c : {Case{"-F", REPLACE_CRU, "FRU Replacement"}, Case{"-P", CRU_PWR_ON, "FRU Power On"},
-                          Case{"-p", CRU_PWR_OFF, "FRU Power Off"}}) {
-        parse({"xrackmon", c.option, "Cab003"});
-        EXPECT_EQ(fru_replace_flag, c.flag) << c.option;
-        EXPECT_STREQ(widget_title, c.title) << c.option;
+    for (const OptionCase &c : cases) {
+        std::vector<const char *> words = {"xrackmon"};
+        words.insert(words.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(::testing::PrintToString(words));
+        Args args(words);
+        Parsed p = parse(args);
+        EXPECT_EQ(p.first_icon, c.first_icon);
+        EXPECT_EQ(fru_replace_flag, c.flag);
+        EXPECT_STREQ(widget_title, c.title);
+        EXPECT_EQ(debug, c.debug);
+        EXPECT_EQ(xh_debug, 0);
+        EXPECT_EQ(p.output, c.output);
     }
-}
-
-TEST(StartupOptions, LastFruOptionWins)
-{
-    parse({"xrackmon", "-F", "-P", "-p", "Cab003"});
-    EXPECT_EQ(fru_replace_flag, CRU_PWR_OFF);
-    EXPECT_STREQ(widget_title, "FRU Power Off");
-
-    parse({"xrackmon", "-pF", "Cab003"});
-    EXPECT_EQ(fru_replace_flag, REPLACE_CRU);
-    EXPECT_STREQ(widget_title, "FRU Replacement");
-
-    /* A later parse starts from the defaults again. */
-    parse({"xrackmon", "Cab003"});
-    EXPECT_EQ(fru_replace_flag, NO_FRU_FUNCTION);
-    EXPECT_STREQ(widget_title, "Cabinet Status");
 }
 
 TEST(StartupOptions, LevelsAndConfigurationFile)
@@ -105,67 +112,25 @@ TEST(StartupOptions, LevelsAndConfigurationFile)
     EXPECT_EQ(debug, 3);
     EXPECT_EQ(xh_debug, 2);
     EXPECT_EQ(p.config_file, "/etc/other.config");
-}
 
-TEST(StartupOptions, LevelsAreReadLikeAtoi)
-{
-    parse({"xrackmon", "-d", "7x", "Cab003"});
-    EXPECT_EQ(debug, 7);
-    parse({"xrackmon", "-d", "abc", "Cab003"});
-    EXPECT_EQ(debug, 0);
-    parse({"xrackmon", "-d", "99999999999999999999", "Cab003"});
-    EXPECT_EQ(debug, INT_MAX);
-    parse({"xrackmon", "-d", "-2", "Cab003"});
-    EXPECT_EQ(debug, -2);
-}
-
-TEST(StartupOptions, DefaultConfigurationFileFollowsConsoleRoot)
-{
+    /* The default file follows the console root. */
     setenv("CONSOLE_ROOT", "/tmp/root", 1);
-    parse({"xrackmon", "-C", "/x", "Cab003"});
     EXPECT_EQ(parse({"xrackmon", "Cab003"}).config_file, "/tmp/root/var/console/nxs.config");
     unsetenv("CONSOLE_ROOT");
     EXPECT_EQ(parse({"xrackmon", "Cab003"}).config_file, "/var/console/nxs.config");
 }
 
-TEST(StartupOptions, UnknownOptionsAreReportedAndSkipped)
-{
-    Parsed p = parse({"xrackmon", "-x", "-F", "-q", "Cab003"});
-    EXPECT_EQ(p.output, "\nUnknown parameter\n\nUnknown parameter\n");
-    EXPECT_EQ(fru_replace_flag, REPLACE_CRU);
-    EXPECT_EQ(p.first_icon, 4);
-
-    /* An option that lacks its value is just as unknown. */
-    p = parse({"xrackmon", "-d"});
-    EXPECT_EQ(p.output, "\nUnknown parameter\n");
-    EXPECT_EQ(p.first_icon, 2);
-}
-
-TEST(StartupOptions, OptionsEndAtTheFirstIconName)
-{
-    Parsed p = parse({"xrackmon", "-P", "Cab003", "-F", "Cab003-B"});
-    EXPECT_EQ(p.first_icon, 2);
-    EXPECT_EQ(fru_replace_flag, CRU_PWR_ON);
-}
-
 TEST(CabinetNumber, FromOneIconName)
 {
-    EXPECT_EQ(get_cabinet_id("Cab003"), 3);
-    EXPECT_EQ(get_cabinet_id("Cab012-A"), 12);
-    EXPECT_EQ(get_cabinet_id("Cab120"), 120);
-    /* Only the three characters before the first '-' count. */
-    EXPECT_EQ(get_cabinet_id("Cab1007-B-2"), 7);
-    EXPECT_EQ(get_cabinet_id("Rack-7"), 0);
-}
-
-TEST(CabinetNumber, ShortEmptyAndDigitlessNamesGiveZero)
-{
-    EXPECT_EQ(get_cabinet_id(""), 0);
-    EXPECT_EQ(get_cabinet_id("Cab"), 0);
-    EXPECT_EQ(get_cabinet_id("Console"), 0);
-    EXPECT_EQ(get_cabinet_id("X-9"), 0);  /* '-' too near the start */
-    EXPECT_EQ(get_cabinet_id("-12"), -12);
-    EXPECT_EQ(get_cabinet_id("42"), 42);
+    const std::pair<const char *, int> cases[] = {
+        {"Cab003", 3}, {"Cab012-A", 12}, {"Cab120", 120},
+        {"Cab1007-B-2", 7}, /* only the three characters before the first '-' count */
+        {"Rack-7", 0},      {"", 0}, {"Cab", 0}, {"Console", 0},
+        {"X-9", 0}, /* '-' too near the start */
+        {"-12", -12},       {"42", 42},
+    };
+    for (const auto &[name, id] : cases)
+        EXPECT_EQ(get_cabinet_id(name), id) << name;
     EXPECT_EQ(get_cabinet_id(nullptr), 0);
     EXPECT_EQ(get_cabinet_id((std::string(5000, 'x') + "017").c_str()), 17);
 }
@@ -182,35 +147,32 @@ IconCheck check(Args args)
     return {cabinet, testing::internal::GetCapturedStdout()};
 }
 
-TEST(CabinetNumber, IconsOfOneCabinet)
+TEST(CabinetNumber, IconsOfOneOrOfDifferentCabinets)
 {
-    IconCheck c = check({"xrackmon", "Cab012", "Cab012-A", "Cab012-B"});
-    EXPECT_EQ(c.cabinet, 12);
-    EXPECT_EQ(c.output, "All icons belong to same cabinet\n");
-
-    /* The number starts at the first digit, wherever it is. */
-    c = check({"xrackmon", "Cab5", "Cabinet005-left"});
-    EXPECT_EQ(c.cabinet, 5);
-}
-
-TEST(CabinetNumber, IconsOfDifferentCabinets)
-{
-    IconCheck c = check({"xrackmon", "Cab003", "Cab003-A", "Cab004"});
-    EXPECT_EQ(c.cabinet, 0);
-    EXPECT_EQ(c.output, "Icons belong to different cabinet.\n");
-}
-
-TEST(CabinetNumber, AnIconWithoutDigitNamesNoCabinet)
-{
-    EXPECT_EQ(check({"xrackmon", "Cab003", "Printer"}).cabinet, 0);
-    EXPECT_EQ(check({"xrackmon", "Printer", "Printer"}).cabinet, 0);
-    EXPECT_EQ(check({"xrackmon", "", "Cab003"}).output, "Icons belong to different cabinet.\n");
-}
-
-TEST(CabinetNumber, HugeNumbersDoNotOverflow)
-{
-    IconCheck c = check({"xrackmon", "Cab99999999999999999999", "Cab99999999999999999999-A"});
-    EXPECT_EQ(c.cabinet, INT_MAX);
+    const char *same = "All icons belong to same cabinet\n";
+    const char *different = "Icons belong to different cabinet.\n";
+    struct Case {
+        std::vector<const char *> icons;
+        int cabinet;
+        const char *output;
+    };
+    const Case cases[] = {
+        {{"Cab012", "Cab012-A", "Cab012-B"}, 12, same},
+        {{"Cab5", "Cabinet005-left"}, 5, same}, /* the number starts at the first digit */
+        {{"Cab003", "Cab003-A", "Cab004"}, 0, different},
+        {{"Cab003", "Printer"}, 0, different}, /* an icon without a digit names no cabinet */
+        {{"Printer", "Printer"}, 0, different},
+        {{"", "Cab003"}, 0, different},
+        {{"Cab99999999999999999999", "Cab99999999999999999999-A"}, INT_MAX, same}, /* no overflow */
+    };
+    for (const Case &c : cases) {
+        std::vector<const char *> words = {"xrackmon"};
+        words.insert(words.end(), c.icons.begin(), c.icons.end());
+        SCOPED_TRACE(::testing::PrintToString(words));
+        IconCheck got = check(Args(words));
+        EXPECT_EQ(got.cabinet, c.cabinet);
+        EXPECT_EQ(got.output, c.output);
+    }
 }
 
 /* ---- fatal signals ------------------------------------------------------- */
@@ -286,47 +248,38 @@ void start_as_program(int level, int signals_so_far)
     SetSignals();
 }
 
-TEST(FatalSignal, TracesAndDiesByTheSameSignal)
+/* How a fatal signal ends the program: traced at debug level 1 and
+ * re-raised, the second one too; the third exits at once. */
+TEST(FatalSignal, TracesAndDiesByTheSameSignalUntilTheThird)
 {
-    for (int sig : {SIGTERM, SIGSEGV, SIGUSR1}) {
-        ChildEnd end = run_in_child([sig] {
-            start_as_program(1, 0);
-            raise(sig);
+    struct Case {
+        int level, signals_so_far, sig;
+        bool dies_by_signal; /* else exits with 255 */
+        bool traced;
+    };
+    const Case cases[] = {
+        {1, 0, SIGTERM, true, true}, {1, 0, SIGSEGV, true, true},   {1, 0, SIGUSR1, true, true},
+        {0, 0, SIGTERM, true, false}, /* silent without debug */
+        {1, 1, SIGALRM, true, true},  {1, 2, SIGTERM, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "signal " << c.sig << " level " << c.level << " after " << c.signals_so_far);
+        ChildEnd end = run_in_child([c] {
+            start_as_program(c.level, c.signals_so_far);
+            raise(c.sig);
             std::printf("survived\n");
         });
-        ASSERT_TRUE(WIFSIGNALED(end.status)) << "signal " << sig << " status " << end.status;
-        EXPECT_EQ(WTERMSIG(end.status), sig);
-        EXPECT_EQ(end.output, std::string(" \n/usr/bin/xrackmon: ====> RECEIVED SIGNAL: ") + signal_name(sig) + "\r\n");
+        if (c.dies_by_signal) {
+            ASSERT_TRUE(WIFSIGNALED(end.status)) << "status " << end.status;
+            EXPECT_EQ(WTERMSIG(end.status), c.sig);
+        } else {
+            ASSERT_TRUE(WIFEXITED(end.status)) << "status " << end.status;
+            EXPECT_EQ(WEXITSTATUS(end.status), 255);
+        }
+        EXPECT_EQ(end.output, c.traced ? std::string(" \n/usr/bin/xrackmon: ====> RECEIVED SIGNAL: ") +
+                                             signal_name(c.sig) + "\r\n"
+                                       : "");
     }
-}
-
-TEST(FatalSignal, SilentWithoutDebug)
-{
-    ChildEnd end = run_in_child([] {
-        start_as_program(0, 0);
-        raise(SIGTERM);
-    });
-    ASSERT_TRUE(WIFSIGNALED(end.status));
-    EXPECT_EQ(WTERMSIG(end.status), SIGTERM);
-    EXPECT_EQ(end.output, "");
-}
-
-TEST(FatalSignal, SecondSignalStillReRaisesThirdExitsAtOnce)
-{
-    ChildEnd second = run_in_child([] {
-        start_as_program(1, 1);
-        raise(SIGALRM);
-    });
-    ASSERT_TRUE(WIFSIGNALED(second.status));
-    EXPECT_EQ(WTERMSIG(second.status), SIGALRM);
-
-    ChildEnd third = run_in_child([] {
-        start_as_program(1, 2);
-        raise(SIGTERM);
-    });
-    ASSERT_TRUE(WIFEXITED(third.status));
-    EXPECT_EQ(WEXITSTATUS(third.status), 255);
-    EXPECT_EQ(third.output, "");
 }
 
 TEST(FatalSignal, TerminalSignalsAreIgnored)

@@ -22,20 +22,17 @@ namespace {
 
 TEST(HelpFileForTopic, FirstMatchingPrefixChoosesTheFile)
 {
-    EXPECT_STREQ(HelpFileForTopic("FRU_QUONET_board"), "QUONET_fru.help");
-    EXPECT_STREQ(HelpFileForTopic("FRU_MDA_ctl"), "GSC_fru.help");
-    EXPECT_STREQ(HelpFileForTopic("CRU_MPR"), "GSC_fru.help");
-    EXPECT_STREQ(HelpFileForTopic("CRU_MiniHub_2"), "GSC_fru.help");
-    EXPECT_STREQ(HelpFileForTopic("CRU_Minx"), "GSC_fru.help"); /* compared on 7 characters */
-    EXPECT_STREQ(HelpFileForTopic("CRU_ESM"), "GSC_fru.help");
-    EXPECT_STREQ(HelpFileForTopic("CRU_MDK1"), "GSC_fru.help");
-    EXPECT_STREQ(HelpFileForTopic("FRU_QU"), "cru.help"); /* shorter than the 7-character prefix */
-    EXPECT_STREQ(HelpFileForTopic("CRU_PWR"), "cru.help");
-    EXPECT_STREQ(HelpFileForTopic("FRU_MB"), "cru.help");
-    EXPECT_STREQ(HelpFileForTopic("FRU"), "xdiag.help");
-    EXPECT_STREQ(HelpFileForTopic("fru_MB"), "xdiag.help"); /* case matters */
-    EXPECT_STREQ(HelpFileForTopic("Comm_Port_Busy"), "xdiag.help");
-    EXPECT_STREQ(HelpFileForTopic(""), "xdiag.help");
+    const std::pair<const char *, const char *> cases[] = {
+        {"FRU_QUONET_board", "QUONET_fru.help"}, {"FRU_MDA_ctl", "GSC_fru.help"}, {"CRU_MPR", "GSC_fru.help"},
+        {"CRU_MiniHub_2", "GSC_fru.help"},       {"CRU_ESM", "GSC_fru.help"},     {"CRU_MDK1", "GSC_fru.help"},
+        {"CRU_Minx", "GSC_fru.help"},  /* compared on 7 characters */
+        {"FRU_QU", "cru.help"},        /* shorter than the 7-character prefix */
+        {"CRU_PWR", "cru.help"},       {"FRU_MB", "cru.help"},  {"FRU", "xdiag.help"},
+        {"fru_MB", "xdiag.help"},      /* case matters */
+        {"Comm_Port_Busy", "xdiag.help"}, {"", "xdiag.help"},
+    };
+    for (const auto &[topic, file] : cases)
+        EXPECT_STREQ(HelpFileForTopic(topic), file) << topic;
     EXPECT_STREQ(HelpFileForTopic(nullptr), "xdiag.help");
 }
 
@@ -47,29 +44,23 @@ std::string prompt(const std::vector<const char *> &args, int first, const char 
     return VerifyArgsPrompt(question, static_cast<int>(argv.size()), argv.data(), first);
 }
 
-TEST(VerifyArgsPrompt, SixNamesBreakTheLineBeforeTheFifth)
+TEST(VerifyArgsPrompt, NamesFourToALineAfterOptindAndTheOversizedSkipped)
 {
     EXPECT_EQ(prompt({"rack_test", "-F", "a", "b", "c", "d", "e", "f"}, 2), "Power off\na, b, c, d,\ne, f ?");
     EXPECT_EQ(prompt({"x", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, 1),
               "Power off\n1, 2, 3, 4,\n5, 6, 7, 8,\n9 ?");
-}
-
-TEST(VerifyArgsPrompt, OptionsAndArgumentsBeforeOptindAreLeftOut)
-{
+    /* Options and arguments before optind are left out. */
     EXPECT_EQ(prompt({"rack_test", "Cab1", "-d", "Cab2"}, 2), "Power off\nCab2 ?");
     EXPECT_EQ(prompt({"rack_test"}, 1), "Power off\n ?");
     EXPECT_EQ(prompt({"rack_test", "Cab1"}, 5), "Power off\n ?");
-}
 
-TEST(VerifyArgsPrompt, NamesThatDoNotFitAreSkippedAndMarked)
-{
+    /* Names that do not fit are skipped and marked; "tail" is the 5th name
+     * counted, so a line break comes before it. */
     std::string big(600, 'B');
     std::string huge(2000, 'H');
     std::string text = prompt({"x", big.c_str(), "small", big.c_str(), huge.c_str(), "tail"}, 1);
-    /* "tail" is the 5th name counted, so a line break comes before it. */
     EXPECT_EQ(text, "Power off\n" + big + ", small,\ntail,\n... ?");
     EXPECT_LT(text.size(), 1000u + 8u);
-
     /* A question that alone fills the prompt leaves no room for names. */
     std::string long_question(995, 'q');
     EXPECT_EQ(prompt({"x", "a"}, 1, long_question.c_str()), long_question + "\n,\n... ?");
@@ -77,12 +68,8 @@ TEST(VerifyArgsPrompt, NamesThatDoNotFitAreSkippedAndMarked)
 
 TEST(IconIndexForType, TypesOutsideTheTableTakeTheUnknownIcon)
 {
-    EXPECT_EQ(IconIndexForType(0), 36);
-    EXPECT_EQ(IconIndexForType(-1), 36);
-    EXPECT_EQ(IconIndexForType(36), 36);
-    EXPECT_EQ(IconIndexForType(1000), 36);
-    EXPECT_EQ(IconIndexForType(1), 1);
-    EXPECT_EQ(IconIndexForType(35), 35);
+    for (auto [type, index] : {std::pair{0, 36}, {-1, 36}, {36, 36}, {1000, 36}, {1, 1}, {35, 35}})
+        EXPECT_EQ(IconIndexForType(type), index) << type;
     EXPECT_STREQ(iconpaths[IconIndexForType(0)], "/opt/console/icons/unknown.icon");
     EXPECT_STREQ(iconpaths[DIALOG_QUESTION], "/opt/console/icons/question.xbm");
     EXPECT_STREQ(iconpaths[7], "/opt/console/icons/8810.icon");
@@ -90,7 +77,7 @@ TEST(IconIndexForType, TypesOutsideTheTableTakeTheUnknownIcon)
     EXPECT_STREQ(iconpaths[0], "");
 }
 
-TEST(HelpPath, SplitsAtColonsAndReplacesTheFirstLanguageMarker)
+TEST(HelpPath, SplitsAtColonsReplacesTheFirstLanguageMarkerKeepsTwenty)
 {
     xh_SetHelpPath("/usr/help/%L:/opt/help::/x/%L/%L", "en_US");
     ASSERT_EQ(xh_DirectoryCount, 3);
@@ -104,10 +91,8 @@ TEST(HelpPath, SplitsAtColonsAndReplacesTheFirstLanguageMarker)
 
     xh_SetHelpPath(nullptr, "C");
     EXPECT_EQ(xh_DirectoryCount, 0);
-}
 
-TEST(HelpPath, KeepsAtMostTwentyDirectories)
-{
+    /* At most twenty directories are kept. */
     std::string list;
     for (int i = 0; i < 25; i++)
         list += "/d" + std::to_string(i) + ":";
@@ -148,7 +133,7 @@ protected:
     std::string dir_;
 };
 
-TEST_F(HelpSearch, FirstDirectoryHoldingTheFileWins)
+TEST_F(HelpSearch, FirstDirectoryHoldingTheFileWinsAbsoluteNamesIgnoreThePath)
 {
     FILE *a = xh_Search("a.help");
     ASSERT_NE(a, nullptr);
@@ -156,23 +141,16 @@ TEST_F(HelpSearch, FirstDirectoryHoldingTheFileWins)
     FILE *b = xh_Search("b.help");
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(read_all(b), "two-b");
-}
-
-TEST_F(HelpSearch, AbsoluteNamesIgnoreThePath)
-{
     FILE *fp = xh_Search((dir_ + "/two/a.help").c_str());
     ASSERT_NE(fp, nullptr);
     EXPECT_EQ(read_all(fp), "two");
-    errno = 0;
-    EXPECT_EQ(xh_Search("/nonexistent/a.help"), nullptr);
-    EXPECT_EQ(errno, ENOENT);
-}
 
-TEST_F(HelpSearch, MissingFileFailsWithTheSystemError)
-{
-    errno = 0;
-    EXPECT_EQ(xh_Search("c.help"), nullptr);
-    EXPECT_EQ(errno, ENOENT);
+    /* A missing file fails with the system error. */
+    for (const std::string &missing : {std::string("/nonexistent/a.help"), std::string("c.help")}) {
+        errno = 0;
+        EXPECT_EQ(xh_Search(missing.c_str()), nullptr) << missing;
+        EXPECT_EQ(errno, ENOENT) << missing;
+    }
     xh_SetHelpPath("", "C");
     errno = 0;
     EXPECT_EQ(xh_Search("a.help"), nullptr);

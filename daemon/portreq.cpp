@@ -74,16 +74,19 @@ void reply_fifo_name(char *path, std::size_t size)
     std::snprintf(path, size, "%s%d", REPLY_FIFO_PREFIX, int(getpid()));
 }
 
-/* Closes both pipes, removes the reply pipe when it was opened (unless a
- * request this one interrupted still waits on it), frees what is still
- * held. */
+/* Closes both pipes, removes the reply pipe (unless a request this one
+ * interrupted still waits on it), frees what is still held.  The pipe goes
+ * also when its open failed after it was made; only a FIFO of ours is
+ * removed, never whatever else sits at the path. */
 void close_request(Request *rq)
 {
     FIFO_CloseProc(rq->daemon_fd);
-    if (rq->reply_fd >= 0) {
-        FIFO_CloseProc(rq->reply_fd);
-        if (rq == &requests[0])
-            unlink(console_path(rq->reply_path).c_str());
+    FIFO_CloseProc(rq->reply_fd);
+    if (rq == &requests[0]) {
+        std::string path = console_path(rq->reply_path);
+        struct stat info;
+        if (lstat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode) && info.st_uid == geteuid())
+            unlink(path.c_str());
     }
     std::free(rq->request);
     std::free(rq->answer);

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,7 @@ bool serial_block(const env_param_block &pb);
 bool wants_port(const snppb &slot);
 void open_ports_of(int cabidx);
 void forget_connection(snppb &slot);
+void drop_every_port();
 bool safe_port_name(const char *port);
 
 } // namespace
@@ -132,6 +134,12 @@ int ourGetManyPorts(PortRequest_t *ports, int count, int *got)
                 set_result(batch[i], kTimedOut);
             EngineErrorDialog(kTimeoutBox);
             FreeAllMyPorts(get_free_port_id);
+            /* That gave back the earlier batches' grants too, and the ports
+             * kept from earlier GOs. */
+            for (int i = 0; i < start; ++i)
+                ports[i].Valid = 0;
+            *got = 0;
+            drop_every_port();
             return FAILURE;
         }
         if (loan != 0) {
@@ -268,7 +276,9 @@ int OpenProc(const Node_t *node)
     const char *name = NodeText(node->NodeName);
     int fd = open(console_path(device).c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        dprint(1, "TTY_Open: cannot open tty \"%s\" for node %s: errno = %d\n", device, name, errno);
+        int error = errno;
+        dprint(1, "TTY_Open: cannot open tty \"%s\" for node %s: errno = %d\n", device, name, error);
+        errno = error; /* for the caller's own message */
         return -1;
     }
     struct termios settings;
@@ -295,13 +305,19 @@ void CloseAConnection(int cab_id)
      * (LAST_MESSAGE closes right after chaining its command): a cabinet
      * with neither is not borrowed just to be told goodbye. */
     bool open_connection = false;
-    for (const snppb &slot : SendEnvParamBlocks[idx].spb)
+    bool waiting = false;
+    for (const snppb &slot : SendEnvParamBlocks[idx].spb) {
         open_connection = open_connection ||
                           (slot.NodeListIndex != -1 && (slot.owntheport != 0 || slot.chain_len != 0));
-    if (open_connection && SendEnvParamBlocks[idx].comm_type != DAMC_type) {
-        BuildEnvPBs(cab_id, 0, nullptr, SP);
-        Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
+        waiting = waiting || (slot.NodeListIndex != -1 && slot.chain_len != 0);
     }
+    /* A UPS has no SP, but commands chained for it still run before the
+     * close. */
+    bool ups = SendEnvParamBlocks[idx].comm_type == DAMC_type;
+    if (open_connection && !ups)
+        BuildEnvPBs(cab_id, 0, nullptr, SP);
+    if (open_connection && (!ups || waiting))
+        Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
     env_param_block &pb = SendEnvParamBlocks[idx];
     if (open_connection && pb.num_reg_written != 0) {
         Clear_all_paths(kDrainSeconds);
@@ -368,18 +384,23 @@ void FreeUpAllPorts()
     }
     if (serial_ports > 0)
         FreeAllMyPorts(get_free_port_id);
-    std::free(SendEnvParamBlocks);
+
+    /* The tables are unhooked before they are freed: a fatal signal from
+     * here on finds none (ReleasePortsFromSignal), never freed memory. */
+    env_param_block *blocks = SendEnvParamBlocks;
+    NoEnvPBs = 1;
+    SendEnvParamBlocks = nullptr;
+    CabCount = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::free(blocks);
     std::free(cmdlist);
     std::free(rsplist);
     std::free(pf);
-    SendEnvParamBlocks = nullptr;
     cmdlist = nullptr;
     rsplist = nullptr;
     pf = nullptr;
     pf_arraysize = 0;
     pfcount = 0;
-    CabCount = 0;
-    NoEnvPBs = 1;
 }
 
 void ReleasePortsFromSignal()
@@ -501,6 +522,24 @@ void forget_connection(snppb &slot)
     slot.EPissued = 0;
     std::free(slot.cmic_complex_status);
     slot.cmic_complex_status = nullptr;
+}
+
+/* After every port was given back at once: no serial slot holds one any
+ * more; one with commands waiting fails. */
+void drop_every_port()
+{
+    for (int b = 0; !NoEnvPBs && SendEnvParamBlocks != nullptr && b < CabCount; ++b) {
+        env_param_block &pb = SendEnvParamBlocks[b];
+        if (!serial_block(pb))
+            continue;
+        for (snppb &slot : pb.spb) {
+            if (slot.NodeListIndex == -1 || slot.owntheport == 0)
+                continue;
+            forget_connection(slot);
+            if (slot.chain_len != 0)
+                slot.outcome = spb_ERROR;
+        }
+    }
 }
 
 /* A port name goes into a shell command and an awk pattern: letters,

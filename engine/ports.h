@@ -36,7 +36,9 @@ extern int ForceFree;
 int OpenLink();
 
 /* Asks for count ports in batches: 0 all granted, GETPORT_FAILURE some
- * refused, FAILURE daemon unreachable or silent; *got = granted. */
+ * refused, FAILURE daemon unreachable or silent; *got = granted.  A silent
+ * daemon is asked to take back every port of this program: afterwards no
+ * entry and no controller slot counts as holding one. */
 int ourGetManyPorts(PortRequest_t *ports, int count, int *got);
 /* Gives count ports back in batches: 0 all freed, FAILURE otherwise (also
  * for a negative count). */

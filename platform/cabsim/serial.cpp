@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -195,7 +196,8 @@ bool parse_number(const std::string &text, long low, long high, long &value)
 /* A word of one or two hex digits. */
 bool hex_word(const std::string &word, int &value)
 {
-    if (word.empty() || word.size() > 2 || !std::all_of(word.begin(), word.end(), ::isxdigit))
+    auto digit = [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; };
+    if (word.empty() || word.size() > 2 || !std::all_of(word.begin(), word.end(), digit))
         return false;
     value = static_cast<int>(std::strtol(word.c_str(), nullptr, 16));
     return true;
@@ -212,8 +214,10 @@ void make_parent_dirs(const std::string &path)
 std::vector<long> line_holders(const std::string &pty)
 {
     std::vector<long> pids;
+    if (pty.empty())
+        return pids;
     DIR *proc = opendir("/proc");
-    if (proc == nullptr || pty.empty())
+    if (proc == nullptr)
         return pids;
     const long self = getpid();
     while (dirent *entry = readdir(proc)) {

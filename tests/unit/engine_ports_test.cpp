@@ -1,9 +1,11 @@
 /*
  * engine_ports_test.cpp - the engine's serial ports against a real opclogd:
  * loans in batches and their return, a port another program holds (the
- * operator's answer decides), a device that cannot be opened, a daemon that
- * never answers, the reclaim question's text, the shell-safety of the
- * reclaim command, and the port return when a fatal signal interrupts a GO.
+ * operator's answer decides), a name that fills its field, a device that
+ * cannot be opened, a daemon that never answers (at once or after granting
+ * a batch), a reply pipe that cannot be opened, the reclaim question's
+ * text, the shell-safety of the reclaim command, and the port return when a
+ * fatal signal interrupts a GO.
  *
  * The controllers are pseudo-terminals played by a thread of the test that
  * answers every command line with "AC 00" (or nothing, for a silent one).
@@ -13,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -282,6 +285,29 @@ TEST_F(PortsTest, APortHeldElsewhereIsReclaimedOnlyWhenTheOperatorSaysYes)
     EXPECT_EQ(controllers.Lines(1), (std::vector<std::string>{"EP"}));
 }
 
+/* A name of 16 characters fills the request's name field without a
+ * terminator: it must still reach the daemon, the reclaim and the return
+ * whole. */
+TEST_F(PortsTest, ASixteenCharacterPortNameIsBorrowedReclaimedAndGivenBack)
+{
+    const std::string name = "snp0100Aabcdefgh", device = "/dev/ttyT100A";
+    static_assert(sizeof(PortRequest_t::Processor) == 16);
+    SerialInstallation serial;
+    serial.config = Node(name, "SNP", 100, 0, "\tinterface=TTY\n\taddress=" + device + "\n") +
+                    Node("vpr0100", "VPR", 100, 1);
+    Start(serial);
+    Controllers controllers(root_, {device});
+    ASSERT_TRUE(daemon_->ctl("hold " + name + " 999999 xscp"));
+    engine_ui.ask_yes_no = [](const char *, const char *) { return 1; };
+
+    GrabAllPorts(1);
+    EXPECT_EQ(Block(100).spb[0].owntheport, 1);
+    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine(name, device)}));
+    Send_env_board(100, 0, nullptr, 0, CLOSE_CONNECTION, ALLCNTLRS);
+    EXPECT_TRUE(daemon_->loans().empty());
+    EXPECT_EQ(controllers.Lines(0), (std::vector<std::string>{"EP", "SP"}));
+}
+
 TEST_F(PortsTest, ADeviceThatCannotBeOpenedGivesItsPortBackAtOnce)
 {
     SerialInstallation serial = Serial(2);
@@ -317,6 +343,73 @@ TEST_F(PortsTest, ASilentDaemonShowsTheTimeOutBoxAndFailsTheControllers)
     FIFO_CloseProc(pipe_fd);
 }
 
+/* A daemon that grants the first loan request in full and then falls
+ * silent: the time-out's return of every port covers the batches already
+ * granted and the port kept from an earlier GO, so none may still count as
+ * held. */
+TEST_F(PortsTest, ATimeOutAfterAGrantedBatchLeavesNothingCountedAsHeld)
+{
+    SerialInstallation serial = Serial(1);
+    Start(serial);
+    /* The request's alarm is the engine's: the helper threads never take it. */
+    sigset_t alarm_signal;
+    sigemptyset(&alarm_signal);
+    sigaddset(&alarm_signal, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarm_signal, nullptr);
+    Controllers controllers(root_, serial.devices);
+    GrabAllPorts(1);
+    ASSERT_EQ(Block(100).spb[0].owntheport, 1);
+    ASSERT_TRUE(daemon_->stop());
+    daemon_.reset();
+    int pipe_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_RDWR | O_NONBLOCK);
+    ASSERT_GE(pipe_fd, 0);
+    std::vector<int> types;
+    std::atomic<bool> stop{false};
+    std::thread daemon([&] {
+        while (!stop) {
+            pollfd wait{pipe_fd, POLLIN, 0};
+            char message[PIPE_BUF];
+            ssize_t got = poll(&wait, 1, 20) == 1 ? read(pipe_fd, message, sizeof message) : 0;
+            if (got < IPC_HEADER_SIZE)
+                continue;
+            auto *request = reinterpret_cast<IPC_Message_t *>(message);
+            types.push_back(request->Type);
+            if (types.size() != 1)
+                continue;
+            PortRequest_t *entries = GetPortsMessage(request);
+            int count = GetCountMessage(request);
+            for (int i = 0; i < count; ++i)
+                entries[i].Valid = 1;
+            std::string address(MessageField(request->Address, sizeof request->Address));
+            MessagePtr answer(BuildManyPortMessage(ANSWER_MSG, address.c_str(), "", entries, count));
+            int reply = open((root_ + address).c_str(), O_WRONLY | O_NONBLOCK);
+            EXPECT_EQ(write(reply, answer.get(), static_cast<std::size_t>(answer->Length)), answer->Length);
+            close(reply);
+        }
+    });
+    pthread_sigmask(SIG_UNBLOCK, &alarm_signal, nullptr);
+    questions.clear();
+    engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
+
+    std::vector<PortRequest_t> ports(PORT_BATCH + 5);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        SetMessageField(ports[i].Processor, sizeof ports[i].Processor, "port" + std::to_string(i), false);
+    int got = -1;
+    EXPECT_EQ(ourGetManyPorts(ports.data(), static_cast<int>(ports.size()), &got), FAILURE);
+    stop = true;
+    daemon.join();
+    FIFO_CloseProc(pipe_fd);
+
+    EXPECT_EQ(types, (std::vector<int>{GET_MANY_PORTS_MSG, GET_MANY_PORTS_MSG, FREE_ALL_PORTS_MSG}));
+    EXPECT_EQ(Block(100).spb[0].owntheport, 0) << "the port kept from the first GO went back too";
+    EXPECT_EQ(Block(100).spb[0].env_path, -1);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(got, 0);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        EXPECT_EQ(ports[i].Valid, 0) << i;
+    EXPECT_EQ(std::string(MessageField(ports.back().Result, PORT_RESULT_SIZE)), "log daemon connection timed out");
+}
+
 TEST_F(PortsTest, ADaemonPipeThatNobodyReadsIsUnreachableAfterTheOpenAlarm)
 {
     SerialInstallation serial = Serial(1);
@@ -336,6 +429,26 @@ TEST_F(PortsTest, ADaemonPipeThatNobodyReadsIsUnreachableAfterTheOpenAlarm)
     EXPECT_TRUE(questions.empty()) << "an unreachable daemon is not a time-out";
     EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
     EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
+}
+
+TEST_F(PortsTest, AReplyPipeWhoseOpenFailsIsStillRemoved)
+{
+    Start(Serial(1));
+    /* The daemon's pipe gets the lowest free descriptor; the reply pipe,
+     * made next, cannot be opened. */
+    int lowest = dup(0), next = dup(0);
+    close(lowest);
+    close(next);
+    rlimit saved{}, low{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    low = saved;
+    low.rlim_cur = static_cast<rlim_t>(next);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    int result = FreePort("snp0100A", get_free_port_id);
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(std::filesystem::exists(root_ + REPLY_FIFO_PREFIX + std::to_string(getpid())));
 }
 
 TEST(ReclaimQuestion, ListsThirtyOneRefusalsThenEllipsis)

@@ -168,6 +168,17 @@ TEST_F(SerialGo, OneGoReachesEverySerialCabinetAndClosingGivesEveryPortBack)
     EXPECT_EQ(received["pwr00140"].size(), 1u);
 }
 
+TEST_F(SerialGo, AUpsQuerySentAsTheLastMessageRunsAtOnceAndGivesThePortBack)
+{
+    unsigned char frame[8] = {0x01, 0x03, 0x02, 'S', 'T', 0xAD, 0, 0};
+    ASSERT_EQ(Send_env_board(kUpsCabinet, 0, reinterpret_cast<int *>(frame), UPS_DATA_MSG, LAST_MESSAGE, CNTLR0), 0);
+
+    EXPECT_EQ(Received()["pwr00140"], (Commands{"0103025354ad"}));
+    EXPECT_EQ(frame[1], 'R');
+    EXPECT_EQ(LoansOfMine(), 0u);
+    EXPECT_EQ(Slot(kUpsCabinet, 0).owntheport, 0);
+}
+
 TEST_F(SerialGo, RepliesThatCannotBeUsedAreResentAndASilentControllerFails)
 {
     ASSERT_TRUE(sim_.ctl("serial snp0010A fault nak"));

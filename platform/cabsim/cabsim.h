@@ -119,6 +119,10 @@ bool take_fault(Cabinet &cab, int cmdtype, Fault &out);
 /* Text dump of a cabinet for the control channel. */
 std::string describe(const Cabinet &cab);
 
+/* A decimal or 0x-hexadecimal number of the line language within
+ * [low, high] in value, or false (script.cpp). */
+bool parse_number(const std::string &text, long low, long high, long &value);
+
 /* ---- the simulator (server.cpp) ------------------------------------------------ */
 
 struct Options {

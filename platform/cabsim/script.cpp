@@ -59,21 +59,11 @@ bool split(const std::string &line, Words &words)
     return true;
 }
 
-/* A number in range, or false. */
-bool number(const std::string &text, long low, long high, long &value)
-{
-    if (text.empty())
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    value = std::strtol(text.c_str(), &end, 0);
-    return errno == 0 && *end == '\0' && value >= low && value <= high;
-}
 
 bool byte_value(const std::string &text, uint8_t &out)
 {
     long v = 0;
-    if (!number(text, 0, 255, v))
+    if (!parse_number(text, 0, 255, v))
         return false;
     out = static_cast<uint8_t>(v);
     return true;
@@ -89,7 +79,7 @@ bool opt_byte(const Words &w, const char *key, uint8_t &out)
 bool opt_number(const Words &w, const char *key, long low, long high, long &out)
 {
     auto it = w.opts.find(key);
-    return it == w.opts.end() || number(it->second, low, high, out);
+    return it == w.opts.end() || parse_number(it->second, low, high, out);
 }
 
 /* An address cab[/complex[/subcomplex type[/unit]]]. */
@@ -114,14 +104,14 @@ std::string resolve(Simulator &sim, const std::string &text, Address &a)
     if (parts.size() > 4)
         return "bad address " + text;
     long v = 0;
-    if (!number(parts[0], 0, 65535, v) || sim.cabinets.count(static_cast<int>(v)) == 0)
+    if (!parse_number(parts[0], 0, 65535, v) || sim.cabinets.count(static_cast<int>(v)) == 0)
         return "no cabinet " + parts[0];
     a.cab = &sim.cabinets[static_cast<int>(v)];
-    if (parts.size() > 1 && (!number(parts[1], 0, 255, v) || (a.complex = find_complex(*a.cab, static_cast<int>(v))) == nullptr))
+    if (parts.size() > 1 && (!parse_number(parts[1], 0, 255, v) || (a.complex = find_complex(*a.cab, static_cast<int>(v))) == nullptr))
         return "no complex " + parts[1] + " in cabinet " + parts[0];
-    if (parts.size() > 2 && (!number(parts[2], 0, 255, v) || (a.sub = find_subcomplex(*a.complex, static_cast<int>(v))) == nullptr))
+    if (parts.size() > 2 && (!parse_number(parts[2], 0, 255, v) || (a.sub = find_subcomplex(*a.complex, static_cast<int>(v))) == nullptr))
         return "no subcomplex " + parts[2] + " in " + text;
-    if (parts.size() > 3 && (!number(parts[3], 0, 255, v) || (a.unit = find_unit(*a.sub, static_cast<int>(v))) == nullptr))
+    if (parts.size() > 3 && (!parse_number(parts[3], 0, 255, v) || (a.unit = find_unit(*a.sub, static_cast<int>(v))) == nullptr))
         return "no unit " + parts[3] + " in " + text;
     return "";
 }
@@ -129,7 +119,7 @@ std::string resolve(Simulator &sim, const std::string &text, Address &a)
 Cabinet *cabinet_arg(Simulator &sim, const Words &w, std::string &error)
 {
     long v = 0;
-    if (w.args.size() < 2 || !number(w.args[1], 0, 65535, v) || sim.cabinets.count(static_cast<int>(v)) == 0) {
+    if (w.args.size() < 2 || !parse_number(w.args[1], 0, 65535, v) || sim.cabinets.count(static_cast<int>(v)) == 0) {
         error = "no such cabinet";
         return nullptr;
     }
@@ -141,7 +131,7 @@ Cabinet *cabinet_arg(Simulator &sim, const Words &w, std::string &error)
 std::string do_cabinet(Simulator &sim, const Words &w, ParseContext &ctx)
 {
     long cabno = 0, sysno = -1;
-    if (w.args.size() != 2 || !number(w.args[1], 0, 65535, cabno) || !opt_number(w, "sysno", 0, 255, sysno))
+    if (w.args.size() != 2 || !parse_number(w.args[1], 0, 65535, cabno) || !opt_number(w, "sysno", 0, 255, sysno))
         return "usage: cabinet N [sysno=S] [sysname=TEXT] [cabname=TEXT]";
     Cabinet &cab = sim.cabinets[static_cast<int>(cabno)];
     cab.cabno = static_cast<int>(cabno);
@@ -317,8 +307,8 @@ std::string do_fault(Simulator &sim, const Words &w)
             std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
             std::size_t colon = item.find(':');
             long id = 0, status = 0;
-            if (colon == std::string::npos || !number(item.substr(0, colon), 0, 255, id) ||
-                !number(item.substr(colon + 1), 0, 0xFFFFFFFFL, status))
+            if (colon == std::string::npos || !parse_number(item.substr(0, colon), 0, 255, id) ||
+                !parse_number(item.substr(colon + 1), 0, 0xFFFFFFFFL, status))
                 return "fail needs ID:STATUS[,ID:STATUS...]";
             f.complexes.emplace_back(static_cast<uint8_t>(id), static_cast<uint32_t>(status));
             if (comma == std::string::npos)
@@ -329,7 +319,7 @@ std::string do_fault(Simulator &sim, const Words &w)
             return "too many complexes";
     } else if (needs_value) {
         long v = 0;
-        if (!number(w.args[3], 0, 0xFFFFFFFFL, v))
+        if (!parse_number(w.args[3], 0, 0xFFFFFFFFL, v))
             return "bad value " + w.args[3];
         f.value = static_cast<uint32_t>(v);
     }
@@ -437,7 +427,7 @@ std::string Simulator::execute(const std::string &line, ParseContext &ctx, std::
     if (verb == "delay") {
         Cabinet *cab = cabinet_arg(*this, w, error);
         long ms = 0;
-        if (cab == nullptr || w.args.size() != 3 || !number(w.args[2], 0, 3600000, ms))
+        if (cab == nullptr || w.args.size() != 3 || !parse_number(w.args[2], 0, 3600000, ms))
             return cab == nullptr ? error : "usage: delay CAB MS";
         cab->delay_ms = static_cast<int>(ms);
         return "";
@@ -458,7 +448,7 @@ std::string Simulator::execute(const std::string &line, ParseContext &ctx, std::
     if (verb == "after") {
         long ms = 0;
         std::size_t rest = w.args.size() > 1 ? line.find(w.args[1], line.find("after") + 5) : std::string::npos;
-        if (w.args.size() < 3 || !number(w.args[1], 0, 3600000, ms) || rest == std::string::npos)
+        if (w.args.size() < 3 || !parse_number(w.args[1], 0, 3600000, ms) || rest == std::string::npos)
             return "usage: after MS STATEMENT";
         schedule_line(static_cast<int>(ms), line.substr(rest + w.args[1].size()));
         return "";
@@ -504,6 +494,16 @@ bool Simulator::run_file(const std::string &path)
     }
     std::cout << out;
     return true;
+}
+
+bool parse_number(const std::string &text, long low, long high, long &value)
+{
+    if (text.empty())
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    value = std::strtol(text.c_str(), &end, 0);
+    return errno == 0 && *end == '\0' && value >= low && value <= high;
 }
 
 } // namespace cabsim

@@ -183,16 +183,6 @@ std::string ac_reply(int value)
     return text;
 }
 
-bool parse_number(const std::string &text, long low, long high, long &value)
-{
-    if (text.empty())
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    value = std::strtol(text.c_str(), &end, 0);
-    return errno == 0 && *end == '\0' && value >= low && value <= high;
-}
-
 /* A word of one or two hex digits. */
 bool hex_word(const std::string &word, int &value)
 {

@@ -239,9 +239,22 @@ static Pixmap IconPixmap(Screen *screen, int index, Pixel foreground, Pixel back
     return XmGetPixmap(screen, xs(path), foreground, background);
 }
 
+/* Sets a compound-string resource from text.  Tab characters become tab
+ * components: drawn as characters, the font shows them as boxes. */
 static void SetXmString(Widget w, const char *resource, const char *text)
 {
-    XmString xm = XmStringCreateLtoR(xs(text), xs(XmFONTLIST_DEFAULT_TAG));
+    std::string_view rest(text);
+    XmString xm = nullptr;
+    for (;;) {
+        std::size_t tab = rest.find('\t');
+        std::string piece(rest.substr(0, tab));
+        XmString part = XmStringCreateLtoR(xs(piece), xs(XmFONTLIST_DEFAULT_TAG));
+        xm = xm != nullptr ? XmStringConcatAndFree(xm, part) : part;
+        if (tab == std::string_view::npos)
+            break;
+        xm = XmStringConcatAndFree(xm, XmStringComponentCreate(XmSTRING_COMPONENT_TAB, 0, nullptr));
+        rest.remove_prefix(tab + 1);
+    }
     XtVaSetValues(w, resource, xm, nullptr);
     XmStringFree(xm);
 }
@@ -601,10 +614,8 @@ static void WatchOnToplevel(int on)
 
 static void ShowWorkText()
 {
-    XmString xm = XmStringCreateLtoR(WorkString, xs(XmFONTLIST_DEFAULT_TAG));
-    XtVaSetValues(WorkText, XmNlabelString, xm, nullptr);
+    SetXmString(WorkText, XmNlabelString, WorkString);
     FreshenWindow();
-    XmStringFree(xm);
     FreshenWindow();
 }
 

@@ -247,19 +247,22 @@ std::string xmstring_resource(Widget w, const char *resource)
     XtVaGetValues(w, resource, &value, nullptr);
     if (value == nullptr)
         return "";
+    /* Text, separators as line feeds and tab components as tabs. */
     std::string result;
     XmStringContext context;
     if (XmStringInitContext(&context, value)) {
-        char *text = nullptr;
-        XmStringCharSet tag = nullptr;
-        XmStringDirection direction;
-        Boolean separator = False;
-        while (XmStringGetNextSegment(context, &text, &tag, &direction, &separator)) {
-            result += text != nullptr ? text : "";
-            if (separator)
+        unsigned int length = 0;
+        XtPointer part = nullptr;
+        for (XmStringComponentType type; (type = XmStringGetNextTriple(context, &length, &part)) !=
+                                         XmSTRING_COMPONENT_END;) {
+            if (type == XmSTRING_COMPONENT_TEXT || type == XmSTRING_COMPONENT_LOCALE_TEXT)
+                result.append(static_cast<const char *>(part), length);
+            else if (type == XmSTRING_COMPONENT_SEPARATOR)
                 result += '\n';
-            XtFree(text);
-            XtFree(tag);
+            else if (type == XmSTRING_COMPONENT_TAB)
+                result += '\t';
+            XtFree(static_cast<char *>(part));
+            part = nullptr;
         }
         XmStringFreeContext(context);
     }

@@ -45,10 +45,11 @@ struct Request {
 Request requests[kMaxNesting];
 volatile sig_atomic_t depth = 0;
 
-/* The daemon's pipe as last opened, kept for FreeAllMyPortsNoWait, which
- * cannot resolve a path inside a signal handler.  Empty until a first
- * request. */
+/* The daemon's pipe as last opened and this process's reply pipe name,
+ * kept for FreeAllMyPortsNoWait, which cannot resolve or format a path
+ * inside a signal handler.  Empty until a first request. */
 char daemon_pipe_path[PATH_MAX];
+char signal_reply_path[kReplyPathSize];
 
 void reply_fifo_name(char *path, std::size_t size);
 void close_request(Request *rq);
@@ -115,6 +116,7 @@ int round_trip(IPC_Message_t *msg, unsigned seconds, IPC_Message_t **answer)
 
     /* 1. Both pipes. */
     std::snprintf(daemon_pipe_path, sizeof daemon_pipe_path, "%s", console_path(DAEMON_FIFO_PATH).c_str());
+    std::memcpy(signal_reply_path, rq->reply_path, sizeof signal_reply_path);
     rq->daemon_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_WRONLY);
     if (rq->daemon_fd >= 0)
         rq->reply_fd = FIFO_OpenProc(rq->reply_path, O_RDWR);
@@ -242,23 +244,14 @@ int FreeAllMyPortsNoWait(const char *requestID)
 {
     if (daemon_pipe_path[0] == '\0' || requestID == nullptr)
         return -1;
-    /* The message, field by field, as BuildFreeAllPortsMessage lays it out;
-     * the reply address is this process's reply pipe name, which the daemon
-     * will not find open. */
+    /* The message as BuildFreeAllPortsMessage lays it out, on the stack;
+     * the daemon will not find the reply pipe open. */
     FreeAllPortsMessage_t msg;
     std::memset(&msg, 0, sizeof msg);
     msg.Header.Type = FREE_ALL_PORTS_MSG;
     msg.Header.Length = FREE_ALL_MESSAGE_LENGTH;
-    std::size_t prefix = std::strlen(REPLY_FIFO_PREFIX);
-    std::memcpy(msg.Header.Address, REPLY_FIFO_PREFIX, prefix);
-    char digits[16];
-    int n = 0;
-    for (unsigned long pid = static_cast<unsigned long>(getpid()); n == 0 || pid != 0; pid /= 10)
-        digits[n++] = static_cast<char>('0' + pid % 10);
-    for (int i = 0; i < n && prefix + static_cast<std::size_t>(i) < ADDRESS_SIZE - 1; ++i)
-        msg.Header.Address[prefix + static_cast<std::size_t>(i)] = digits[n - 1 - i];
-    std::size_t id_length = std::strlen(requestID);
-    std::memcpy(msg.RequestID, requestID, id_length < REQUEST_ID_SIZE - 1 ? id_length : REQUEST_ID_SIZE - 1);
+    SetMessageField(msg.Header.Address, sizeof msg.Header.Address, signal_reply_path);
+    SetMessageField(msg.RequestID, sizeof msg.RequestID, requestID);
 
     int fd = open(daemon_pipe_path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     struct stat info;

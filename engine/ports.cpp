@@ -303,16 +303,14 @@ void CloseAConnection(int cab_id)
 
     /* SP and the drain, only when a connection is open or commands wait
      * (LAST_MESSAGE closes right after chaining its command): a cabinet
-     * with neither is not borrowed just to be told goodbye. */
-    bool open_connection = false;
-    bool waiting = false;
+     * with neither is not borrowed just to be told goodbye.  A UPS has no
+     * SP, but commands chained for it still run before the close. */
+    bool held = false, waiting = false;
     for (const snppb &slot : SendEnvParamBlocks[idx].spb) {
-        open_connection = open_connection ||
-                          (slot.NodeListIndex != -1 && (slot.owntheport != 0 || slot.chain_len != 0));
+        held = held || (slot.NodeListIndex != -1 && slot.owntheport != 0);
         waiting = waiting || (slot.NodeListIndex != -1 && slot.chain_len != 0);
     }
-    /* A UPS has no SP, but commands chained for it still run before the
-     * close. */
+    bool open_connection = held || waiting;
     bool ups = SendEnvParamBlocks[idx].comm_type == DAMC_type;
     if (open_connection && !ups)
         BuildEnvPBs(cab_id, 0, nullptr, SP);

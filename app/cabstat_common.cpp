@@ -86,6 +86,27 @@ Pixmap icon_pixmap(Widget w, const char *icon, Pixel fg, Pixel bg)
     return XmGetPixmap(XtScreenOfObject(w), xs(console_path(icon)), fg, bg);
 }
 
+/* Draws w again from its resources.  A label or toggle whose pixmap is
+ * replaced by another of the same size keeps showing the old one until
+ * something exposes it: the toolkit sees no change of size and does not
+ * redraw.  A status symbol must never lag behind its colours, so the
+ * painters expose the face themselves. */
+void redraw_face(Widget w)
+{
+    if (!XtIsRealized(w))
+        return;
+    Display *display = XtDisplayOfObject(w);
+    if (XtIsWidget(w)) {
+        XClearArea(display, XtWindow(w), 0, 0, 0, 0, True);
+        return;
+    }
+    Position x = 0, y = 0;
+    Dimension width = 0, height = 0;
+    XtVaGetValues(w, XmNx, &x, XmNy, &y, XmNwidth, &width, XmNheight, &height, nullptr);
+    if (width > 0 && height > 0)
+        XClearArea(display, XtWindowOfObject(w), x, y, width, height, True);
+}
+
 } // namespace
 
 void get_status_visual_elements(int status, const char **stat_icon, int *color_scheme, const char **text,
@@ -112,6 +133,7 @@ void show_status(Widget who, const char *icon, int how_bad, int do_backing)
     if (do_backing)
         XtVaSetValues(XtParent(who), XmNforeground, c.foreground, XmNbackground, c.background,
                       XmNbackgroundPixmap, c.backgroundPixmap, nullptr);
+    redraw_face(who);
 }
 
 void show_tb_status(Widget who, const char *icon, int how_bad)
@@ -132,6 +154,7 @@ void show_tb_status(Widget who, const char *icon, int how_bad)
     /* 3. Set them. */
     XtVaSetValues(who, XmNlabelPixmap, title_pixmap, XmNlabelInsensitivePixmap, status_pixmap,
                   XmNselectPixmap, inverted_pixmap, XmNbackgroundPixmap, backing, nullptr);
+    redraw_face(who);
 }
 
 void show_text(const char *string, int colors, Widget me)

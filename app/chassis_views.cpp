@@ -338,18 +338,23 @@ void paint_units(const s_cab_chassis_rec &entry, subcomplex_cfg_t *sc, const Arr
     const int count = sc->unit_count;
     int i = 0;
     for (; arrays.stat[i] != nullptr; ++i) {
-        if (i >= count) {
-            if (arrays.frm != nullptr && arrays.frm[i] != nullptr)
-                XtUnmanageChild(arrays.frm[i]);
+        const bool framed = arrays.frm != nullptr && arrays.frm[i] != nullptr;
+        /* A slot without a unit: its frame is hidden, or, where the slot
+         * has no frame, it shows Unknown rather than what the last chassis
+         * put there. */
+        if (i >= count && framed) {
+            XtUnmanageChild(arrays.frm[i]);
             continue;
         }
-        const unit_cfg_t *u = unit(sc, i);
         int status = S_UNKNOWN;
-        if (u == nullptr)
-            dprint(1, "Can't find unit %d of %d\n", i, count);
-        else
-            status = u->unit_status;
-        if (arrays.frm != nullptr && arrays.frm[i] != nullptr)
+        if (i < count) {
+            const unit_cfg_t *u = unit(sc, i);
+            if (u == nullptr)
+                dprint(1, "Can't find unit %d of %d\n", i, count);
+            else
+                status = u->unit_status;
+        }
+        if (framed)
             XtManageChild(arrays.frm[i]);
         show_component_status(arrays.stat[i], arrays.btn[i], status, picture, tiny);
         if (arrays.lbl == nullptr || arrays.lbl[i] == nullptr)
@@ -412,11 +417,12 @@ void show_node_text(const s_cab_chassis_rec &entry)
     for (Widget group : {node7U_mem1thru16_widget, node7U_mem17thru32_widget, cobalt_mem1thru8_widget,
                          garnet_mem1thru6_widget, beryl_mem1thru6_widget})
         set_managed(group, false);
-    if (entry.node_id <= 0 || entry.node_id >= NodeCount || NodeList[entry.node_id] == nullptr)
-        return;
-    const Node_t &node = *NodeList[entry.node_id];
-    char text[256];
-    std::snprintf(text, sizeof text, "IP: %s\nAlias: %s", NodeText(node.IPNumber), NodeText(node.Alias));
+    /* A chassis without a node shows no address, not the last node's. */
+    char text[256] = "IP: \nAlias: ";
+    if (entry.node_id > 0 && entry.node_id < NodeCount && NodeList[entry.node_id] != nullptr) {
+        const Node_t &node = *NodeList[entry.node_id];
+        std::snprintf(text, sizeof text, "IP: %s\nAlias: %s", NodeText(node.IPNumber), NodeText(node.Alias));
+    }
     Widget label = lbl_smp_text;
     switch (entry.complex_ptr->complex_type) {
     case NODE_QUARTZ:
@@ -496,6 +502,47 @@ disk_grid_t disk_grid_shape(int disks)
 
 namespace {
 
+/* Component kinds a family's window shows besides its dispatch rows. */
+struct SpecialKind {
+    Family family;
+    int sc_type;
+};
+constexpr SpecialKind SPECIAL_KINDS[] = {
+    {Family::DiskArray32, SC_TEMP}, {Family::DiskArray38, SC_TEMP}, {Family::DiskArray38, SC_DISK},
+    {Family::Ups42, SC_TEMP},       {Family::Ups42, SC_INPUT_SELECTOR}, {Family::Ups46, SC_TEMP},
+    {Family::Ups, SC_TEMP},         {Family::ServerMgmt2, SC_TEMP},     {Family::ServerMgmt3, SC_TEMP},
+    {Family::Quonet, SC_TEMP},      {Family::Quonet16G, SC_TEMP},       {Family::Quonet64G, SC_TEMP},
+    {Family::Quonet64G, SC_CONV},   {Family::Node43, SC_TEMP},          {Family::Node45, SC_TEMP},
+    {Family::Node45, SC_CPU_TEMP},  {Family::Node45, SC_PCI},           {Family::Node47, SC_TEMP},
+    {Family::Node47, SC_CPU_TEMP},  {Family::Node49, SC_TEMP},          {Family::Node49, SC_CPU_TEMP},
+    {Family::Node51, SC_TEMP},      {Family::Node51, SC_CPU_TEMP},      {Family::Node, SC_TEMP},
+};
+
+/* Paints every component kind of the window as reported without units, so
+ * that no slot keeps what another chassis or an older tree put there: slots
+ * with frames are hidden, the others show Unknown.  The kinds the tree
+ * reports are painted over this afterwards.  The painters' traces are
+ * about the tree, so they stay quiet here. */
+void reset_window(s_cab_chassis_rec &entry)
+{
+    const Family family = family_of(entry);
+    const int saved_debug = debug;
+    debug = 0;
+    alignas(4) std::array<uint8_t, sizeof(subcomplex_cfg_t)> empty_sc{};
+    auto *empty = reinterpret_cast<subcomplex_cfg_t *>(empty_sc.data());
+    auto paint_empty = [&](int sc_type) {
+        build_dummy_subcomplex(empty, sc_type, 0, S_UNKNOWN);
+        show_chassis_view_sc_status(&entry, empty);
+    };
+    for (const Paint &p : DISPATCH)
+        if (p.family == family)
+            paint_empty(p.sc_type);
+    for (const SpecialKind &k : SPECIAL_KINDS)
+        if (k.family == family)
+            paint_empty(k.sc_type);
+    debug = saved_debug;
+}
+
 /* Step 2 of show_chassis_view_status; false when nothing more is to be
  * painted. */
 bool prepare_chassis_kind(s_cab_chassis_rec &entry)
@@ -560,8 +607,10 @@ void show_chassis_view_status(int chassis_id)
     if (cp == nullptr)
         return;
 
-    /* 1. The board slot tables of the server-management variant. */
+    /* 1. The board slot tables of the server-management variant, and every
+     * slot of the window back to "no unit". */
     set_smc_type();
+    reset_window(entry);
 
     /* 2. What the chassis kind shows besides its subcomplexes. */
     if (!prepare_chassis_kind(entry))

@@ -625,9 +625,10 @@ int create_WorkDialog(Widget parent, const char *title, const char *message)
         message = "";
 
     /* 1. The shell, in the top-left corner. */
+    /* The shell follows the text: every line added must be readable whole. */
     WorkDialog = XtVaCreatePopupShell("WorkDialog", xmDialogShellWidgetClass, parent,
                                       XmNtitle, xs(title != nullptr ? title : ""),
-                                      XmNx, 5, XmNy, 5, nullptr);
+                                      XmNx, 5, XmNy, 5, XmNallowShellResize, True, nullptr);
     XtAddCallback(WorkDialog, XmNpopupCallback, CornerPopupCallback, nullptr);
 
     /* 2. Frame and form. */

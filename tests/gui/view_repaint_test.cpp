@@ -5,7 +5,8 @@
  * comes back its view must equal its first painting (every shown label's
  * text, pixmaps, colours and sensitivity, which frames are managed), and the
  * screen must show what the widgets hold: exposing every window of the view
- * again changes no pixel.
+ * again changes no pixel.  The work dialog likewise: after a long line and
+ * a changed text every line is shown whole and drawn cleanly.
  */
 #include <gtest/gtest.h>
 
@@ -94,10 +95,9 @@ void expose_all(Display *d, Window w)
     XFree(children);
 }
 
-/* True when drawing the view again from its widgets changes nothing. */
-bool screen_shows_widgets()
+/* True when drawing the view (or w) again from its widgets changes nothing. */
+bool screen_shows_widgets(Widget view = display::shown_view())
 {
-    Widget view = display::shown_view();
     settle_fully();
     const std::vector<char> before = view_pixels(view);
     expose_all(XtDisplay(view), XtWindow(view));
@@ -203,5 +203,46 @@ TEST_P(ViewRepaint, AViewPaintedAfterOtherTreesAndChassisEqualsItsFirstPainting)
 
 INSTANTIATE_TEST_SUITE_P(Families, ViewRepaint, ::testing::ValuesIn(std::vector<int>(std::begin(FAMILIES), std::end(FAMILIES))),
                          [](const auto &info) { return "complex" + std::to_string(info.param); });
+
+/* ---- the work dialog ----------------------------------------------------- */
+
+using WorkDialogText = CabinetDisplay;
+
+TEST_F(WorkDialogText, HoldsItsLongestLineWholeAndLeavesNothingOfAnOlderText)
+{
+    const std::string long_line = "Unable to read status: Unable to reach the cabinet management controller cmic001 "
+                                  "of cabinet Cab001 after three attempts";
+    ASSERT_EQ(StartWorkDialog(nullptr, "Cabinet Status - Cab001", "Reading configuration"), 1);
+    ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
+    ASSERT_EQ(ChangeWorkDialogMsg("Setting up cabinet\ncmic001 not alive"), 1);
+    ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
+    settle_fully();
+
+    /* The text's label is as wide as its longest line in its font, and the
+     * dialog is large enough for the label. */
+    XmFontList fonts = nullptr;
+    XmString text = nullptr;
+    Dimension label_width = 0, label_height = 0, shell_width = 0, shell_height = 0;
+    Position x = 0, y = 0;
+    XtVaGetValues(WorkText, XmNfontList, &fonts, XmNlabelString, &text, XmNwidth, &label_width, XmNheight,
+                  &label_height, XmNx, &x, XmNy, &y, nullptr);
+    XtVaGetValues(WorkDialog, XmNwidth, &shell_width, XmNheight, &shell_height, nullptr);
+    /* Every line whole: a line cut off at the top leaves bits of its
+     * letters between the words of the next. */
+    EXPECT_GE(label_height, XmStringHeight(fonts, text));
+    EXPECT_GE(shell_height, y + label_height);
+    XmString line = XmStringCreateLocalized(const_cast<char *>(long_line.c_str()));
+    EXPECT_GE(XmStringWidth(fonts, text), XmStringWidth(fonts, line));
+    EXPECT_GE(label_width, XmStringWidth(fonts, line));
+    EXPECT_GE(shell_width, x + label_width);
+    XmStringFree(line);
+    XmStringFree(text);
+
+    /* Drawn again from scratch, the text looks the same: no pixels of the
+     * texts it replaced. */
+    EXPECT_TRUE(screen_shows_widgets(WorkText));
+    screenshot("work_dialog_text");
+    EndWorkDialog();
+}
 
 } // namespace

@@ -3,7 +3,7 @@
  * node7U_frame): the front with six disks and three power supplies; inside,
  * four processors with their temperatures, six fans, two memory modules of
  * sixteen strips (each module one group, shown while it is populated), six
- * PCI slots and six temperature sensors.  Built on first use.
+ * PCI slots (PCI 3 to PCI 8) and six temperature sensors.  Built on first use.
  */
 #include <string>
 
@@ -24,6 +24,10 @@ XR_DEFINE_SLOT_FAMILY(node7U_pci);
 namespace {
 
 constexpr int STRIPS_PER_MODULE = 16;
+
+/* The first two units of the PCI subcomplex have no slot in the picture;
+ * the slots carry the unit numbers the detail report gives them. */
+constexpr int FIRST_PCI_SLOT = 3;
 
 /* " Disk k\n(SCSI ID k-1)". */
 struct DiskNames {
@@ -93,7 +97,8 @@ Widget create_rack_node7U_dlg(Widget parent)
     row = lk::row(internal);
     lk::family_section(row, "node7U_pci_section", "PCI Slots",
                        {.stem = "node7U_pci", .count = node7U_pci_SLOTS, .picture = "PCISLOT.tsl",
-                        .fru_kind = lk::FRU_NONE, .captions = {.format = "PCI %d"}},
+                        .fru_kind = lk::FRU_NONE, .captions = {.format = "PCI %d"},
+                        .first_number = FIRST_PCI_SLOT},
                        XR_ARRAYS(node7U_pci));
     Widget temps = lk::section(row, "node7U_temp_section", "Temperatures", 2);
     lk::sensors(temps, "node7U_temp", node7U_temps_SLOTS, frm_node7U_temps, stat_node7U_temps, lbl_node7U_temps);

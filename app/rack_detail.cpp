@@ -25,8 +25,10 @@
 #include <cstring>
 
 #include "app/cabstat_common.h"
+#include "app/complex_types.h"
 #include "app/rack_view.h"
 #include "app/s_detail.h"
+#include "app/subcomplex_types.h"
 #include "app/unit_name_tbl.h"
 #include "base/trace.h"
 #include "engine/env_regs.h"
@@ -64,17 +66,19 @@ struct Heading {
     const char *text;
 };
 constexpr Heading kHeadings[] = {
-    {1, "Temperature"},      {2, "MGMT BOARD"},      {3, "Fans"},           {4, "Power Supplies"},
-    {5, "Array CTL"},        {6, "MB Net Card"},     {7, "Pwr Backpanel"},  {9, "RCMB Slot"},
-    {10, "QUONET Board"},    {11, "Disk Drive"},     {13, "Battery State"}, {14, "Battery State2"},
-    {15, "AC Power Input"},  {16, "Array CTL 1"},    {18, "Array Ctl 2"},   {19, "Battery State1"},
-    {20, "Input Sel"},       {21, "DC DC Converter"}, {22, "Fuse Monitor"}, {23, "Pwr Supply Fan"},
-    {24, "Voltage Reg"},     {25, "Node Disk"},      {26, "CPU"},           {27, "CMIC2"},
-    {28, "Chassis Voltage"}, {29, "Memory Strip"},   {30, "CPU Temp"},      {31, "EXT 12V Pwr"},
-    {32, "CMIC3"},           {33, "PCI Slot"},       {34, "Inverter"},      {35, "Charger"},
-    {36, "Rectifier"},       {37, "DC Link"},        {39, "GAR RUMB"},      {41, "BER RUMB"},
-    {44, "MDAMC RUMB"},      {45, "COB RUMB"},       {46, "UPS RUMB"},      {47, "CPU Fans"},
-    {48, "Load Groups"},     {49, "Mini HUBs"},      {50, "ESM Boards"},
+    {SC_TEMP, "Temperature"}, {SC_MB, "MGMT BOARD"}, {SC_FAN, "Fans"}, {SC_PWR, "Power Supplies"},
+    {SC_DA_CTL, "Array CTL"}, {SC_MB_NET, "MB Net Card"}, {SC_PWR_BACKPANEL, "Pwr Backpanel"},
+    {SC_RCMB_SLOTS, "RCMB Slot"}, {SC_SWITCH, "QUONET Board"}, {SC_DISK, "Disk Drive"},
+    {SC_BAT, "Battery State"}, {SC_BAT2, "Battery State2"}, {SC_AC_INPUT, "AC Power Input"},
+    {SC_DA_CTL1, "Array CTL 1"}, {SC_DA_CTL2, "Array Ctl 2"}, {SC_BAT1, "Battery State1"},
+    {SC_INPUT_SELECTOR, "Input Sel"}, {SC_CONV, "DC DC Converter"}, {SC_MONI, "Fuse Monitor"},
+    {SC_POWER_FAN, "Pwr Supply Fan"}, {SC_VR, "Voltage Reg"}, {SC_NODE_DISK, "Node Disk"}, {SC_CPU, "CPU"},
+    {SC_CMIC, "CMIC2"}, {SC_CHASSIS_VOLTAGE, "Chassis Voltage"}, {SC_MEM, "Memory Strip"},
+    {SC_CPU_TEMP, "CPU Temp"}, {SC_EXT_PWR, "EXT 12V Pwr"}, {SC_CMIC2, "CMIC3"}, {SC_PCI, "PCI Slot"},
+    {SC_INVERTER, "Inverter"}, {SC_CHARGER, "Charger"}, {SC_RECTIFIER, "Rectifier"}, {SC_DC_LINK, "DC Link"},
+    {SC_GAR_RUMB, "GAR RUMB"}, {SC_BER_RUMB, "BER RUMB"}, {SC_MDAMC_RUMB, "MDAMC RUMB"},
+    {SC_COB_RUMB, "COB RUMB"}, {SC_UPS_RUMB, "UPS RUMB"}, {SC_CPU_FAN, "CPU Fans"}, {SC_LOAD, "Load Groups"},
+    {SC_HUB, "Mini HUBs"}, {SC_ESM, "ESM Boards"},
 };
 constexpr bool headings_sorted()
 {
@@ -86,23 +90,8 @@ constexpr bool headings_sorted()
 static_assert(headings_sorted(), "subcomplex headings: one per type, in type order");
 static_assert(std::size(kHeadings) == 43);
 
-/* Subcomplex types the report treats specially. */
-constexpr int kMgmtBoard = 2;
-constexpr int kArrayCtl = 5;
-constexpr int kArrayCtl1 = 16;
-constexpr int kArrayCtl2 = 18;
-constexpr int kInputSel = 20;
-constexpr int kDcDcConverter = 21;
-constexpr int kChassisVoltage = 28;
-constexpr int kGarnetRumb = 39;
-constexpr int kBerylRumb = 41;
-constexpr int kCobaltRumb = 45;
-
-/* Complex types: the disk array whose controllers have console ports, and
- * the interconnect chassis whose ninth converter is the "DP" one. */
-constexpr int kMdamcDiskArray = 38;
-constexpr int kFirstConverterComplex = 39;
-constexpr int kLastConverterComplex = 41;
+/* The ninth DC-DC converter of the interconnect switches from
+ * COMPLEX_QNA16G to COMPLEX_QNB64G is the "DP" one. */
 constexpr int kDpConverterColumn = 9;
 
 /* Longest piece appended at once: the cabinet names (2 x 40) and the notes
@@ -173,25 +162,25 @@ const s_cab_chassis_rec *chassis_entry(int chassis_id)
  * and the node boards show it on node chassis. */
 bool has_console_port(int subcomplex_type, const s_cab_chassis_rec *entry)
 {
-    if (subcomplex_type == kArrayCtl1 || subcomplex_type == kArrayCtl2)
+    if (subcomplex_type == SC_DA_CTL1 || subcomplex_type == SC_DA_CTL2)
         return true;
     bool node = entry != nullptr && entry->chassis_type == CHASSIS_NODE;
-    return node && (subcomplex_type == kMgmtBoard || subcomplex_type == kGarnetRumb ||
-                    subcomplex_type == kBerylRumb || subcomplex_type == kCobaltRumb);
+    return node && (subcomplex_type == SC_MB || subcomplex_type == SC_GAR_RUMB ||
+                    subcomplex_type == SC_BER_RUMB || subcomplex_type == SC_COB_RUMB);
 }
 
 /* The column head of one unit; `column` counts from 1.  A unit the name
  * table does not know is headed by its number like any other. */
 void append_unit_column(const complex_cfg_t *c, const subcomplex_cfg_t *s, const unit_cfg_t *u, int column)
 {
-    if (s->subcomplex_type == kInputSel || s->subcomplex_type == kChassisVoltage) {
+    if (s->subcomplex_type == SC_INPUT_SELECTOR || s->subcomplex_type == SC_CHASSIS_VOLTAGE) {
         const char *name = getUnitDisplayName(c->complex_type, s->subcomplex_type, u->unit_id);
         if (name != nullptr) {
             appendf("%-9s", name);
             return;
         }
-    } else if (s->subcomplex_type == kDcDcConverter && column == kDpConverterColumn &&
-               c->complex_type >= kFirstConverterComplex && c->complex_type <= kLastConverterComplex) {
+    } else if (s->subcomplex_type == SC_CONV && column == kDpConverterColumn &&
+               c->complex_type >= COMPLEX_QNA16G && c->complex_type <= COMPLEX_QNB64G) {
         appendf("%-9s", "DP");
         return;
     }
@@ -239,7 +228,7 @@ const uint8_t *show_subcomplex_detail(const complex_cfg_t *c, const s_cab_chassi
 
     /* 5. The disk array's controllers: each unit's console port, kept in the
      *    unit's last two bytes, high byte first like the subcomplex's. */
-    if (c->complex_type == kMdamcDiskArray && s->subcomplex_type == kArrayCtl) {
+    if (c->complex_type == COMPLEX_MDAMC && s->subcomplex_type == SC_DA_CTL) {
         appendf("\n  Console Port  \t");
         for (int k = 0; k < count; ++k) {
             const unit_cfg_t *u = unit(s, k);

@@ -18,7 +18,10 @@
 #include <cstring>
 #include <span>
 
+#include "app/complex_types.h"
 #include "app/s_rack_disp.h"
+#include "app/status_codes.h"
+#include "app/subcomplex_types.h"
 #include "base/process.h"
 #include "base/trace.h"
 #include "engine/send_env.h"
@@ -88,22 +91,22 @@ constexpr int kAnyUnit = 255;
 constexpr int kSharedIdLow = 132;
 constexpr int kSharedIdHigh = 133;
 
-/* Subcomplex type whose units are numbered from 1 (the input selector). */
-constexpr int kInputSelectorType = 20;
-
 /* The Unknown tree: one management complex with five subcomplexes. */
 constexpr uint8_t kEmptyComplexId = 1;
-constexpr uint8_t kEmptyComplexType = 0x82;
+constexpr uint8_t kEmptyComplexType = COMPLEX_SERVER_MGMT;
 struct SubcomplexShape {
     uint8_t type;
     uint8_t unit_count;
 };
-constexpr std::array<SubcomplexShape, 5> kEmptySubcomplexes = {{{1, 1}, {3, 3}, {2, 1}, {4, 2}, {9, 8}}};
+constexpr std::array<SubcomplexShape, 5> kEmptySubcomplexes = {
+    {{SC_TEMP, 1}, {SC_FAN, 3}, {SC_MB, 1}, {SC_PWR, 2}, {SC_RCMB_SLOTS, 8}}};
 
 /* The built-in test tree.  Unit i of a subcomplex takes statuses[i % n],
  * n being the number of leading non-zero entries; together the units show every
  * colour scheme a status can select (OK, fault, warning, missing, fast,
  * disabled, title, unknown) and an unrecognised code. */
+/* A code the status table does not know. */
+constexpr uint8_t kUnrecognisedStatus = 200;
 struct FakeSubcomplex {
     uint8_t type;
     uint8_t unit_count;
@@ -119,53 +122,53 @@ struct FakeComplex {
  * board slots (the management board, a transfer board, the chassis boards,
  * one empty slot). */
 constexpr FakeSubcomplex smc2u[] = {
-    {1, 1, {57}},
-    {2, 1, {1}},
-    {3, 3, {59, 1, 5}},
-    {4, 2, {1, 3}},
-    {24, 2, {2, 95}},
-    {9, 8, {1, 79, 78, 98, 78, 78, 78, 92}},
+    {SC_TEMP, 1, {S_TEMP_WARM}},
+    {SC_MB, 1, {S_OK}},
+    {SC_FAN, 3, {S_WARNING, S_OK, S_FAN_FAST}},
+    {SC_PWR, 2, {S_OK, S_MISSING}},
+    {SC_VR, 2, {S_FAULT, S_OK2}},
+    {SC_RCMB_SLOTS, 8, {S_OK, S_PTB, S_RCMB, S_RUMB, S_RCMB, S_RCMB, S_RCMB, S_UNUSED}},
 };
 /* Disk array with hubs and ESMs; the second array reports the first seven. */
 constexpr FakeSubcomplex disk_array[] = {
-    {1, 1, {58}},
-    {3, 2, {1, 5}},
-    {4, 2, {1, 6}},
-    {11, 28, {1, 1, 1, 1, 1, 133, 7, 90}},
-    {16, 1, {1}},
-    {18, 1, {4}},
-    {13, 1, {62}},
-    {49, 2, {1, 10}},
-    {50, 4, {1, 1, 71, 1}},
+    {SC_TEMP, 1, {S_TEMP_NORMAL}},
+    {SC_FAN, 2, {S_OK, S_FAN_FAST}},
+    {SC_PWR, 2, {S_OK, S_ACFAIL}},
+    {SC_DISK, 28, {S_OK, S_OK, S_OK, S_OK, S_OK, S_CONFLICT, S_FAULT2, S_FLASH}},
+    {SC_DA_CTL1, 1, {S_OK}},
+    {SC_DA_CTL2, 1, {S_OFF}},
+    {SC_BAT, 1, {S_BAT_CHARGE}},
+    {SC_HUB, 2, {S_OK, S_LOST_HB}},
+    {SC_ESM, 4, {S_OK, S_OK, S_NOCOMM, S_OK}},
 };
 /* 7U node: chassis voltage first. */
 constexpr FakeSubcomplex node7u[] = {
-    {28, 4, {1, 1, 59, 1}},
-    {1, 6, {58, 58, 57, 58, 56, 58}},
-    {30, 4, {58, 58, 58, 57}},
-    {2, 1, {1}},
-    {3, 6, {1, 1, 5, 1, 1, 134}},
-    {4, 3, {1, 1, 69}},
-    {25, 5, {1, 20, 1, 3, 1}},
-    {26, 4, {1, 1, 1, 4}},
-    {29, 32, {1, 1, 1, 1, 1, 1, 1, 139}},
-    {33, 8, {1, 1, 20, 20, 1, 3, 80, 112}},
-    {21, 2, {66, 200}},
+    {SC_CHASSIS_VOLTAGE, 4, {S_OK, S_OK, S_WARNING, S_OK}},
+    {SC_TEMP, 6, {S_TEMP_NORMAL, S_TEMP_NORMAL, S_TEMP_WARM, S_TEMP_NORMAL, S_TEMP_HOT, S_TEMP_NORMAL}},
+    {SC_CPU_TEMP, 4, {S_TEMP_NORMAL, S_TEMP_NORMAL, S_TEMP_NORMAL, S_TEMP_WARM}},
+    {SC_MB, 1, {S_OK}},
+    {SC_FAN, 6, {S_OK, S_OK, S_FAN_FAST, S_OK, S_OK, S_DISABLED}},
+    {SC_PWR, 3, {S_OK, S_OK, S_CRITICAL}},
+    {SC_NODE_DISK, 5, {S_OK, S_PRESENT, S_OK, S_MISSING, S_OK}},
+    {SC_CPU, 4, {S_OK, S_OK, S_OK, S_OFF}},
+    {SC_MEM, 32, {S_OK, S_OK, S_OK, S_OK, S_OK, S_OK, S_OK, S_MEM_ERR}},
+    {SC_PCI, 8, {S_OK, S_OK, S_PRESENT, S_PRESENT, S_OK, S_MISSING, S_UNKNOWN2, S_PTBX}},
+    {SC_CONV, 2, {S_DUAL_ACTIVE, kUnrecognisedStatus}},
 };
 constexpr FakeSubcomplex ups[] = {
-    {2, 1, {1}},
-    {13, 2, {60, 63}},
-    {15, 2, {1, 6}},
-    {1, 1, {58}},
+    {SC_MB, 1, {S_OK}},
+    {SC_BAT, 2, {S_BAT_REST, S_BAT_DISCHARGE}},
+    {SC_AC_INPUT, 2, {S_OK, S_ACFAIL}},
+    {SC_TEMP, 1, {S_TEMP_NORMAL}},
 };
 
 constexpr FakeComplex kFakeComplexes[] = {
-    {1, 0x2C, smc2u},
-    {2, 0x26, disk_array},
-    {3, 0x26, std::span<const FakeSubcomplex>(disk_array).first(7)},
-    {4, 0x2D, node7u},
-    {5, 0x2D, node7u},
-    {6, 0x21, ups},
+    {1, COMPLEX_SERVER_MGMT_2U, smc2u},
+    {2, COMPLEX_MDAMC, disk_array},
+    {3, COMPLEX_MDAMC, std::span<const FakeSubcomplex>(disk_array).first(7)},
+    {4, COMPLEX_NODE7U, node7u},
+    {5, COMPLEX_NODE7U, node7u},
+    {6, COMPLEX_UPS, ups},
 };
 
 constexpr const char *kFakeSysname = "rack_test system";
@@ -173,8 +176,6 @@ constexpr const char *kFakeCabname = "rack_test built-in cabinet";
 
 /* Disk-array controllers are reached through console ports numbered from
  * the complex id. */
-constexpr uint8_t kController1Type = 16;
-constexpr uint8_t kController2Type = 18;
 constexpr uint16_t kControllerPortBase = 9010;
 
 /* Number of statuses a test subcomplex cycles through. */
@@ -468,7 +469,7 @@ void number_units(subcomplex_cfg_t *sc, int subcomplex_type, int unit_count, int
 {
     sc->subcomplex_type = static_cast<uint8_t>(subcomplex_type);
     sc->unit_count = static_cast<uint8_t>(unit_count);
-    int first_id = subcomplex_type == kInputSelectorType ? 1 : 0;
+    int first_id = subcomplex_type == SC_INPUT_SELECTOR ? 1 : 0;
     for (int i = 0; i < unit_count; ++i) {
         unit_cfg_t *u = unit(sc, i);
         u->unit_id = static_cast<uint8_t>(first_id + i);
@@ -497,9 +498,9 @@ uint8_t *write_fake_complex(uint8_t *p, const FakeComplex &fc)
         std::size_t pattern = status_pattern_length(fs);
         for (int i = 0; i < fs.unit_count; ++i)
             unit(sc, i)->unit_status = fs.statuses[i % pattern];
-        if (fs.type == kController1Type)
+        if (fs.type == SC_DA_CTL1)
             sc->set_port_id(static_cast<uint16_t>(kControllerPortBase + 2 * fc.id));
-        else if (fs.type == kController2Type)
+        else if (fs.type == SC_DA_CTL2)
             sc->set_port_id(static_cast<uint16_t>(kControllerPortBase + 1 + 2 * fc.id));
         sc = reinterpret_cast<subcomplex_cfg_t *>(unit(sc, fs.unit_count));
     }
@@ -529,12 +530,12 @@ void build_empty_status_tree()
     complex_cfg_t *cp = complex(tree_ptr, 0);
     cp->complex_id = kEmptyComplexId;
     cp->complex_type = kEmptyComplexType;
-    cp->complex_status = STATUS_CODE_UNKNOWN;
+    cp->complex_status = S_UNKNOWN;
     cp->subcomplex_count = static_cast<uint8_t>(kEmptySubcomplexes.size());
 
     subcomplex_cfg_t *sc = subcomplex(cp, 0);
     for (const SubcomplexShape &shape : kEmptySubcomplexes)
-        sc = build_dummy_subcomplex(sc, shape.type, shape.unit_count, STATUS_CODE_UNKNOWN);
+        sc = build_dummy_subcomplex(sc, shape.type, shape.unit_count, S_UNKNOWN);
 }
 
 void fake_status_tree()

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/cmd_status.h"
 #include "platform/qmx/qmx.h"
 
 /* ---- byte helpers -------------------------------------------------------- */
@@ -124,14 +125,8 @@ static_assert(offsetof(unit_cfg_t, unit_type) == 3);
  * status tree when cmd_status is 1; when cmd_status is 0 with a non-zero
  * complex_count it is complex_count complex_cmd_status_t records. */
 
-/* cmd_status values the program acts on. */
-constexpr uint32_t CMIC_CMD_FAILED = 0;
-constexpr uint32_t CMIC_CMD_SUCCESS = 1;
-constexpr uint32_t CMIC_NOT_READY = 16;
-constexpr uint32_t CMIC_UNDELIVERABLE = 17;
-
-/* Texts of cmd_status, indexed by code up to CMIC_HIGHEST_ERR. */
-constexpr int CMIC_HIGHEST_ERR = 36;
+/* Texts of cmd_status (engine/cmd_status.h), indexed by code up to
+ * CMIC_HIGHEST_ERR. */
 extern const char *const cmic_error_texts[CMIC_HIGHEST_ERR + 1];
 
 /* Size of the status query's result buffer (and of every command's). */
@@ -140,9 +135,6 @@ constexpr std::size_t CMIC_RESULT_SIZE = 0x2000;
 /* Largest command-complete answer display_cmdcmplt_err can be asked to read:
  * the fixed part and 255 per-complex records. */
 constexpr std::size_t CMDCMPLT_MAX_LENGTH = sizeof(qmx_ecmdcmplt_t) + 255 * sizeof(complex_cmd_status_t);
-
-/* Status code of the substitute trees. */
-constexpr int STATUS_CODE_UNKNOWN = 84;
 
 /* The current status tree (in the result buffer). */
 extern cmic_cfg_t *tree_ptr;

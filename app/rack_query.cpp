@@ -19,7 +19,7 @@
 #include <span>
 
 #include "app/complex_types.h"
-#include "app/s_rack_disp.h"
+#include "app/rack_state.h"
 #include "app/status_codes.h"
 #include "app/subcomplex_types.h"
 #include "base/process.h"

@@ -12,7 +12,7 @@
 #include <Xm/Xm.h>
 
 #include "app/rack_detail.h"
-#include "app/s_rack_disp.h"
+#include "app/rack_state.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
 

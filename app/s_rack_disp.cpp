@@ -1,10 +1,8 @@
 /*
- * s_rack_disp.cpp - process-wide state of the cabinet window, the command
- * line, the refresh entry and the exit path.
+ * s_rack_disp.cpp - the command line, the refresh entry and the exit path.
  *
- * Owns the globals every module of the cabinet display reads (the cabinet
- * number, the selected FRU function, the window title, ...), the option
- * parser and the icon-name helpers that main runs at start-up, the refresh
+ * Holds the option parser and the icon-name helpers that main runs at
+ * start-up (they set the process state of rack_state.h), the refresh
  * update_display() that main, the Update button and the FRU procedures call,
  * and the exit callbacks of the main window.
  */
@@ -54,16 +52,6 @@ constexpr const char *kOptionString = "+FC:d:Pph:";
 constexpr const char *kReadingStatusMsg = "Reading Cabinet Status Info    ";
 
 } // namespace
-
-const char *ConfigFilename = DEFAULT_CONFIG_FILE;
-long cfg_file_mtime = 0;
-int CabinetID = 0;
-int HostType = 0;
-int fru_replace_flag = NO_FRU_FUNCTION;
-char widget_title[WIDGET_TITLE_SIZE] = "Cabinet Status";
-int current_chassis = 1;
-int DetailBoxUp = 0;
-volatile std::sig_atomic_t num_of_times = 0;
 
 /* Storage of the default configuration path that ConfigFilename points to. */
 static std::string default_config_path;

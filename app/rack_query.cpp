@@ -3,8 +3,7 @@
  *
  * Owns the static result buffer that holds the current tree and tree_ptr
  * into it; fetches the tree (get_cabinet_status, called by every refresh),
- * reports failed commands (display_cmdcmplt_err, also used by the FRU
- * procedures), builds the substitute trees (the Unknown tree after a failed
+ * words failed commands (cmdcmplt_err_text; the display shows them), builds the substitute trees (the Unknown tree after a failed
  * query, the built-in tree of test mode, dummy subcomplexes for the chassis
  * views) and walks trees for every reader (complex, subcomplex, unit,
  * search_tree).  A tree that arrives from the cabinet is checked against the
@@ -19,13 +18,11 @@
 #include <span>
 
 #include "app/complex_types.h"
-#include "app/rack_state.h"
 #include "app/status_codes.h"
 #include "app/subcomplex_types.h"
 #include "base/process.h"
 #include "base/trace.h"
 #include "engine/send_env.h"
-#include "ui/x_util.h"
 
 /* ---- constants ----------------------------------------------------------- */
 
@@ -215,6 +212,11 @@ static_assert(fake_tree_size() <= CMIC_RESULT_SIZE, "the test tree must fit the 
  * tree starts 32 bytes in, or a substitute tree from byte 0. */
 alignas(8) uint8_t cmic_result[CMIC_RESULT_SIZE];
 
+/* The answer of the last failed status query, kept for the display to
+ * report after the result buffer took the Unknown tree. */
+alignas(8) uint8_t failed_answer[CMDCMPLT_MAX_LENGTH];
+std::size_t failed_length = 0;
+
 /* ---- static prototypes --------------------------------------------------- */
 
 std::size_t subcomplex_group_size(const subcomplex_cfg_t *s);
@@ -227,6 +229,7 @@ bool find_unit(const complex_cfg_t *c, int search_subcomplex_type, int search_un
                int *unit_index);
 void copy_name(char (&field)[40], const char *text);
 uint8_t *write_fake_complex(uint8_t *p, const FakeComplex &fc);
+int status_query_failed(const qmx_ecmdcmplt_t *answer, std::size_t length);
 
 } // namespace
 
@@ -557,6 +560,20 @@ void fake_status_tree()
 
 /* ---- the query ----------------------------------------------------------- */
 
+namespace {
+
+/* Keeps the failed answer (at most CMDCMPLT_MAX_LENGTH bytes of it) for
+ * status_query_failure and puts the Unknown tree in its place. */
+int status_query_failed(const qmx_ecmdcmplt_t *answer, std::size_t length)
+{
+    failed_length = std::min(length, sizeof failed_answer);
+    std::memcpy(failed_answer, answer, failed_length);
+    build_empty_status_tree();
+    return STATUS_QUERY_FAILED;
+}
+
+} // namespace
+
 int take_status_answer(uint8_t *answer, std::size_t length)
 {
     /* 1. Too short to be an answer at all: a failed command. */
@@ -564,39 +581,37 @@ int take_status_answer(uint8_t *answer, std::size_t length)
     failed.set_cmd_status(CMIC_CMD_FAILED);
     if (answer == nullptr || length < sizeof(qmx_ecmdcmplt_t)) {
         dprint(1, "take_status_answer: answer of %zu bytes is too short\n", length);
-        display_cmdcmplt_err(&failed, "read status", sizeof(failed));
-        build_empty_status_tree();
-        return -1;
+        return status_query_failed(&failed, sizeof(failed));
     }
 
     /* 2. The cabinet reports a failure. */
     auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(answer);
-    if (event->get_cmd_status() != CMIC_CMD_SUCCESS) {
-        display_cmdcmplt_err(event, "read status", length);
-        build_empty_status_tree();
-        return -1;
-    }
+    if (event->get_cmd_status() != CMIC_CMD_SUCCESS)
+        return status_query_failed(event, length);
 
     /* 3. The tree must fit both its declared length and the bytes received. */
     std::size_t tree_length = std::min<std::size_t>(event->get_datalen(), length - sizeof(qmx_ecmdcmplt_t));
     if (check_status_tree(event->data(), tree_length) < 0) {
         dprint(1, "take_status_answer: status tree does not fit its %zu bytes\n", tree_length);
         failed.header.set_cabno(event->header.get_cabno());
-        display_cmdcmplt_err(&failed, "read status", sizeof(failed));
-        build_empty_status_tree();
-        return -1;
+        return status_query_failed(&failed, sizeof(failed));
     }
 
     tree_ptr = reinterpret_cast<cmic_cfg_t *>(event->data());
-    return 0;
+    return STATUS_QUERY_OK;
 }
 
-void get_cabinet_status(int cab_id)
+status_query_failure_t status_query_failure()
+{
+    return {reinterpret_cast<const qmx_ecmdcmplt_t *>(failed_answer), failed_length};
+}
+
+int get_cabinet_status(int cab_id)
 {
     if (IsTestMode()) {
         dprint(1, "rack_test is returning fake status tree\n");
         fake_status_tree();
-        return;
+        return STATUS_QUERY_OK;
     }
 
     /* 1. The request: every complex of the cabinet, answered into the
@@ -614,14 +629,13 @@ void get_cabinet_status(int cab_id)
      *    show. */
     if (Send_env_board(cab_id, 0, reinterpret_cast<int *>(&request), CMIC_CMD_MSG, ANOTHER_MESSAGE, ALLCNTLRS) != 0) {
         dprint(1, "Error Detected during cmd buffering\n");
-        ModalErrorDialog(nullptr, widget_title, "Error buffering command");
-        Exit(1);
+        return STATUS_QUERY_NOT_BUFFERED;
     }
 
     /* 3. Send and wait; the engine has put the answer (or cmd_status 17)
      *    into the result buffer. */
     Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
-    take_status_answer(cmic_result, kStatusResultLength);
+    return take_status_answer(cmic_result, kStatusResultLength);
 }
 
 /* ---- reporting a failed command ------------------------------------------ */
@@ -662,12 +676,3 @@ std::string cmdcmplt_err_text(const qmx_ecmdcmplt_t *event, const char *doing_wh
     return text;
 }
 
-void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what, std::size_t length)
-{
-    if (event != nullptr && length >= sizeof(qmx_ecmdcmplt_t))
-        dprint(1, "display_cmdcmplt_err: bad cmdcomplete status=%d cabno=%d\n",
-               static_cast<int>(event->get_cmd_status()), event->header.get_cabno());
-    std::string text = cmdcmplt_err_text(event, doing_what, length);
-    AddToWorkDialogMsg(text.c_str());
-    ModalErrorDialog(nullptr, widget_title, text.c_str());
-}

@@ -170,8 +170,17 @@ void update_display(int show_work_dlg)
         ChangeWorkDialogMsg(kReadingStatusMsg);
     }
 
-    /* 2. A new status tree replaces the old one. */
-    get_cabinet_status(CabinetID);
+    /* 2. A new status tree replaces the old one; a failed query shows the
+     *    Unknown tree after its reason was reported, and a query that
+     *    cannot be queued leaves nothing to show. */
+    const int result = get_cabinet_status(CabinetID);
+    if (result == STATUS_QUERY_NOT_BUFFERED) {
+        ModalErrorDialog(nullptr, widget_title, "Error buffering command");
+        Exit(1);
+    } else if (result == STATUS_QUERY_FAILED) {
+        const status_query_failure_t failure = status_query_failure();
+        display_cmdcmplt_err(failure.answer, "read status", failure.length);
+    }
 
     /* 3.-5. The rack, the chassis view and the detail box show it. */
     show_status_tree();
@@ -179,6 +188,16 @@ void update_display(int show_work_dlg)
     /* 6. Done. */
     if (show_work_dlg)
         HideWorkDialog();
+}
+
+void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what, std::size_t length)
+{
+    if (event != nullptr && length >= sizeof(qmx_ecmdcmplt_t))
+        dprint(1, "display_cmdcmplt_err: bad cmdcomplete status=%d cabno=%d\n",
+               static_cast<int>(event->get_cmd_status()), event->header.get_cabno());
+    std::string text = cmdcmplt_err_text(event, doing_what, length);
+    AddToWorkDialogMsg(text.c_str());
+    ModalErrorDialog(nullptr, widget_title, text.c_str());
 }
 
 void show_status_tree()

@@ -8,6 +8,7 @@
 
 #include <X11/Intrinsic.h>
 
+#include "app/rack_query.h"
 #include "app/rack_state.h"
 
 /* Cabinet number of one icon name: "Cab003" -> 3, "Cab012-A" -> 12. */
@@ -39,6 +40,12 @@ void show_status_tree();
  * the one last read (nothing in test mode).  Called before power
  * operations. */
 void reread_config_file();
+
+/* Shows why a command failed (cmdcmplt_err_text of its command-complete
+ * answer, `length` bytes at event) in the work dialog and in a modal error
+ * dialog; doing_what is a verb phrase such as "read status". */
+void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what,
+                          std::size_t length = CMDCMPLT_MAX_LENGTH);
 
 void clean_windows();
 void exit_callback(Widget w, XtPointer client_data, XtPointer call_data);

@@ -18,9 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/rack_detail.h"
 #include "app/rack_query.h"
 #include "app/rack_view.h"
+#include "app/s_detail.h"
 #include "base/console_path.h"
 #include "base/process.h"
 #include "base/trace.h"

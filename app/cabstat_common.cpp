@@ -11,13 +11,12 @@
 #include <Xm/Xm.h>
 
 #include "app/s_get_colors.h"
+#include "app/status_codes.h"
 #include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
 
 namespace {
-
-#define ICONS "/opt/console/icons/"
 
 /* One row of the status table.  `tiny` is the small icon, or null when the
  * status has one icon for both sizes. */
@@ -30,44 +29,44 @@ struct StatusVisual {
 };
 
 constexpr StatusVisual STATUS_TABLE[] = {
-    {1, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "OK"},
-    {95, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "OK"},
-    {2, ICONS "ss_error.indic", ICONS "STAT.bad", STATUS_BAD, "Fault"},
-    {7, ICONS "ss_error.indic", ICONS "STAT.bad", STATUS_BAD, "Fault"},
-    {3, ICONS "ss_nopwr.indic", ICONS "STAT.nopwr", STATUS_NOT_PRES, "Missing"},
-    {4, ICONS "ss_nopwr.indic", ICONS "STAT.nopwr", STATUS_DISABLED, "Off"},
-    {5, nullptr, ICONS "STAT.fast", STATUS_FAST, "FAST"},
-    {6, ICONS "ss_nopwr.indic", ICONS "STAT.nopwr", STATUS_DISABLED, "ACFAIL"},
-    {10, ICONS "ss_error.indic", ICONS "STAT.bad", STATUS_BAD, "Lost HB"},
-    {20, nullptr, ICONS "STAT.none", STATUS_OK, "Present"},
-    {56, nullptr, ICONS "STAT.hot", STATUS_BAD, "Hot"},
-    {57, nullptr, ICONS "STAT.warm", STATUS_WARN, "Warm"},
-    {58, nullptr, ICONS "STAT.cool", STATUS_OK, "Normal"},
-    {59, ICONS "ss_warn.indic", ICONS "STAT.warn", STATUS_WARN, "Warning"},
-    {60, nullptr, ICONS "STAT.fullcharge", STATUS_OK, "Rest"},
-    {61, nullptr, ICONS "STAT.fullcharge", STATUS_OK, "Float"},
-    {62, nullptr, ICONS "STAT.partcharge", STATUS_WARN, "Charge"},
-    {63, nullptr, ICONS "STAT.partcharge", STATUS_WARN, "Dischg"},
-    {64, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "Active"},
-    {65, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "Passive"},
-    {66, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "DualAct"},
-    {69, ICONS "ss_error.indic", ICONS "STAT.bad", STATUS_BAD, "Critical"},
-    {71, nullptr, ICONS "ss_nocomm.indic", STATUS_UNKNOWN, "NoComm"},
-    {78, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "RCMB"},
-    {79, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "PTB"},
-    {80, ICONS "ss_unkn.indic", ICONS "STAT.unkn", STATUS_UNKNOWN, "Unknown"},
-    {84, ICONS "ss_unkn.indic", ICONS "STAT.unkn", STATUS_UNKNOWN, "Unknown"},
-    {90, nullptr, ICONS "STAT.cflt", STATUS_WARN, "Flash"},
-    {92, nullptr, ICONS "STAT.none", STATUS_TITLE, "Unused"},
-    {98, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "RUMB"},
-    {112, ICONS "ss_pwr.indic", ICONS "STAT.powered", STATUS_OK, "PTBX"},
-    {133, nullptr, ICONS "STAT.cflt", STATUS_WARN, "Conflict"},
-    {134, ICONS "ss_nopwr.indic", ICONS "STAT.nopwr", STATUS_DISABLED, "Disabled"},
-    {139, ICONS "ss_error.indic", ICONS "STAT.bad", STATUS_BAD, "Mem Err"},
-    {S_NO_STATUS, nullptr, ICONS "STAT.none", STATUS_TITLE, " "},
+    {S_OK, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "OK"},
+    {S_OK2, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "OK"},
+    {S_FAULT, CONSOLE_ICONS "ss_error.indic", CONSOLE_ICONS "STAT.bad", STATUS_BAD, "Fault"},
+    {S_FAULT2, CONSOLE_ICONS "ss_error.indic", CONSOLE_ICONS "STAT.bad", STATUS_BAD, "Fault"},
+    {S_MISSING, CONSOLE_ICONS "ss_nopwr.indic", CONSOLE_ICONS "STAT.nopwr", STATUS_NOT_PRES, "Missing"},
+    {S_OFF, CONSOLE_ICONS "ss_nopwr.indic", CONSOLE_ICONS "STAT.nopwr", STATUS_DISABLED, "Off"},
+    {S_FAN_FAST, nullptr, CONSOLE_ICONS "STAT.fast", STATUS_FAST, "FAST"},
+    {S_ACFAIL, CONSOLE_ICONS "ss_nopwr.indic", CONSOLE_ICONS "STAT.nopwr", STATUS_DISABLED, "ACFAIL"},
+    {S_LOST_HB, CONSOLE_ICONS "ss_error.indic", CONSOLE_ICONS "STAT.bad", STATUS_BAD, "Lost HB"},
+    {S_PRESENT, nullptr, CONSOLE_ICONS "STAT.none", STATUS_OK, "Present"},
+    {S_TEMP_HOT, nullptr, CONSOLE_ICONS "STAT.hot", STATUS_BAD, "Hot"},
+    {S_TEMP_WARM, nullptr, CONSOLE_ICONS "STAT.warm", STATUS_WARN, "Warm"},
+    {S_TEMP_NORMAL, nullptr, CONSOLE_ICONS "STAT.cool", STATUS_OK, "Normal"},
+    {S_WARNING, CONSOLE_ICONS "ss_warn.indic", CONSOLE_ICONS "STAT.warn", STATUS_WARN, "Warning"},
+    {S_BAT_REST, nullptr, CONSOLE_ICONS "STAT.fullcharge", STATUS_OK, "Rest"},
+    {S_BAT_FLOAT, nullptr, CONSOLE_ICONS "STAT.fullcharge", STATUS_OK, "Float"},
+    {S_BAT_CHARGE, nullptr, CONSOLE_ICONS "STAT.partcharge", STATUS_WARN, "Charge"},
+    {S_BAT_DISCHARGE, nullptr, CONSOLE_ICONS "STAT.partcharge", STATUS_WARN, "Dischg"},
+    {S_ACTIVE, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "Active"},
+    {S_PASSIVE, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "Passive"},
+    {S_DUAL_ACTIVE, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "DualAct"},
+    {S_CRITICAL, CONSOLE_ICONS "ss_error.indic", CONSOLE_ICONS "STAT.bad", STATUS_BAD, "Critical"},
+    {S_NOCOMM, nullptr, CONSOLE_ICONS "ss_nocomm.indic", STATUS_UNKNOWN, "NoComm"},
+    {S_RCMB, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "RCMB"},
+    {S_PTB, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "PTB"},
+    {S_UNKNOWN2, CONSOLE_ICONS "ss_unkn.indic", CONSOLE_ICONS "STAT.unkn", STATUS_UNKNOWN, "Unknown"},
+    {S_UNKNOWN, CONSOLE_ICONS "ss_unkn.indic", CONSOLE_ICONS "STAT.unkn", STATUS_UNKNOWN, "Unknown"},
+    {S_FLASH, nullptr, CONSOLE_ICONS "STAT.cflt", STATUS_WARN, "Flash"},
+    {S_UNUSED, nullptr, CONSOLE_ICONS "STAT.none", STATUS_TITLE, "Unused"},
+    {S_RUMB, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "RUMB"},
+    {S_PTBX, CONSOLE_ICONS "ss_pwr.indic", CONSOLE_ICONS "STAT.powered", STATUS_OK, "PTBX"},
+    {S_CONFLICT, nullptr, CONSOLE_ICONS "STAT.cflt", STATUS_WARN, "Conflict"},
+    {S_DISABLED, CONSOLE_ICONS "ss_nopwr.indic", CONSOLE_ICONS "STAT.nopwr", STATUS_DISABLED, "Disabled"},
+    {S_MEM_ERR, CONSOLE_ICONS "ss_error.indic", CONSOLE_ICONS "STAT.bad", STATUS_BAD, "Mem Err"},
+    {S_NO_STATUS, nullptr, CONSOLE_ICONS "STAT.none", STATUS_TITLE, " "},
 };
 
-constexpr const char *UNRECOGNIZED_ICON = ICONS "STAT.unrecognized";
+constexpr const char *UNRECOGNIZED_ICON = CONSOLE_ICONS "STAT.unrecognized";
 
 /* Text of the last unrecognised code: "(0x" + up to 8 digits + ")". */
 char unrecognized_text[16];

@@ -13,8 +13,7 @@
 
 #include <X11/Intrinsic.h>
 
-/* Pseudo-status of the display: nothing to show. */
-constexpr int S_NO_STATUS = 502;
+#include "app/status_codes.h"
 
 /* Icon, colour scheme and text of `status`; with tiny_flag the small icon
  * where the status has one.  The text of an unrecognised code ("(0x%x)")

@@ -15,27 +15,16 @@
 
 #include "app/cabstat_common.h"
 #include "app/chassis_views.h"
+#include "app/complex_types.h"
 #include "app/layouts/rack_windows.h"
 #include "app/s_get_colors.h"
 #include "app/unit_name_tbl.h"
+#include "base/console_path.h"
 #include "base/trace.h"
 
 /* ---- constants ----------------------------------------------------------- */
 
 namespace {
-
-#define ICONS "/opt/console/icons/"
-
-constexpr int TEMP_CRITICAL = 56;
-constexpr int TEMP_WARNING = 57;
-constexpr int TEMP_NORMAL = 58;
-constexpr int STATUS_OK_CODE = 1;
-
-constexpr int DA_COMPLEX_38 = 38;
-constexpr int UPS_COMPLEX_33 = 33;
-constexpr int UPS_DAM_COMPLEX = 42;
-constexpr int UPS_2U_COMPLEX = 46;
-constexpr int COMPLEX_8830 = 37;
 
 /* One temperature sensor: status icon, caption, optional frame to show. */
 struct Sensor {
@@ -49,14 +38,14 @@ struct NodeSensors {
     Widget *cpu_frm, *cpu_stat, *cpu_lbl; /* null: the kind has none */
 };
 constexpr NodeSensors NODE_SENSORS[] = {
-    {43, frm_quartz_temps, stat_quartz_temps, lbl_quartz_temps, nullptr, nullptr, nullptr},
-    {45, frm_node7U_temps, stat_node7U_temps, lbl_node7U_temps, frm_node7U_cputemps, stat_node7U_cputemps,
+    {COMPLEX_QUARTZ_NODE, frm_quartz_temps, stat_quartz_temps, lbl_quartz_temps, nullptr, nullptr, nullptr},
+    {COMPLEX_NODE7U, frm_node7U_temps, stat_node7U_temps, lbl_node7U_temps, frm_node7U_cputemps, stat_node7U_cputemps,
      lbl_node7U_cputemps},
-    {47, frm_cobalt_temps, stat_cobalt_temps, lbl_cobalt_temps, frm_cobalt_cputemps, stat_cobalt_cputemps,
+    {COMPLEX_COBALT, frm_cobalt_temps, stat_cobalt_temps, lbl_cobalt_temps, frm_cobalt_cputemps, stat_cobalt_cputemps,
      lbl_cobalt_cputemps},
-    {49, frm_garnet_temps, stat_garnet_temps, lbl_garnet_temps, frm_garnet_cputemps, stat_garnet_cputemps,
+    {COMPLEX_GARNET, frm_garnet_temps, stat_garnet_temps, lbl_garnet_temps, frm_garnet_cputemps, stat_garnet_cputemps,
      lbl_garnet_cputemps},
-    {51, frm_beryl_temps, stat_beryl_temps, lbl_beryl_temps, frm_beryl_cputemps, stat_beryl_cputemps,
+    {COMPLEX_BERYL, frm_beryl_temps, stat_beryl_temps, lbl_beryl_temps, frm_beryl_cputemps, stat_beryl_cputemps,
      lbl_beryl_cputemps},
 };
 
@@ -115,11 +104,11 @@ void temperature_text(char *text, std::size_t size, int status, bool missing)
     get_status_visual_elements(status, &icon, &scheme, &status_text, 0);
     if (missing)
         std::snprintf(text, size, "Temperature\nUnknown");
-    else if (status == TEMP_CRITICAL)
+    else if (status == S_TEMP_HOT)
         std::snprintf(text, size, "Temperature\nCritical");
-    else if (status == TEMP_WARNING)
+    else if (status == S_TEMP_WARM)
         std::snprintf(text, size, "Temperature\nWarning");
-    else if (status == TEMP_NORMAL)
+    else if (status == S_TEMP_NORMAL)
         std::snprintf(text, size, "Temperature\nNormal");
     else
         std::snprintf(text, size, "Temperature\n%s", status_text);
@@ -148,9 +137,9 @@ Sensor chassis_sensor(const s_cab_chassis_rec &entry)
     case CHASSIS_DISK_ARRAY:
         return {&stat_da_temp, &lbl_da_temp, nullptr};
     case CHASSIS_UPS:
-        if (complex_type == UPS_DAM_COMPLEX)
+        if (complex_type == COMPLEX_UPS_DAM)
             return {&stat_ups_dam_temp, &lbl_ups_dam_temp, &frm_ups_dam_temp};
-        if (complex_type == UPS_2U_COMPLEX)
+        if (complex_type == COMPLEX_UPS_2U)
             return {&stat_ups2U_temp, &lbl_ups2U_temp, nullptr};
         return {&stat_ups_temp, &lbl_ups_temp, &frm_ups_temp};
     case CHASSIS_QNA:
@@ -237,7 +226,7 @@ void show_chassis_temp(int chassis_id, subcomplex_cfg_t *sc)
     const int complex_type = entry.complex_ptr->complex_type;
 
     /* Chassis with rows of sensors. */
-    if (entry.chassis_type == CHASSIS_DISK_ARRAY && complex_type == DA_COMPLEX_38) {
+    if (entry.chassis_type == CHASSIS_DISK_ARRAY && complex_type == COMPLEX_MDAMC) {
         show_mda_temp(chassis_id, sc);
         return;
     }
@@ -312,10 +301,10 @@ void show_dam_ups_chassis_dam(int, subcomplex_cfg_t *sc)
         else
             dprint(1, "show_dam_ups_chassis_dam: no slot for unit %d\n", u->unit_id);
     }
-    const char *selector_picture = status[0] == STATUS_OK_CODE   ? ICONS "DAM_A.tsl"
-                                   : status[1] == STATUS_OK_CODE ? ICONS "DAM_B.tsl"
-                                                                 : ICONS "DAM_NONE.tsl";
-    const char *pictures[3] = {ICONS "PWR.tsl", ICONS "PWR.tsl", selector_picture};
+    const char *selector_picture = status[0] == S_OK   ? CONSOLE_ICONS "DAM_A.tsl"
+                                   : status[1] == S_OK ? CONSOLE_ICONS "DAM_B.tsl"
+                                                                 : CONSOLE_ICONS "DAM_NONE.tsl";
+    const char *pictures[3] = {CONSOLE_ICONS "PWR.tsl", CONSOLE_ICONS "PWR.tsl", selector_picture};
     for (int k = 0; k < 3; ++k) {
         const SelectorSlot &slot = SELECTOR_SLOTS[k];
         if (*slot.stat == nullptr)
@@ -350,7 +339,7 @@ void show_qn64g_chassis_conv(int chassis_id, subcomplex_cfg_t *sc)
         else
             std::snprintf(name, sizeof name, "DC to DC\n Converter %d", i - 1);
         set_managed(frm[i], true);
-        show_component_status(stat[i], btn[i], status, ICONS "CONV.tsl", 0);
+        show_component_status(stat[i], btn[i], status, CONSOLE_ICONS "CONV.tsl", 0);
         add_status_to_label(-1, status, name, lbl[i]);
     }
     if (count > slots)
@@ -366,7 +355,7 @@ void show_node7U_chassis_pci(int, subcomplex_cfg_t *sc)
     for (; stat_node7U_pci[i] != nullptr; ++i) {
         const int status = unit_status_or_unknown(sc, i + PCI_FIRST_UNIT);
         set_managed(frm_node7U_pci[i], true);
-        show_component_status(stat_node7U_pci[i], btn_node7U_pci[i], status, ICONS "PCISLOT.tsl", 0);
+        show_component_status(stat_node7U_pci[i], btn_node7U_pci[i], status, CONSOLE_ICONS "PCISLOT.tsl", 0);
     }
     if (sc->unit_count > i + PCI_FIRST_UNIT)
         dprint(1, "Not enough icons to show all units. subtype=%x, num_icons=%d, units=%d\n", sc->subcomplex_type, i,
@@ -379,7 +368,7 @@ int is_8830_cabinet()
 {
     for (int id = 1; id <= MAX_CHASSIS; ++id) {
         const complex_cfg_t *cp = chassis_rec[id].complex_ptr;
-        if (cp != nullptr && cp->complex_type == COMPLEX_8830)
+        if (cp != nullptr && cp->complex_type == COMPLEX_SMP)
             return 1;
     }
     return 0;
@@ -399,7 +388,7 @@ void create_ups_dummy_subcomplexes(s_cab_chassis_rec *this_chassis)
     }
 
     switch (cp->complex_type) {
-    case UPS_COMPLEX_33: {
+    case COMPLEX_UPS: {
         const bool cabinet_8830 = is_8830_cabinet() != 0;
         paint_dummy(this_chassis, SC_AC_INPUT, 1);
         paint_dummy(this_chassis, SC_BAT, cabinet_8830 ? 2 : 1);
@@ -407,12 +396,12 @@ void create_ups_dummy_subcomplexes(s_cab_chassis_rec *this_chassis)
             set_managed(frm_ups2, false);
         break;
     }
-    case UPS_DAM_COMPLEX:
+    case COMPLEX_UPS_DAM:
         set_managed(frm_ups_dam2, false);
         for (const DummySc &d : UPS_DAM_DUMMIES)
             paint_dummy(this_chassis, d.sc_type, d.units);
         break;
-    case UPS_2U_COMPLEX:
+    case COMPLEX_UPS_2U:
         for (const DummySc &d : UPS_2U_DUMMIES)
             paint_dummy(this_chassis, d.sc_type, d.units);
         break;

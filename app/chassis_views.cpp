@@ -21,17 +21,17 @@
 #include <Xm/Xm.h>
 
 #include "app/cabstat_common.h"
+#include "app/complex_types.h"
 #include "app/layouts/rack_windows.h"
 #include "app/s_get_colors.h"
 #include "app/unit_lookup.h"
+#include "base/console_path.h"
 #include "base/trace.h"
 #include "config/config.h"
 
 /* ---- constants ----------------------------------------------------------- */
 
-#define ICONS "/opt/console/icons/"
-
-const int gMBSub[] = {2, 44, 45, 46, 39, 41, 0};
+const int gMBSub[] = {SC_MB, SC_MDAMC_RUMB, SC_COB_RUMB, SC_UPS_RUMB, SC_GAR_RUMB, SC_BER_RUMB, 0};
 
 namespace {
 
@@ -55,22 +55,6 @@ enum class Family {
     Node51,
     Node,
 };
-
-/* Complex types the painters tell apart. */
-constexpr int DA_COMPLEX_38 = 38;
-constexpr int UPS_COMPLEX_33 = 33;
-constexpr int UPS_DAM_COMPLEX = 42;
-constexpr int UPS_2U_COMPLEX = 46;
-constexpr int NODE_QUARTZ = 43;
-constexpr int NODE_7U = 45;
-constexpr int NODE_COBALT = 47;
-constexpr int NODE_GARNET = 49;
-constexpr int NODE_BERYL = 51;
-
-/* Complex statuses of a UPS that does not talk. */
-constexpr int S_CH_NOCOMM = 71;
-constexpr int S_CH_NOCOMM2 = 99;
-constexpr int STATUS_OK_CODE = 1;
 
 /* Memory strips per memory-row group. */
 constexpr int STRIPS_PER_GROUP = 16;
@@ -101,103 +85,103 @@ struct Paint {
 
 constexpr Paint DISPATCH[] = {
     /* disk array, complex 32 */
-    {Family::DiskArray32, SC_FAN, ICONS "FAN.tsl", FRAMES(da_fans)},
-    {Family::DiskArray32, SC_PWR, ICONS "PWR.tsl", FRAMES(da_pwrs)},
-    {Family::DiskArray32, SC_DISK, ICONS "DSKC.tsl", LABELS(da_dsks)},
-    {Family::DiskArray32, SC_DA_CTL1, ICONS "CTL.tsl", LABELS(da_ctl1s), "CTL 1"},
-    {Family::DiskArray32, SC_DA_CTL2, ICONS "CTL.tsl", LABELS(da_ctl2s), "CTL 2"},
+    {Family::DiskArray32, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(da_fans)},
+    {Family::DiskArray32, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(da_pwrs)},
+    {Family::DiskArray32, SC_DISK, CONSOLE_ICONS "DSKC.tsl", LABELS(da_dsks)},
+    {Family::DiskArray32, SC_DA_CTL1, CONSOLE_ICONS "CTL.tsl", LABELS(da_ctl1s), "CTL 1"},
+    {Family::DiskArray32, SC_DA_CTL2, CONSOLE_ICONS "CTL.tsl", LABELS(da_ctl2s), "CTL 2"},
     /* disk array, complex 38 (disks: the grid, see disk_grid_arrays) */
-    {Family::DiskArray38, SC_ESM, ICONS "ESM.tsl", FRAMES(da2_esms), nullptr, 1},
-    {Family::DiskArray38, SC_HUB, ICONS "HUB.tsl", FRAMES(da2_hubs)},
-    {Family::DiskArray38, SC_FAN, ICONS "FANC.tsl", PLAIN(da2_fans)},
-    {Family::DiskArray38, SC_PWR, ICONS "PWRC.tsl", PLAIN(da2_pwrs)},
-    {Family::DiskArray38, SC_DA_CTL, ICONS "CTL.tsl", LABELS(da2_ctls), "CTL"},
-    {Family::DiskArray38, SC_BAT, ICONS "BAT.tsl", PLAIN(da2_bats), nullptr, 0, &frm_da2_bat},
-    {Family::DiskArray38, SC_DA_CTL1, ICONS "CTL.tsl", LABELS(da2_ctl1s), "CTL 1"},
-    {Family::DiskArray38, SC_DA_CTL2, ICONS "CTL.tsl", LABELS(da2_ctl2s), "CTL 2"},
+    {Family::DiskArray38, SC_ESM, CONSOLE_ICONS "ESM.tsl", FRAMES(da2_esms), nullptr, 1},
+    {Family::DiskArray38, SC_HUB, CONSOLE_ICONS "HUB.tsl", FRAMES(da2_hubs)},
+    {Family::DiskArray38, SC_FAN, CONSOLE_ICONS "FANC.tsl", PLAIN(da2_fans)},
+    {Family::DiskArray38, SC_PWR, CONSOLE_ICONS "PWRC.tsl", PLAIN(da2_pwrs)},
+    {Family::DiskArray38, SC_DA_CTL, CONSOLE_ICONS "CTL.tsl", LABELS(da2_ctls), "CTL"},
+    {Family::DiskArray38, SC_BAT, CONSOLE_ICONS "BAT.tsl", PLAIN(da2_bats), nullptr, 0, &frm_da2_bat},
+    {Family::DiskArray38, SC_DA_CTL1, CONSOLE_ICONS "CTL.tsl", LABELS(da2_ctl1s), "CTL 1"},
+    {Family::DiskArray38, SC_DA_CTL2, CONSOLE_ICONS "CTL.tsl", LABELS(da2_ctl2s), "CTL 2"},
     /* UPS with input selector, complex 42 */
-    {Family::Ups42, SC_BAT, ICONS "BAT.tsl", FRAMES_LABELS(ups_dam_bats), "BAT"},
-    {Family::Ups42, SC_AC_INPUT, ICONS "PWR.tsl", FRAMES_LABELS(ups_dam_pwrs), "AC Input"},
+    {Family::Ups42, SC_BAT, CONSOLE_ICONS "BAT.tsl", FRAMES_LABELS(ups_dam_bats), "BAT"},
+    {Family::Ups42, SC_AC_INPUT, CONSOLE_ICONS "PWR.tsl", FRAMES_LABELS(ups_dam_pwrs), "AC Input"},
     /* 2U UPS, complex 46 */
-    {Family::Ups46, SC_FAN, ICONS "FANC.tsl", FRAMES(ups2U_fans)},
-    {Family::Ups46, SC_BAT, ICONS "BAT.tsl", FRAMES(ups2U_bats)},
-    {Family::Ups46, SC_AC_INPUT, ICONS "PWR.tsl", FRAMES(ups2U_pwrs)},
-    {Family::Ups46, SC_INVERTER, ICONS "INVERTER.tsl", FRAMES(ups2U_inverters)},
-    {Family::Ups46, SC_CHARGER, ICONS "CHARGER.tsl", FRAMES(ups2U_chargers)},
-    {Family::Ups46, SC_RECTIFIER, ICONS "RECTIFIER.tsl", FRAMES(ups2U_rectifiers)},
-    {Family::Ups46, SC_DC_LINK, ICONS "LINK.tsl", FRAMES(ups2U_DClinks)},
-    {Family::Ups46, SC_LOAD, ICONS "VLoad_3.tsl", FRAMES(ups2U_loads)},
+    {Family::Ups46, SC_FAN, CONSOLE_ICONS "FANC.tsl", FRAMES(ups2U_fans)},
+    {Family::Ups46, SC_BAT, CONSOLE_ICONS "BAT.tsl", FRAMES(ups2U_bats)},
+    {Family::Ups46, SC_AC_INPUT, CONSOLE_ICONS "PWR.tsl", FRAMES(ups2U_pwrs)},
+    {Family::Ups46, SC_INVERTER, CONSOLE_ICONS "INVERTER.tsl", FRAMES(ups2U_inverters)},
+    {Family::Ups46, SC_CHARGER, CONSOLE_ICONS "CHARGER.tsl", FRAMES(ups2U_chargers)},
+    {Family::Ups46, SC_RECTIFIER, CONSOLE_ICONS "RECTIFIER.tsl", FRAMES(ups2U_rectifiers)},
+    {Family::Ups46, SC_DC_LINK, CONSOLE_ICONS "LINK.tsl", FRAMES(ups2U_DClinks)},
+    {Family::Ups46, SC_LOAD, CONSOLE_ICONS "VLoad_3.tsl", FRAMES(ups2U_loads)},
     /* other UPS */
-    {Family::Ups, SC_BAT, ICONS "BAT.tsl", FRAMES_LABELS(ups_bats), "BAT"},
-    {Family::Ups, SC_AC_INPUT, ICONS "PWR.tsl", FRAMES_LABELS(ups_pwrs), "AC Input"},
+    {Family::Ups, SC_BAT, CONSOLE_ICONS "BAT.tsl", FRAMES_LABELS(ups_bats), "BAT"},
+    {Family::Ups, SC_AC_INPUT, CONSOLE_ICONS "PWR.tsl", FRAMES_LABELS(ups_pwrs), "AC Input"},
     /* server management, 2U (the board picture is SmbTessel, see below) */
     {Family::ServerMgmt2, SC_MB, nullptr, PLAIN(smc2u_cmbs)},
-    {Family::ServerMgmt2, SC_FAN, ICONS "FAN.tsl", FRAMES(smc2u_fans), nullptr, 0, &frm_smc2u_fan1},
-    {Family::ServerMgmt2, SC_PWR, ICONS "PWR.tsl", FRAMES(smc2u_pwrs)},
-    {Family::ServerMgmt2, SC_VR, ICONS "VR.tsl", FRAMES(smc2u_vrs)},
+    {Family::ServerMgmt2, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(smc2u_fans), nullptr, 0, &frm_smc2u_fan1},
+    {Family::ServerMgmt2, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(smc2u_pwrs)},
+    {Family::ServerMgmt2, SC_VR, CONSOLE_ICONS "VR.tsl", FRAMES(smc2u_vrs)},
     /* server management */
     {Family::ServerMgmt3, SC_MB, nullptr, PLAIN(smc_cmbs)},
-    {Family::ServerMgmt3, SC_FAN, ICONS "FAN.tsl", PLAIN(smc_fans)},
-    {Family::ServerMgmt3, SC_PWR, ICONS "PWR.tsl", PLAIN(smc_pwrs)},
-    {Family::ServerMgmt3, SC_CONV, ICONS "CONV.tsl", PLAIN(smc_convs), nullptr, 0, nullptr, frm_smc_convs},
-    {Family::ServerMgmt3, SC_VR, ICONS "VR.tsl", PLAIN(smc_vrs), nullptr, 0, nullptr, frm_smc_vrs},
-    {Family::ServerMgmt3, SC_CMIC, ICONS "CMIC.tsl", PLAIN(smc_cmics)},
-    {Family::ServerMgmt3, SC_CMIC2, ICONS "CMIC.tsl", PLAIN(smc_cmics)},
-    {Family::ServerMgmt3, SC_EXT_PWR, ICONS "PWR.tsl", PLAIN(smc_extpwrs), nullptr, 0, nullptr, frm_smc_extpwrs},
-    {Family::ServerMgmt3, SC_CPU_FAN, ICONS "FAN.tsl", PLAIN(smc_cpufans), nullptr, 0, nullptr, frm_smc_cpufans},
+    {Family::ServerMgmt3, SC_FAN, CONSOLE_ICONS "FAN.tsl", PLAIN(smc_fans)},
+    {Family::ServerMgmt3, SC_PWR, CONSOLE_ICONS "PWR.tsl", PLAIN(smc_pwrs)},
+    {Family::ServerMgmt3, SC_CONV, CONSOLE_ICONS "CONV.tsl", PLAIN(smc_convs), nullptr, 0, nullptr, frm_smc_convs},
+    {Family::ServerMgmt3, SC_VR, CONSOLE_ICONS "VR.tsl", PLAIN(smc_vrs), nullptr, 0, nullptr, frm_smc_vrs},
+    {Family::ServerMgmt3, SC_CMIC, CONSOLE_ICONS "CMIC.tsl", PLAIN(smc_cmics)},
+    {Family::ServerMgmt3, SC_CMIC2, CONSOLE_ICONS "CMIC.tsl", PLAIN(smc_cmics)},
+    {Family::ServerMgmt3, SC_EXT_PWR, CONSOLE_ICONS "PWR.tsl", PLAIN(smc_extpwrs), nullptr, 0, nullptr, frm_smc_extpwrs},
+    {Family::ServerMgmt3, SC_CPU_FAN, CONSOLE_ICONS "FAN.tsl", PLAIN(smc_cpufans), nullptr, 0, nullptr, frm_smc_cpufans},
     /* interconnect switches */
-    {Family::Quonet, SC_MB, ICONS "SMB.tsl", PLAIN(qn_cmbs)},
-    {Family::Quonet, SC_FAN, ICONS "FAN.tsl", FRAMES(qn_fans)},
-    {Family::Quonet, SC_PWR, ICONS "PWR.tsl", FRAMES(qn_pwrs)},
-    {Family::Quonet, SC_SWITCH, ICONS "QNA.tsl", PLAIN(qn_switchs)},
-    {Family::Quonet16G, SC_MB, ICONS "SMB.tsl", PLAIN(qna16g_cmbs)},
-    {Family::Quonet16G, SC_FAN, ICONS "FAN.tsl", PLAIN(qna16g_fans)},
-    {Family::Quonet16G, SC_PWR, ICONS "PWR.tsl", PLAIN(qna16g_pwrs)},
-    {Family::Quonet16G, SC_SWITCH, ICONS "QNA.tsl", PLAIN(qna16g_switchs)},
-    {Family::Quonet16G, SC_CONV, ICONS "CONV.tsl", PLAIN(qna16g_convs)},
-    {Family::Quonet16G, SC_MONI, ICONS "MONI.tsl", PLAIN(qna16g_monis)},
-    {Family::Quonet64G, SC_MB, ICONS "SMB.tsl", PLAIN(qn64g_cmbs)},
-    {Family::Quonet64G, SC_FAN, ICONS "FAN.tsl", PLAIN(qn64g_fans)},
-    {Family::Quonet64G, SC_PWR, ICONS "PWR.tsl", PLAIN(qn64g_pwrs)},
-    {Family::Quonet64G, SC_MONI, ICONS "MONI.tsl", PLAIN(qn64g_monis)},
-    {Family::Quonet64G, SC_POWER_FAN, ICONS "FAN.tsl", PLAIN(qn64g_power_fans)},
+    {Family::Quonet, SC_MB, CONSOLE_ICONS "SMB.tsl", PLAIN(qn_cmbs)},
+    {Family::Quonet, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(qn_fans)},
+    {Family::Quonet, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(qn_pwrs)},
+    {Family::Quonet, SC_SWITCH, CONSOLE_ICONS "QNA.tsl", PLAIN(qn_switchs)},
+    {Family::Quonet16G, SC_MB, CONSOLE_ICONS "SMB.tsl", PLAIN(qna16g_cmbs)},
+    {Family::Quonet16G, SC_FAN, CONSOLE_ICONS "FAN.tsl", PLAIN(qna16g_fans)},
+    {Family::Quonet16G, SC_PWR, CONSOLE_ICONS "PWR.tsl", PLAIN(qna16g_pwrs)},
+    {Family::Quonet16G, SC_SWITCH, CONSOLE_ICONS "QNA.tsl", PLAIN(qna16g_switchs)},
+    {Family::Quonet16G, SC_CONV, CONSOLE_ICONS "CONV.tsl", PLAIN(qna16g_convs)},
+    {Family::Quonet16G, SC_MONI, CONSOLE_ICONS "MONI.tsl", PLAIN(qna16g_monis)},
+    {Family::Quonet64G, SC_MB, CONSOLE_ICONS "SMB.tsl", PLAIN(qn64g_cmbs)},
+    {Family::Quonet64G, SC_FAN, CONSOLE_ICONS "FAN.tsl", PLAIN(qn64g_fans)},
+    {Family::Quonet64G, SC_PWR, CONSOLE_ICONS "PWR.tsl", PLAIN(qn64g_pwrs)},
+    {Family::Quonet64G, SC_MONI, CONSOLE_ICONS "MONI.tsl", PLAIN(qn64g_monis)},
+    {Family::Quonet64G, SC_POWER_FAN, CONSOLE_ICONS "FAN.tsl", PLAIN(qn64g_power_fans)},
     /* node chassis, complex 43 */
-    {Family::Node43, SC_FAN, ICONS "FAN.tsl", FRAMES(quartz_fans)},
-    {Family::Node43, SC_PWR, ICONS "PWR.tsl", FRAMES(quartz_pwrs)},
-    {Family::Node43, SC_NODE_DISK, ICONS "DSK.tsl", FRAMES(quartz_disks)},
-    {Family::Node43, SC_CPU, ICONS "CPU.tsl", FRAMES(quartz_cpus)},
-    {Family::Node43, SC_MEM, ICONS "MEM.tsl", FRAMES(quartz_mems), nullptr, 1, nullptr, nullptr,
+    {Family::Node43, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(quartz_fans)},
+    {Family::Node43, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(quartz_pwrs)},
+    {Family::Node43, SC_NODE_DISK, CONSOLE_ICONS "DSK.tsl", FRAMES(quartz_disks)},
+    {Family::Node43, SC_CPU, CONSOLE_ICONS "CPU.tsl", FRAMES(quartz_cpus)},
+    {Family::Node43, SC_MEM, CONSOLE_ICONS "MEM.tsl", FRAMES(quartz_mems), nullptr, 1, nullptr, nullptr,
      &quartz_mem1thru16_widget, &quartz_mem17thru32_widget},
     /* node chassis, complex 45 */
-    {Family::Node45, SC_FAN, ICONS "FAN.tsl", FRAMES(node7U_fans)},
-    {Family::Node45, SC_PWR, ICONS "PWR.tsl", FRAMES(node7U_pwrs)},
-    {Family::Node45, SC_NODE_DISK, ICONS "DSK.tsl", FRAMES(node7U_disks)},
-    {Family::Node45, SC_CPU, ICONS "CPU2.tsl", FRAMES(node7U_cpus)},
-    {Family::Node45, SC_MEM, ICONS "MEM.tsl", FRAMES(node7U_mems), nullptr, 1, nullptr, nullptr,
+    {Family::Node45, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(node7U_fans)},
+    {Family::Node45, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(node7U_pwrs)},
+    {Family::Node45, SC_NODE_DISK, CONSOLE_ICONS "DSK.tsl", FRAMES(node7U_disks)},
+    {Family::Node45, SC_CPU, CONSOLE_ICONS "CPU2.tsl", FRAMES(node7U_cpus)},
+    {Family::Node45, SC_MEM, CONSOLE_ICONS "MEM.tsl", FRAMES(node7U_mems), nullptr, 1, nullptr, nullptr,
      &node7U_mem1thru16_widget, &node7U_mem17thru32_widget},
     /* node chassis, complexes 47, 49, 51 */
-    {Family::Node47, SC_FAN, ICONS "FAN.tsl", FRAMES(cobalt_fans)},
-    {Family::Node47, SC_PWR, ICONS "PWR.tsl", FRAMES(cobalt_pwrs)},
-    {Family::Node47, SC_NODE_DISK, ICONS "DSK.tsl", FRAMES(cobalt_disks)},
-    {Family::Node47, SC_CPU, ICONS "CPU2.tsl", FRAMES(cobalt_cpus)},
-    {Family::Node47, SC_MEM, ICONS "MEM.tsl", FRAMES(cobalt_mems), nullptr, 1, nullptr, nullptr,
+    {Family::Node47, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(cobalt_fans)},
+    {Family::Node47, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(cobalt_pwrs)},
+    {Family::Node47, SC_NODE_DISK, CONSOLE_ICONS "DSK.tsl", FRAMES(cobalt_disks)},
+    {Family::Node47, SC_CPU, CONSOLE_ICONS "CPU2.tsl", FRAMES(cobalt_cpus)},
+    {Family::Node47, SC_MEM, CONSOLE_ICONS "MEM.tsl", FRAMES(cobalt_mems), nullptr, 1, nullptr, nullptr,
      &cobalt_mem1thru8_widget},
-    {Family::Node49, SC_FAN, ICONS "FAN.tsl", FRAMES(garnet_fans)},
-    {Family::Node49, SC_PWR, ICONS "PWR.tsl", FRAMES(garnet_pwrs)},
-    {Family::Node49, SC_NODE_DISK, ICONS "DSK.tsl", FRAMES(garnet_disks)},
-    {Family::Node49, SC_CPU, ICONS "CPU2.tsl", FRAMES(garnet_cpus)},
-    {Family::Node49, SC_MEM, ICONS "MEM.tsl", FRAMES(garnet_mems), nullptr, 1, nullptr, nullptr,
+    {Family::Node49, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(garnet_fans)},
+    {Family::Node49, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(garnet_pwrs)},
+    {Family::Node49, SC_NODE_DISK, CONSOLE_ICONS "DSK.tsl", FRAMES(garnet_disks)},
+    {Family::Node49, SC_CPU, CONSOLE_ICONS "CPU2.tsl", FRAMES(garnet_cpus)},
+    {Family::Node49, SC_MEM, CONSOLE_ICONS "MEM.tsl", FRAMES(garnet_mems), nullptr, 1, nullptr, nullptr,
      &garnet_mem1thru6_widget},
-    {Family::Node51, SC_FAN, ICONS "FAN.tsl", FRAMES(beryl_fans)},
-    {Family::Node51, SC_PWR, ICONS "PWR.tsl", FRAMES(beryl_pwrs)},
-    {Family::Node51, SC_NODE_DISK, ICONS "DSK.tsl", FRAMES(beryl_disks)},
-    {Family::Node51, SC_CPU, ICONS "CPU2.tsl", FRAMES(beryl_cpus)},
-    {Family::Node51, SC_MEM, ICONS "MEM.tsl", FRAMES(beryl_mems), nullptr, 1, nullptr, nullptr,
+    {Family::Node51, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(beryl_fans)},
+    {Family::Node51, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(beryl_pwrs)},
+    {Family::Node51, SC_NODE_DISK, CONSOLE_ICONS "DSK.tsl", FRAMES(beryl_disks)},
+    {Family::Node51, SC_CPU, CONSOLE_ICONS "CPU2.tsl", FRAMES(beryl_cpus)},
+    {Family::Node51, SC_MEM, CONSOLE_ICONS "MEM.tsl", FRAMES(beryl_mems), nullptr, 1, nullptr, nullptr,
      &beryl_mem1thru6_widget},
     /* other node chassis */
-    {Family::Node, SC_MB, ICONS "SMB.tsl", PLAIN(smp_smbs)},
-    {Family::Node, SC_FAN, ICONS "FAN.tsl", FRAMES(smp_fans)},
-    {Family::Node, SC_PWR, ICONS "PWR.tsl", FRAMES(smp_pwrs)},
+    {Family::Node, SC_MB, CONSOLE_ICONS "SMB.tsl", PLAIN(smp_smbs)},
+    {Family::Node, SC_FAN, CONSOLE_ICONS "FAN.tsl", FRAMES(smp_fans)},
+    {Family::Node, SC_PWR, CONSOLE_ICONS "PWR.tsl", FRAMES(smp_pwrs)},
 };
 
 /* The disk grid of the complex-38 disk array, one array set per column
@@ -212,7 +196,7 @@ constexpr DiskOrder DISK_ORDERS[] = {
 };
 constexpr int DISK_COLUMN_CHOICES[] = {14, 13, 12, 11, 10};
 constexpr int ALWAYS_SHOWN_COLUMNS = 10;
-constexpr const char *DISK_PICTURE = ICONS "DSKC.tsl";
+constexpr const char *DISK_PICTURE = CONSOLE_ICONS "DSKC.tsl";
 
 /* Unit counts of substitute subcomplexes of the node kinds. */
 struct NodeDummy {
@@ -221,12 +205,15 @@ struct NodeDummy {
     int units;
 };
 constexpr NodeDummy NODE_DUMMIES[] = {
-    {NODE_QUARTZ, 29, 32}, {NODE_QUARTZ, 3, 8},  {NODE_QUARTZ, 4, 3},  {NODE_QUARTZ, 25, 5}, {NODE_QUARTZ, 26, 4},
-    {NODE_7U, 3, 6},       {NODE_7U, 25, 5},     {NODE_7U, 26, 4},     {NODE_7U, 29, 16},    {NODE_7U, 30, 4},
-    {NODE_7U, 33, 8},      {NODE_COBALT, 3, 10}, {NODE_COBALT, 25, 5}, {NODE_COBALT, 26, 2}, {NODE_COBALT, 29, 8},
-    {NODE_COBALT, 30, 2},  {NODE_GARNET, 3, 8},  {NODE_GARNET, 25, 5}, {NODE_GARNET, 26, 2}, {NODE_GARNET, 29, 6},
-    {NODE_GARNET, 30, 2},  {NODE_BERYL, 3, 7},   {NODE_BERYL, 25, 5},  {NODE_BERYL, 26, 2},  {NODE_BERYL, 29, 6},
-    {NODE_BERYL, 30, 2},
+    {COMPLEX_QUARTZ_NODE, SC_MEM, 32}, {COMPLEX_QUARTZ_NODE, SC_FAN, 8}, {COMPLEX_QUARTZ_NODE, SC_PWR, 3},
+    {COMPLEX_QUARTZ_NODE, SC_NODE_DISK, 5}, {COMPLEX_QUARTZ_NODE, SC_CPU, 4}, {COMPLEX_NODE7U, SC_FAN, 6},
+    {COMPLEX_NODE7U, SC_NODE_DISK, 5}, {COMPLEX_NODE7U, SC_CPU, 4}, {COMPLEX_NODE7U, SC_MEM, 16},
+    {COMPLEX_NODE7U, SC_CPU_TEMP, 4}, {COMPLEX_NODE7U, SC_PCI, 8}, {COMPLEX_COBALT, SC_FAN, 10},
+    {COMPLEX_COBALT, SC_NODE_DISK, 5}, {COMPLEX_COBALT, SC_CPU, 2}, {COMPLEX_COBALT, SC_MEM, 8},
+    {COMPLEX_COBALT, SC_CPU_TEMP, 2}, {COMPLEX_GARNET, SC_FAN, 8}, {COMPLEX_GARNET, SC_NODE_DISK, 5},
+    {COMPLEX_GARNET, SC_CPU, 2}, {COMPLEX_GARNET, SC_MEM, 6}, {COMPLEX_GARNET, SC_CPU_TEMP, 2},
+    {COMPLEX_BERYL, SC_FAN, 7}, {COMPLEX_BERYL, SC_NODE_DISK, 5}, {COMPLEX_BERYL, SC_CPU, 2},
+    {COMPLEX_BERYL, SC_MEM, 6}, {COMPLEX_BERYL, SC_CPU_TEMP, 2},
 };
 
 /* Main-board subcomplexes: their substitute carries the complex's status. */
@@ -276,10 +263,10 @@ Family family_of(const s_cab_chassis_rec &entry)
     const int complex_type = entry.complex_ptr != nullptr ? entry.complex_ptr->complex_type : 0;
     switch (entry.chassis_type) {
     case CHASSIS_DISK_ARRAY:
-        return complex_type == DA_COMPLEX_38 ? Family::DiskArray38 : Family::DiskArray32;
+        return complex_type == COMPLEX_MDAMC ? Family::DiskArray38 : Family::DiskArray32;
     case CHASSIS_UPS:
-        return complex_type == UPS_DAM_COMPLEX  ? Family::Ups42
-               : complex_type == UPS_2U_COMPLEX ? Family::Ups46
+        return complex_type == COMPLEX_UPS_DAM  ? Family::Ups42
+               : complex_type == COMPLEX_UPS_2U ? Family::Ups46
                                                 : Family::Ups;
     case CHASSIS_SERVER_MGMT:
     case CHASSIS_SERVER_MGMT2:
@@ -289,15 +276,15 @@ Family family_of(const s_cab_chassis_rec &entry)
         return entry.node_id == 16 ? Family::Quonet16G : entry.node_id == 64 ? Family::Quonet64G : Family::Quonet;
     default:
         switch (complex_type) {
-        case NODE_QUARTZ:
+        case COMPLEX_QUARTZ_NODE:
             return Family::Node43;
-        case NODE_7U:
+        case COMPLEX_NODE7U:
             return Family::Node45;
-        case NODE_COBALT:
+        case COMPLEX_COBALT:
             return Family::Node47;
-        case NODE_GARNET:
+        case COMPLEX_GARNET:
             return Family::Node49;
-        case NODE_BERYL:
+        case COMPLEX_BERYL:
             return Family::Node51;
         default:
             return Family::Node;
@@ -384,7 +371,7 @@ void report_no_icons(int sc_type)
 
 bool unit_not_ok(subcomplex_cfg_t *sc, int i)
 {
-    return i >= sc->unit_count || unit(sc, i)->unit_status != STATUS_OK_CODE;
+    return i >= sc->unit_count || unit(sc, i)->unit_status != S_OK;
 }
 
 /* The switches of the 2U UPS follow the parts they bypass. */
@@ -392,12 +379,12 @@ void set_ups2U_switches(subcomplex_cfg_t *sc)
 {
     const int type = sc->subcomplex_type;
     if (type == SC_AC_INPUT && unit_not_ok(sc, 0)) {
-        show_tb_status(btn_ups2U_ABswitch, ICONS "SwitchB_V.tsl", STATUS_LED_OFF);
+        show_tb_status(btn_ups2U_ABswitch, CONSOLE_ICONS "SwitchB_V.tsl", STATUS_LED_OFF);
         if (unit_not_ok(sc, 1))
-            show_tb_status(btn_ups2U_INswitch, ICONS "SwitchA_V.tsl", STATUS_LED_OFF);
+            show_tb_status(btn_ups2U_INswitch, CONSOLE_ICONS "SwitchA_V.tsl", STATUS_LED_OFF);
     }
     if ((type == SC_INVERTER || type == SC_RECTIFIER || type == SC_DC_LINK) && unit_not_ok(sc, 0))
-        show_tb_status(btn_ups2U_BPswitch, ICONS "SwitchB_V.tsl", STATUS_LED_OFF);
+        show_tb_status(btn_ups2U_BPswitch, CONSOLE_ICONS "SwitchB_V.tsl", STATUS_LED_OFF);
 }
 
 void show_system_text(Widget label)
@@ -425,19 +412,19 @@ void show_node_text(const s_cab_chassis_rec &entry)
     }
     Widget label = lbl_smp_text;
     switch (entry.complex_ptr->complex_type) {
-    case NODE_QUARTZ:
+    case COMPLEX_QUARTZ_NODE:
         label = lbl_quartz_text;
         break;
-    case NODE_7U:
+    case COMPLEX_NODE7U:
         label = lbl_node7U_text;
         break;
-    case NODE_COBALT:
+    case COMPLEX_COBALT:
         label = lbl_cobalt_text;
         break;
-    case NODE_GARNET:
+    case COMPLEX_GARNET:
         label = lbl_garnet_text;
         break;
-    case NODE_BERYL:
+    case COMPLEX_BERYL:
         label = lbl_beryl_text;
         break;
     }
@@ -477,7 +464,7 @@ int dummy_unit_count(int complex_type, int sc_type)
     case SC_SWITCH:
         return 2;
     case SC_DISK:
-        return complex_type == DA_COMPLEX_38 ? DA2_DISK_ROWS * DA2_DISK_COLUMNS : 20;
+        return complex_type == COMPLEX_MDAMC ? DA2_DISK_ROWS * DA2_DISK_COLUMNS : 20;
     case SC_BAT:
     case SC_AC_INPUT:
     case SC_DA_CTL1:
@@ -551,7 +538,7 @@ bool prepare_chassis_kind(s_cab_chassis_rec &entry)
     switch (entry.chassis_type) {
     case CHASSIS_SERVER_MGMT:
         show_system_text(lbl_sm_text);
-        show_component_status(stat_smc_cmic, btn_smc_cmic, cp->complex_status, ICONS "CMIC.tsl", 0);
+        show_component_status(stat_smc_cmic, btn_smc_cmic, cp->complex_status, CONSOLE_ICONS "CMIC.tsl", 0);
         show_rcmb_status();
         break;
     case CHASSIS_SERVER_MGMT2:
@@ -567,24 +554,24 @@ bool prepare_chassis_kind(s_cab_chassis_rec &entry)
         show_node_text(entry);
         break;
     case CHASSIS_UPS:
-        if (cp->complex_type == UPS_DAM_COMPLEX) {
+        if (cp->complex_type == COMPLEX_UPS_DAM) {
             set_managed(frm_ups_dam_temp, false);
-        } else if (cp->complex_type == UPS_COMPLEX_33) {
+        } else if (cp->complex_type == COMPLEX_UPS) {
             set_managed(frm_ups_temp, false);
             set_managed(frm_ups_pwr2, false);
-        } else if (cp->complex_type == UPS_2U_COMPLEX) {
-            show_tb_status(btn_ups2U_ABswitch, ICONS "SwitchA_V.tsl", STATUS_LED_OFF);
-            show_tb_status(btn_ups2U_INswitch, ICONS "SwitchB_V.tsl", STATUS_LED_OFF);
-            show_tb_status(btn_ups2U_BPswitch, ICONS "SwitchA_V.tsl", STATUS_LED_OFF);
+        } else if (cp->complex_type == COMPLEX_UPS_2U) {
+            show_tb_status(btn_ups2U_ABswitch, CONSOLE_ICONS "SwitchA_V.tsl", STATUS_LED_OFF);
+            show_tb_status(btn_ups2U_INswitch, CONSOLE_ICONS "SwitchB_V.tsl", STATUS_LED_OFF);
+            show_tb_status(btn_ups2U_BPswitch, CONSOLE_ICONS "SwitchA_V.tsl", STATUS_LED_OFF);
         }
-        if (cp->complex_status == S_CH_NOCOMM || cp->complex_status == S_CH_NOCOMM2) {
+        if (cp->complex_status == S_NOCOMM || cp->complex_status == S_NOCOMM2) {
             dprint(5, "Status of the complex is S_CH_NOCOMM. Creating dummy subcomplexes.\n");
             create_ups_dummy_subcomplexes(&entry);
             return false;
         }
         break;
     case CHASSIS_DISK_ARRAY:
-        if (cp->complex_type == DA_COMPLEX_38) {
+        if (cp->complex_type == COMPLEX_MDAMC) {
             set_managed(frm_da2_bat, false);
             for (int i = 0; frm_da2_esms[i] != nullptr; ++i)
                 set_managed(frm_da2_esms[i], false);
@@ -651,7 +638,7 @@ void show_chassis_view_sc_status(s_cab_chassis_rec *this_chassis, subcomplex_cfg
         show_qn64g_chassis_conv(chassis_id, sc);
         return;
     }
-    if (type == SC_PCI && complex_type == NODE_7U) {
+    if (type == SC_PCI && complex_type == COMPLEX_NODE7U) {
         show_node7U_chassis_pci(chassis_id, sc);
         return;
     }

@@ -20,47 +20,8 @@
 
 #include "app/rack_query.h"
 #include "app/rack_view.h"
-
-/* Status painted where a unit is missing or not reported. */
-constexpr int S_UNKNOWN = STATUS_CODE_UNKNOWN;
-
-/* Subcomplex types the views handle by name. */
-enum subcomplex_kind {
-    SC_TEMP = 1,
-    SC_MB = 2,
-    SC_FAN = 3,
-    SC_PWR = 4,
-    SC_DA_CTL = 5,
-    SC_RCMB_SLOTS = 9,
-    SC_SWITCH = 10,
-    SC_DISK = 11,
-    SC_BAT = 13,
-    SC_AC_INPUT = 15,
-    SC_DA_CTL1 = 16,
-    SC_DA_CTL2 = 18,
-    SC_INPUT_SELECTOR = 20,
-    SC_CONV = 21,
-    SC_MONI = 22,
-    SC_POWER_FAN = 23,
-    SC_VR = 24,
-    SC_NODE_DISK = 25,
-    SC_CPU = 26,
-    SC_CMIC = 27,
-    SC_CHASSIS_VOLTAGE = 28,
-    SC_MEM = 29,
-    SC_CPU_TEMP = 30,
-    SC_EXT_PWR = 31,
-    SC_CMIC2 = 32,
-    SC_PCI = 33,
-    SC_INVERTER = 34,
-    SC_CHARGER = 35,
-    SC_RECTIFIER = 36,
-    SC_DC_LINK = 37,
-    SC_CPU_FAN = 47,
-    SC_LOAD = 48,
-    SC_HUB = 49,
-    SC_ESM = 50,
-};
+#include "app/status_codes.h"
+#include "app/subcomplex_types.h"
 
 /* Subcomplex types that hold a chassis's main board, 0-terminated. */
 extern const int gMBSub[];

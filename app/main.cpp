@@ -24,6 +24,7 @@
 #include "app/s_detail.h"
 #include "app/s_rack_disp.h"
 #include "app/signal.h"
+#include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/process.h"
 #include "base/trace.h"
@@ -41,8 +42,8 @@ constexpr const char *kSettingUpMsg = "Setting up cabinet display     ";
 constexpr const char *kNoIconMsg = "A cabinet icon must be selected.";
 constexpr const char *kMixedIconsMsg = "Selected icons should belong to same cabinet.";
 constexpr const char *kReadingStatusMsg = "Reading Cabinet Status Info    ";
-constexpr const char *kFruIconFile = "/opt/console/icons//cru_repl.icon";
-constexpr const char *kStatusIconFile = "/opt/console/icons//CABSTAT.icon";
+constexpr const char *kFruIconFile = CONSOLE_ICONS "/cru_repl.icon";
+constexpr const char *kStatusIconFile = CONSOLE_ICONS "/CABSTAT.icon";
 constexpr std::size_t kTimeStampSize = 80;
 
 /* The toolkit accepts any unique abbreviation of its own options, so it

@@ -11,7 +11,7 @@
 #include <Xm/Xm.h>
 
 #include "app/layouts/rack_windows.h"
-#include "app/s_rack_disp.h"
+#include "app/rack_state.h"
 #include "base/trace.h"
 #include "help/help.h"
 #include "ui/x_util.h"

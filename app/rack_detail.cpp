@@ -1,9 +1,8 @@
 /*
  * rack_detail.cpp - the detail report of the status tree.
  *
- * Owns the report text area (dis_ptr, dis_size) and the walk that fills it:
- * show_rack_detail() writes the cabinet's names and then, through
- * show_chassis_detail(), one block per complex: a rule, the chassis heading
+ * Builds the report as a string: rack_detail_text() writes the cabinet's
+ * names and then, through show_chassis_detail(), one block per complex: a rule, the chassis heading
  * and status, and per subcomplex its heading, the unit columns (names for
  * voltages and input selectors, numbers otherwise) and the unit statuses.
  *
@@ -11,25 +10,23 @@
  * may occupy: a record that would lie beyond them is reported in the text
  * ("Invalid status info returned from CMIC.") and the report ends there.
  *
- * Called by the Show Detail callback, by every refresh while the detail box
- * is up, and by tests through rack_detail_text().
+ * Called by the detail box (show_rack_detail, on Show Detail and on every
+ * refresh while the box is up) and by tests.
  */
 #include "app/rack_detail.h"
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "app/cabstat_common.h"
+#include "app/complex_types.h"
 #include "app/rack_view.h"
-#include "app/s_detail.h"
+#include "app/subcomplex_types.h"
 #include "app/unit_name_tbl.h"
 #include "base/trace.h"
-#include "engine/env_regs.h"
 
 /* ---- constants ----------------------------------------------------------- */
 
@@ -49,10 +46,6 @@ constexpr std::array<char, kRuleWidth + 1> make_rule()
 }
 constexpr std::array<char, kRuleWidth + 1> kRule = make_rule();
 
-/* Size of the text widget the report is shown in. */
-constexpr int kReportColumns = 80;
-constexpr int kReportRows = 24;
-
 /* The current tree sits in the status query's result buffer, at its start
  * (substitute trees) or behind the 32-byte completion header (answers), so
  * it never extends past this many bytes. */
@@ -64,17 +57,19 @@ struct Heading {
     const char *text;
 };
 constexpr Heading kHeadings[] = {
-    {1, "Temperature"},      {2, "MGMT BOARD"},      {3, "Fans"},           {4, "Power Supplies"},
-    {5, "Array CTL"},        {6, "MB Net Card"},     {7, "Pwr Backpanel"},  {9, "RCMB Slot"},
-    {10, "QUONET Board"},    {11, "Disk Drive"},     {13, "Battery State"}, {14, "Battery State2"},
-    {15, "AC Power Input"},  {16, "Array CTL 1"},    {18, "Array Ctl 2"},   {19, "Battery State1"},
-    {20, "Input Sel"},       {21, "DC DC Converter"}, {22, "Fuse Monitor"}, {23, "Pwr Supply Fan"},
-    {24, "Voltage Reg"},     {25, "Node Disk"},      {26, "CPU"},           {27, "CMIC2"},
-    {28, "Chassis Voltage"}, {29, "Memory Strip"},   {30, "CPU Temp"},      {31, "EXT 12V Pwr"},
-    {32, "CMIC3"},           {33, "PCI Slot"},       {34, "Inverter"},      {35, "Charger"},
-    {36, "Rectifier"},       {37, "DC Link"},        {39, "GAR RUMB"},      {41, "BER RUMB"},
-    {44, "MDAMC RUMB"},      {45, "COB RUMB"},       {46, "UPS RUMB"},      {47, "CPU Fans"},
-    {48, "Load Groups"},     {49, "Mini HUBs"},      {50, "ESM Boards"},
+    {SC_TEMP, "Temperature"}, {SC_MB, "MGMT BOARD"}, {SC_FAN, "Fans"}, {SC_PWR, "Power Supplies"},
+    {SC_DA_CTL, "Array CTL"}, {SC_MB_NET, "MB Net Card"}, {SC_PWR_BACKPANEL, "Pwr Backpanel"},
+    {SC_RCMB_SLOTS, "RCMB Slot"}, {SC_SWITCH, "QUONET Board"}, {SC_DISK, "Disk Drive"},
+    {SC_BAT, "Battery State"}, {SC_BAT2, "Battery State2"}, {SC_AC_INPUT, "AC Power Input"},
+    {SC_DA_CTL1, "Array CTL 1"}, {SC_DA_CTL2, "Array Ctl 2"}, {SC_BAT1, "Battery State1"},
+    {SC_INPUT_SELECTOR, "Input Sel"}, {SC_CONV, "DC DC Converter"}, {SC_MONI, "Fuse Monitor"},
+    {SC_POWER_FAN, "Pwr Supply Fan"}, {SC_VR, "Voltage Reg"}, {SC_NODE_DISK, "Node Disk"}, {SC_CPU, "CPU"},
+    {SC_CMIC, "CMIC2"}, {SC_CHASSIS_VOLTAGE, "Chassis Voltage"}, {SC_MEM, "Memory Strip"},
+    {SC_CPU_TEMP, "CPU Temp"}, {SC_EXT_PWR, "EXT 12V Pwr"}, {SC_CMIC2, "CMIC3"}, {SC_PCI, "PCI Slot"},
+    {SC_INVERTER, "Inverter"}, {SC_CHARGER, "Charger"}, {SC_RECTIFIER, "Rectifier"}, {SC_DC_LINK, "DC Link"},
+    {SC_GAR_RUMB, "GAR RUMB"}, {SC_BER_RUMB, "BER RUMB"}, {SC_MDAMC_RUMB, "MDAMC RUMB"},
+    {SC_COB_RUMB, "COB RUMB"}, {SC_UPS_RUMB, "UPS RUMB"}, {SC_CPU_FAN, "CPU Fans"}, {SC_LOAD, "Load Groups"},
+    {SC_HUB, "Mini HUBs"}, {SC_ESM, "ESM Boards"},
 };
 constexpr bool headings_sorted()
 {
@@ -86,23 +81,8 @@ constexpr bool headings_sorted()
 static_assert(headings_sorted(), "subcomplex headings: one per type, in type order");
 static_assert(std::size(kHeadings) == 43);
 
-/* Subcomplex types the report treats specially. */
-constexpr int kMgmtBoard = 2;
-constexpr int kArrayCtl = 5;
-constexpr int kArrayCtl1 = 16;
-constexpr int kArrayCtl2 = 18;
-constexpr int kInputSel = 20;
-constexpr int kDcDcConverter = 21;
-constexpr int kChassisVoltage = 28;
-constexpr int kGarnetRumb = 39;
-constexpr int kBerylRumb = 41;
-constexpr int kCobaltRumb = 45;
-
-/* Complex types: the disk array whose controllers have console ports, and
- * the interconnect chassis whose ninth converter is the "DP" one. */
-constexpr int kMdamcDiskArray = 38;
-constexpr int kFirstConverterComplex = 39;
-constexpr int kLastConverterComplex = 41;
+/* The ninth DC-DC converter of the interconnect switches from
+ * COMPLEX_QNA16G to COMPLEX_QNB64G is the "DP" one. */
 constexpr int kDpConverterColumn = 9;
 
 /* Longest piece appended at once: the cabinet names (2 x 40) and the notes
@@ -111,40 +91,38 @@ constexpr std::size_t kLineSize = 256;
 
 /* ---- module variables ---------------------------------------------------- */
 
-/* The one line buffer every piece of the report is formatted into. */
-char line[kLineSize];
-
 /* Heading of a type without one. */
 char unknown_heading[sizeof "Unknown (0x00)"];
 
 /* ---- static prototypes --------------------------------------------------- */
 
-void appendf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void appendf(std::string &report, const char *format, ...) __attribute__((format(printf, 2, 3)));
 bool fits(const uint8_t *p, std::size_t bytes, const uint8_t *end);
 const char *status_text(int status);
 const s_cab_chassis_rec *chassis_entry(int chassis_id);
 bool has_console_port(int subcomplex_type, const s_cab_chassis_rec *entry);
-void append_unit_column(const complex_cfg_t *c, const subcomplex_cfg_t *s, const unit_cfg_t *u, int column);
-const uint8_t *show_subcomplex_detail(const complex_cfg_t *c, const s_cab_chassis_rec *entry,
+void append_unit_column(std::string &report, const complex_cfg_t *c, const subcomplex_cfg_t *s,
+                        const unit_cfg_t *u, int column);
+const uint8_t *show_subcomplex_detail(std::string &report, const complex_cfg_t *c, const s_cab_chassis_rec *entry,
                                       const subcomplex_cfg_t *s, const uint8_t *end);
-void free_area();
 
 } // namespace
-
-char *dis_ptr = nullptr;
-int dis_size = 0;
 
 /* ------------------------------------------------------------------------ */
 
 namespace {
 
-void appendf(const char *format, ...)
+/* Appends one formatted piece (at most kLineSize - 1 bytes) to the report;
+ * level 2 traces every piece. */
+void appendf(std::string &report, const char *format, ...)
 {
+    char line[kLineSize];
     va_list args;
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    append_str(line);
+    dprint(2, "%s", line);
+    report += line;
 }
 
 /* True when `bytes` bytes from p lie before end. */
@@ -173,34 +151,35 @@ const s_cab_chassis_rec *chassis_entry(int chassis_id)
  * and the node boards show it on node chassis. */
 bool has_console_port(int subcomplex_type, const s_cab_chassis_rec *entry)
 {
-    if (subcomplex_type == kArrayCtl1 || subcomplex_type == kArrayCtl2)
+    if (subcomplex_type == SC_DA_CTL1 || subcomplex_type == SC_DA_CTL2)
         return true;
     bool node = entry != nullptr && entry->chassis_type == CHASSIS_NODE;
-    return node && (subcomplex_type == kMgmtBoard || subcomplex_type == kGarnetRumb ||
-                    subcomplex_type == kBerylRumb || subcomplex_type == kCobaltRumb);
+    return node && (subcomplex_type == SC_MB || subcomplex_type == SC_GAR_RUMB ||
+                    subcomplex_type == SC_BER_RUMB || subcomplex_type == SC_COB_RUMB);
 }
 
 /* The column head of one unit; `column` counts from 1.  A unit the name
  * table does not know is headed by its number like any other. */
-void append_unit_column(const complex_cfg_t *c, const subcomplex_cfg_t *s, const unit_cfg_t *u, int column)
+void append_unit_column(std::string &report, const complex_cfg_t *c, const subcomplex_cfg_t *s,
+                        const unit_cfg_t *u, int column)
 {
-    if (s->subcomplex_type == kInputSel || s->subcomplex_type == kChassisVoltage) {
+    if (s->subcomplex_type == SC_INPUT_SELECTOR || s->subcomplex_type == SC_CHASSIS_VOLTAGE) {
         const char *name = getUnitDisplayName(c->complex_type, s->subcomplex_type, u->unit_id);
         if (name != nullptr) {
-            appendf("%-9s", name);
+            appendf(report, "%-9s", name);
             return;
         }
-    } else if (s->subcomplex_type == kDcDcConverter && column == kDpConverterColumn &&
-               c->complex_type >= kFirstConverterComplex && c->complex_type <= kLastConverterComplex) {
-        appendf("%-9s", "DP");
+    } else if (s->subcomplex_type == SC_CONV && column == kDpConverterColumn &&
+               c->complex_type >= COMPLEX_QNA16G && c->complex_type <= COMPLEX_QNB64G) {
+        appendf(report, "%-9s", "DP");
         return;
     }
-    appendf("%-9d", column);
+    appendf(report, "%-9d", column);
 }
 
 /* One subcomplex of a complex; returns the byte after its units, NULL when
  * they run past end (the chassis ends there). */
-const uint8_t *show_subcomplex_detail(const complex_cfg_t *c, const s_cab_chassis_rec *entry,
+const uint8_t *show_subcomplex_detail(std::string &report, const complex_cfg_t *c, const s_cab_chassis_rec *entry,
                                       const subcomplex_cfg_t *s, const uint8_t *end)
 {
     const int count = s->unit_count;
@@ -209,113 +188,48 @@ const uint8_t *show_subcomplex_detail(const complex_cfg_t *c, const s_cab_chassi
         std::min<std::size_t>(count, static_cast<std::size_t>(end - first_unit) / sizeof(unit_cfg_t)));
 
     /* 1. Heading, and the console port where the kind has one. */
-    appendf("\n\n%-17s\t", subcomplex_heading(s->subcomplex_type));
+    appendf(report, "\n\n%-17s\t", subcomplex_heading(s->subcomplex_type));
     if (has_console_port(s->subcomplex_type, entry))
-        appendf("\n  Console Port#       \t%-9d", s->get_port_id());
+        appendf(report, "\n  Console Port#       \t%-9d", s->get_port_id());
 
     /* 2. Column heads when there is more than one unit. */
     if (count > 1)
         for (int k = 0; k < present; ++k)
-            append_unit_column(c, s, unit(s, k), k + 1);
+            append_unit_column(report, c, s, unit(s, k), k + 1);
 
     /* 3. Status texts. */
-    appendf("\n  Status         \t");
+    appendf(report, "\n  Status         \t");
     for (int k = 0; k < count; ++k) {
         if (k >= present) {
             dprint(1, "Can't find unit %d of %d\n", k, count);
-            appendf("%s", kInvalidStatus);
+            appendf(report, "%s", kInvalidStatus);
             return nullptr;
         }
-        appendf("%-9s", status_text(unit(s, k)->unit_status));
+        appendf(report, "%-9s", status_text(unit(s, k)->unit_status));
     }
 
     /* 4. Numeric statuses for the developer. */
     if (debug > 5) {
-        appendf("\n  Numeric Status \t");
+        appendf(report, "\n  Numeric Status \t");
         for (int k = 0; k < count; ++k)
-            appendf("%-9d", unit(s, k)->unit_status);
-        appendf("\n");
+            appendf(report, "%-9d", unit(s, k)->unit_status);
+        appendf(report, "\n");
     }
 
     /* 5. The disk array's controllers: each unit's console port, kept in the
      *    unit's last two bytes, high byte first like the subcomplex's. */
-    if (c->complex_type == kMdamcDiskArray && s->subcomplex_type == kArrayCtl) {
-        appendf("\n  Console Port  \t");
+    if (c->complex_type == COMPLEX_MDAMC && s->subcomplex_type == SC_DA_CTL) {
+        appendf(report, "\n  Console Port  \t");
         for (int k = 0; k < count; ++k) {
             const unit_cfg_t *u = unit(s, k);
-            appendf("%-9d", (u->PSC_unit_status << 8) | u->unit_type);
+            appendf(report, "%-9d", (u->PSC_unit_status << 8) | u->unit_type);
         }
-        appendf("\n");
+        appendf(report, "\n");
     }
     return first_unit + sizeof(unit_cfg_t) * count;
 }
 
-void free_area()
-{
-    std::free(dis_ptr);
-    dis_ptr = nullptr;
-    dis_size = 0;
-}
-
 } // namespace
-
-/* ---- the text area ------------------------------------------------------- */
-
-int get_area(char **ptr, int *size, int count)
-{
-    dprint(3, "\nGETAREA: getting an area: %d", count);
-    if (ptr == nullptr || size == nullptr || count <= 0 || *size < 0 ||
-        count > (INT_MAX - *size) / DETAIL_LINE_BYTES)
-        return GET_AREA_FAILED;
-
-    /* A new area, zero-filled. */
-    if (*size == 0) {
-        const int new_size = count * DETAIL_LINE_BYTES;
-        dprint(3, "\nCalloc'ing for an area: %d", new_size);
-        auto *area = static_cast<char *>(std::calloc(static_cast<std::size_t>(new_size), 1));
-        if (area == nullptr) {
-            dprint(3, "...returning NULL");
-            std::snprintf(nxp_message, NXP_MESSAGE_SIZE, "\nNXP_UPDOWN: calloc failed. size: %d", new_size);
-            return GET_AREA_FAILED;
-        }
-        dprint(3, "...returning OK");
-        *ptr = area;
-        *size = new_size;
-        return 0;
-    }
-
-    /* A bigger area; the added part is zeroed too, so the text stays
-     * terminated whatever is appended. */
-    const int new_size = *size + count * DETAIL_LINE_BYTES;
-    dprint(3, "\nRealloc'ing an area: %d", new_size);
-    auto *area = static_cast<char *>(std::realloc(*ptr, static_cast<std::size_t>(new_size)));
-    if (area == nullptr) {
-        std::snprintf(nxp_message, NXP_MESSAGE_SIZE, "NXP_UPDOWN: realloc failed. size: %d", new_size);
-        return GET_AREA_FAILED;
-    }
-    std::memset(area + *size, 0, static_cast<std::size_t>(new_size - *size));
-    *ptr = area;
-    *size = new_size;
-    return 0;
-}
-
-void append_str(char *str_ptr)
-{
-    if (str_ptr == nullptr)
-        return;
-    dprint(2, "%s", str_ptr);
-    const std::size_t add = std::strlen(str_ptr);
-    std::size_t used = dis_ptr != nullptr ? strnlen(dis_ptr, static_cast<std::size_t>(dis_size)) : 0;
-    while (dis_ptr == nullptr || used + add + 1 > static_cast<std::size_t>(dis_size)) {
-        if (get_area(&dis_ptr, &dis_size, DETAIL_AREA_LINES) != 0) {
-            str_ptr[0] = '\0';
-            return;
-        }
-        used = strnlen(dis_ptr, static_cast<std::size_t>(dis_size));
-    }
-    std::memcpy(dis_ptr + used, str_ptr, add + 1);
-    str_ptr[0] = '\0';
-}
 
 /* ---- the report ---------------------------------------------------------- */
 
@@ -329,29 +243,30 @@ const char *subcomplex_heading(int subcomplex_type)
     return unknown_heading;
 }
 
-const uint8_t *show_chassis_detail(int chassis_id, const complex_cfg_t *complex_ptr, const uint8_t *end)
+const uint8_t *show_chassis_detail(std::string &report, int chassis_id, const complex_cfg_t *complex_ptr,
+                                   const uint8_t *end)
 {
     const auto *p = reinterpret_cast<const uint8_t *>(complex_ptr);
     if (complex_ptr == nullptr || !fits(p, sizeof(complex_cfg_t), end))
         return nullptr;
 
     /* 1. The rule. */
-    appendf("\n%s\n\n", kRule.data());
+    appendf(report, "\n%s\n\n", kRule.data());
 
     /* 2. Heading and chassis status.  The chassis record of the id names the
      *    chassis when it describes this very complex; when it holds another
      *    one, the tree has two complexes with the id. */
     const s_cab_chassis_rec *entry = chassis_entry(chassis_id);
     if (entry != nullptr && entry->complex_ptr == complex_ptr) {
-        appendf("CHASSIS %d (%.*s):%s", chassis_id, CHASSIS_LABEL_SIZE - 1, entry->chassis_label,
+        appendf(report, "CHASSIS %d (%.*s):%s", chassis_id, CHASSIS_LABEL_SIZE - 1, entry->chassis_label,
                 kChassisStatusLead);
     } else {
         if (entry != nullptr && entry->complex_ptr != nullptr)
-            appendf("complex_ptr doesn't match chassis_rec\nmultiple complexes with id=%d in status tree\n",
+            appendf(report, "complex_ptr doesn't match chassis_rec\nmultiple complexes with id=%d in status tree\n",
                     chassis_id);
-        appendf("CHASSIS %d (0x%x):%s", chassis_id, complex_ptr->complex_type, kChassisStatusLead);
+        appendf(report, "CHASSIS %d (0x%x):%s", chassis_id, complex_ptr->complex_type, kChassisStatusLead);
     }
-    appendf("%-9s", status_text(complex_ptr->complex_status));
+    appendf(report, "%-9s", status_text(complex_ptr->complex_status));
 
     /* 3. The subcomplexes, each where the previous one ended. */
     const int count = complex_ptr->subcomplex_count;
@@ -359,65 +274,51 @@ const uint8_t *show_chassis_detail(int chassis_id, const complex_cfg_t *complex_
     for (int j = 0; j < count; ++j) {
         if (!fits(q, sizeof(subcomplex_cfg_t), end)) {
             dprint(1, "Can't find subcomplex %d of %d\n", j, count);
-            appendf("%s", kInvalidStatus);
+            appendf(report, "%s", kInvalidStatus);
             return nullptr;
         }
-        q = show_subcomplex_detail(complex_ptr, entry, reinterpret_cast<const subcomplex_cfg_t *>(q), end);
+        q = show_subcomplex_detail(report, complex_ptr, entry, reinterpret_cast<const subcomplex_cfg_t *>(q), end);
         if (q == nullptr)
             return nullptr;
     }
 
     /* 4. */
-    appendf("\n");
+    appendf(report, "\n");
     return q;
 }
 
-int build_rack_detail(const cmic_cfg_t *tree, std::size_t length)
+std::string rack_detail_text(const cmic_cfg_t *tree, std::size_t length)
 {
-    /* 1. A fresh area. */
-    free_area();
+    std::string report;
     if (tree == nullptr || length < sizeof(cmic_cfg_t)) {
         dprint(1, "show_rack_detail: no status tree\n");
-        return -1;
+        return report;
     }
-    if (get_area(&dis_ptr, &dis_size, DETAIL_AREA_LINES) != 0)
-        return -1;
 
-    /* 2. The cabinet. */
-    appendf("System: %.*s\nCabinet: %.*s\n\n", static_cast<int>(sizeof tree->sysname), tree->sysname,
+    /* 1. The cabinet. */
+    appendf(report, "System: %.*s\nCabinet: %.*s\n\n", static_cast<int>(sizeof tree->sysname), tree->sysname,
             static_cast<int>(sizeof tree->cabname), tree->cabname);
     if (debug > 5)
-        appendf("Cabinet contains %d chassis\n", tree->complex_count);
+        appendf(report, "Cabinet contains %d chassis\n", tree->complex_count);
 
-    /* 3. Every complex, each where the previous one ended. */
+    /* 2. Every complex, each where the previous one ended. */
     const auto *end = reinterpret_cast<const uint8_t *>(tree) + length;
     const auto *p = reinterpret_cast<const uint8_t *>(tree) + sizeof(cmic_cfg_t);
     for (int i = 0; i < tree->complex_count; ++i) {
         if (!fits(p, sizeof(complex_cfg_t), end)) {
             dprint(1, "show_rack_detail:Can't find complex %d of %d\n", i, tree->complex_count);
-            appendf("%s", kInvalidStatus);
+            appendf(report, "%s", kInvalidStatus);
             break;
         }
         const auto *c = reinterpret_cast<const complex_cfg_t *>(p);
-        p = show_chassis_detail(c->complex_id, c, end);
+        p = show_chassis_detail(report, c->complex_id, c, end);
         if (p == nullptr)
             break;
     }
-    return 0;
+    return report;
 }
 
-std::string rack_detail_text(const cmic_cfg_t *tree, std::size_t length)
+std::string current_rack_detail_text()
 {
-    std::string text;
-    if (build_rack_detail(tree, length) == 0 && dis_ptr != nullptr)
-        text = dis_ptr;
-    free_area();
-    return text;
-}
-
-void show_rack_detail()
-{
-    if (build_rack_detail(tree_ptr, kTreeRoom) == 0)
-        update_DetailBox(dis_ptr, kReportColumns, kReportRows);
-    free_area();
+    return rack_detail_text(tree_ptr, kTreeRoom);
 }

@@ -3,8 +3,7 @@
  *
  * Owns the static result buffer that holds the current tree and tree_ptr
  * into it; fetches the tree (get_cabinet_status, called by every refresh),
- * reports failed commands (display_cmdcmplt_err, also used by the FRU
- * procedures), builds the substitute trees (the Unknown tree after a failed
+ * words failed commands (cmdcmplt_err_text; the display shows them), builds the substitute trees (the Unknown tree after a failed
  * query, the built-in tree of test mode, dummy subcomplexes for the chassis
  * views) and walks trees for every reader (complex, subcomplex, unit,
  * search_tree).  A tree that arrives from the cabinet is checked against the
@@ -18,11 +17,12 @@
 #include <cstring>
 #include <span>
 
-#include "app/s_rack_disp.h"
+#include "app/complex_types.h"
+#include "app/status_codes.h"
+#include "app/subcomplex_types.h"
 #include "base/process.h"
 #include "base/trace.h"
 #include "engine/send_env.h"
-#include "ui/x_util.h"
 
 /* ---- constants ----------------------------------------------------------- */
 
@@ -88,22 +88,22 @@ constexpr int kAnyUnit = 255;
 constexpr int kSharedIdLow = 132;
 constexpr int kSharedIdHigh = 133;
 
-/* Subcomplex type whose units are numbered from 1 (the input selector). */
-constexpr int kInputSelectorType = 20;
-
 /* The Unknown tree: one management complex with five subcomplexes. */
 constexpr uint8_t kEmptyComplexId = 1;
-constexpr uint8_t kEmptyComplexType = 0x82;
+constexpr uint8_t kEmptyComplexType = COMPLEX_SERVER_MGMT;
 struct SubcomplexShape {
     uint8_t type;
     uint8_t unit_count;
 };
-constexpr std::array<SubcomplexShape, 5> kEmptySubcomplexes = {{{1, 1}, {3, 3}, {2, 1}, {4, 2}, {9, 8}}};
+constexpr std::array<SubcomplexShape, 5> kEmptySubcomplexes = {
+    {{SC_TEMP, 1}, {SC_FAN, 3}, {SC_MB, 1}, {SC_PWR, 2}, {SC_RCMB_SLOTS, 8}}};
 
 /* The built-in test tree.  Unit i of a subcomplex takes statuses[i % n],
  * n being the number of leading non-zero entries; together the units show every
  * colour scheme a status can select (OK, fault, warning, missing, fast,
  * disabled, title, unknown) and an unrecognised code. */
+/* A code the status table does not know. */
+constexpr uint8_t kUnrecognisedStatus = 200;
 struct FakeSubcomplex {
     uint8_t type;
     uint8_t unit_count;
@@ -119,53 +119,53 @@ struct FakeComplex {
  * board slots (the management board, a transfer board, the chassis boards,
  * one empty slot). */
 constexpr FakeSubcomplex smc2u[] = {
-    {1, 1, {57}},
-    {2, 1, {1}},
-    {3, 3, {59, 1, 5}},
-    {4, 2, {1, 3}},
-    {24, 2, {2, 95}},
-    {9, 8, {1, 79, 78, 98, 78, 78, 78, 92}},
+    {SC_TEMP, 1, {S_TEMP_WARM}},
+    {SC_MB, 1, {S_OK}},
+    {SC_FAN, 3, {S_WARNING, S_OK, S_FAN_FAST}},
+    {SC_PWR, 2, {S_OK, S_MISSING}},
+    {SC_VR, 2, {S_FAULT, S_OK2}},
+    {SC_RCMB_SLOTS, 8, {S_OK, S_PTB, S_RCMB, S_RUMB, S_RCMB, S_RCMB, S_RCMB, S_UNUSED}},
 };
 /* Disk array with hubs and ESMs; the second array reports the first seven. */
 constexpr FakeSubcomplex disk_array[] = {
-    {1, 1, {58}},
-    {3, 2, {1, 5}},
-    {4, 2, {1, 6}},
-    {11, 28, {1, 1, 1, 1, 1, 133, 7, 90}},
-    {16, 1, {1}},
-    {18, 1, {4}},
-    {13, 1, {62}},
-    {49, 2, {1, 10}},
-    {50, 4, {1, 1, 71, 1}},
+    {SC_TEMP, 1, {S_TEMP_NORMAL}},
+    {SC_FAN, 2, {S_OK, S_FAN_FAST}},
+    {SC_PWR, 2, {S_OK, S_ACFAIL}},
+    {SC_DISK, 28, {S_OK, S_OK, S_OK, S_OK, S_OK, S_CONFLICT, S_FAULT2, S_FLASH}},
+    {SC_DA_CTL1, 1, {S_OK}},
+    {SC_DA_CTL2, 1, {S_OFF}},
+    {SC_BAT, 1, {S_BAT_CHARGE}},
+    {SC_HUB, 2, {S_OK, S_LOST_HB}},
+    {SC_ESM, 4, {S_OK, S_OK, S_NOCOMM, S_OK}},
 };
 /* 7U node: chassis voltage first. */
 constexpr FakeSubcomplex node7u[] = {
-    {28, 4, {1, 1, 59, 1}},
-    {1, 6, {58, 58, 57, 58, 56, 58}},
-    {30, 4, {58, 58, 58, 57}},
-    {2, 1, {1}},
-    {3, 6, {1, 1, 5, 1, 1, 134}},
-    {4, 3, {1, 1, 69}},
-    {25, 5, {1, 20, 1, 3, 1}},
-    {26, 4, {1, 1, 1, 4}},
-    {29, 32, {1, 1, 1, 1, 1, 1, 1, 139}},
-    {33, 8, {1, 1, 20, 20, 1, 3, 80, 112}},
-    {21, 2, {66, 200}},
+    {SC_CHASSIS_VOLTAGE, 4, {S_OK, S_OK, S_WARNING, S_OK}},
+    {SC_TEMP, 6, {S_TEMP_NORMAL, S_TEMP_NORMAL, S_TEMP_WARM, S_TEMP_NORMAL, S_TEMP_HOT, S_TEMP_NORMAL}},
+    {SC_CPU_TEMP, 4, {S_TEMP_NORMAL, S_TEMP_NORMAL, S_TEMP_NORMAL, S_TEMP_WARM}},
+    {SC_MB, 1, {S_OK}},
+    {SC_FAN, 6, {S_OK, S_OK, S_FAN_FAST, S_OK, S_OK, S_DISABLED}},
+    {SC_PWR, 3, {S_OK, S_OK, S_CRITICAL}},
+    {SC_NODE_DISK, 5, {S_OK, S_PRESENT, S_OK, S_MISSING, S_OK}},
+    {SC_CPU, 4, {S_OK, S_OK, S_OK, S_OFF}},
+    {SC_MEM, 32, {S_OK, S_OK, S_OK, S_OK, S_OK, S_OK, S_OK, S_MEM_ERR}},
+    {SC_PCI, 8, {S_OK, S_OK, S_PRESENT, S_PRESENT, S_OK, S_MISSING, S_UNKNOWN2, S_PTBX}},
+    {SC_CONV, 2, {S_DUAL_ACTIVE, kUnrecognisedStatus}},
 };
 constexpr FakeSubcomplex ups[] = {
-    {2, 1, {1}},
-    {13, 2, {60, 63}},
-    {15, 2, {1, 6}},
-    {1, 1, {58}},
+    {SC_MB, 1, {S_OK}},
+    {SC_BAT, 2, {S_BAT_REST, S_BAT_DISCHARGE}},
+    {SC_AC_INPUT, 2, {S_OK, S_ACFAIL}},
+    {SC_TEMP, 1, {S_TEMP_NORMAL}},
 };
 
 constexpr FakeComplex kFakeComplexes[] = {
-    {1, 0x2C, smc2u},
-    {2, 0x26, disk_array},
-    {3, 0x26, std::span<const FakeSubcomplex>(disk_array).first(7)},
-    {4, 0x2D, node7u},
-    {5, 0x2D, node7u},
-    {6, 0x21, ups},
+    {1, COMPLEX_SERVER_MGMT_2U, smc2u},
+    {2, COMPLEX_MDAMC, disk_array},
+    {3, COMPLEX_MDAMC, std::span<const FakeSubcomplex>(disk_array).first(7)},
+    {4, COMPLEX_NODE7U, node7u},
+    {5, COMPLEX_NODE7U, node7u},
+    {6, COMPLEX_UPS, ups},
 };
 
 constexpr const char *kFakeSysname = "rack_test system";
@@ -173,8 +173,6 @@ constexpr const char *kFakeCabname = "rack_test built-in cabinet";
 
 /* Disk-array controllers are reached through console ports numbered from
  * the complex id. */
-constexpr uint8_t kController1Type = 16;
-constexpr uint8_t kController2Type = 18;
 constexpr uint16_t kControllerPortBase = 9010;
 
 /* Number of statuses a test subcomplex cycles through. */
@@ -214,6 +212,11 @@ static_assert(fake_tree_size() <= CMIC_RESULT_SIZE, "the test tree must fit the 
  * tree starts 32 bytes in, or a substitute tree from byte 0. */
 alignas(8) uint8_t cmic_result[CMIC_RESULT_SIZE];
 
+/* The answer of the last failed status query, kept for the display to
+ * report after the result buffer took the Unknown tree. */
+alignas(8) uint8_t failed_answer[CMDCMPLT_MAX_LENGTH];
+std::size_t failed_length = 0;
+
 /* ---- static prototypes --------------------------------------------------- */
 
 std::size_t subcomplex_group_size(const subcomplex_cfg_t *s);
@@ -226,6 +229,7 @@ bool find_unit(const complex_cfg_t *c, int search_subcomplex_type, int search_un
                int *unit_index);
 void copy_name(char (&field)[40], const char *text);
 uint8_t *write_fake_complex(uint8_t *p, const FakeComplex &fc);
+int status_query_failed(const qmx_ecmdcmplt_t *answer, std::size_t length);
 
 } // namespace
 
@@ -468,7 +472,7 @@ void number_units(subcomplex_cfg_t *sc, int subcomplex_type, int unit_count, int
 {
     sc->subcomplex_type = static_cast<uint8_t>(subcomplex_type);
     sc->unit_count = static_cast<uint8_t>(unit_count);
-    int first_id = subcomplex_type == kInputSelectorType ? 1 : 0;
+    int first_id = subcomplex_type == SC_INPUT_SELECTOR ? 1 : 0;
     for (int i = 0; i < unit_count; ++i) {
         unit_cfg_t *u = unit(sc, i);
         u->unit_id = static_cast<uint8_t>(first_id + i);
@@ -497,9 +501,9 @@ uint8_t *write_fake_complex(uint8_t *p, const FakeComplex &fc)
         std::size_t pattern = status_pattern_length(fs);
         for (int i = 0; i < fs.unit_count; ++i)
             unit(sc, i)->unit_status = fs.statuses[i % pattern];
-        if (fs.type == kController1Type)
+        if (fs.type == SC_DA_CTL1)
             sc->set_port_id(static_cast<uint16_t>(kControllerPortBase + 2 * fc.id));
-        else if (fs.type == kController2Type)
+        else if (fs.type == SC_DA_CTL2)
             sc->set_port_id(static_cast<uint16_t>(kControllerPortBase + 1 + 2 * fc.id));
         sc = reinterpret_cast<subcomplex_cfg_t *>(unit(sc, fs.unit_count));
     }
@@ -529,12 +533,12 @@ void build_empty_status_tree()
     complex_cfg_t *cp = complex(tree_ptr, 0);
     cp->complex_id = kEmptyComplexId;
     cp->complex_type = kEmptyComplexType;
-    cp->complex_status = STATUS_CODE_UNKNOWN;
+    cp->complex_status = S_UNKNOWN;
     cp->subcomplex_count = static_cast<uint8_t>(kEmptySubcomplexes.size());
 
     subcomplex_cfg_t *sc = subcomplex(cp, 0);
     for (const SubcomplexShape &shape : kEmptySubcomplexes)
-        sc = build_dummy_subcomplex(sc, shape.type, shape.unit_count, STATUS_CODE_UNKNOWN);
+        sc = build_dummy_subcomplex(sc, shape.type, shape.unit_count, S_UNKNOWN);
 }
 
 void fake_status_tree()
@@ -556,6 +560,20 @@ void fake_status_tree()
 
 /* ---- the query ----------------------------------------------------------- */
 
+namespace {
+
+/* Keeps the failed answer (at most CMDCMPLT_MAX_LENGTH bytes of it) for
+ * status_query_failure and puts the Unknown tree in its place. */
+int status_query_failed(const qmx_ecmdcmplt_t *answer, std::size_t length)
+{
+    failed_length = std::min(length, sizeof failed_answer);
+    std::memcpy(failed_answer, answer, failed_length);
+    build_empty_status_tree();
+    return STATUS_QUERY_FAILED;
+}
+
+} // namespace
+
 int take_status_answer(uint8_t *answer, std::size_t length)
 {
     /* 1. Too short to be an answer at all: a failed command. */
@@ -563,39 +581,37 @@ int take_status_answer(uint8_t *answer, std::size_t length)
     failed.set_cmd_status(CMIC_CMD_FAILED);
     if (answer == nullptr || length < sizeof(qmx_ecmdcmplt_t)) {
         dprint(1, "take_status_answer: answer of %zu bytes is too short\n", length);
-        display_cmdcmplt_err(&failed, "read status", sizeof(failed));
-        build_empty_status_tree();
-        return -1;
+        return status_query_failed(&failed, sizeof(failed));
     }
 
     /* 2. The cabinet reports a failure. */
     auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(answer);
-    if (event->get_cmd_status() != CMIC_CMD_SUCCESS) {
-        display_cmdcmplt_err(event, "read status", length);
-        build_empty_status_tree();
-        return -1;
-    }
+    if (event->get_cmd_status() != CMIC_CMD_SUCCESS)
+        return status_query_failed(event, length);
 
     /* 3. The tree must fit both its declared length and the bytes received. */
     std::size_t tree_length = std::min<std::size_t>(event->get_datalen(), length - sizeof(qmx_ecmdcmplt_t));
     if (check_status_tree(event->data(), tree_length) < 0) {
         dprint(1, "take_status_answer: status tree does not fit its %zu bytes\n", tree_length);
         failed.header.set_cabno(event->header.get_cabno());
-        display_cmdcmplt_err(&failed, "read status", sizeof(failed));
-        build_empty_status_tree();
-        return -1;
+        return status_query_failed(&failed, sizeof(failed));
     }
 
     tree_ptr = reinterpret_cast<cmic_cfg_t *>(event->data());
-    return 0;
+    return STATUS_QUERY_OK;
 }
 
-void get_cabinet_status(int cab_id)
+status_query_failure_t status_query_failure()
+{
+    return {reinterpret_cast<const qmx_ecmdcmplt_t *>(failed_answer), failed_length};
+}
+
+int get_cabinet_status(int cab_id)
 {
     if (IsTestMode()) {
         dprint(1, "rack_test is returning fake status tree\n");
         fake_status_tree();
-        return;
+        return STATUS_QUERY_OK;
     }
 
     /* 1. The request: every complex of the cabinet, answered into the
@@ -613,14 +629,13 @@ void get_cabinet_status(int cab_id)
      *    show. */
     if (Send_env_board(cab_id, 0, reinterpret_cast<int *>(&request), CMIC_CMD_MSG, ANOTHER_MESSAGE, ALLCNTLRS) != 0) {
         dprint(1, "Error Detected during cmd buffering\n");
-        ModalErrorDialog(nullptr, widget_title, "Error buffering command");
-        Exit(1);
+        return STATUS_QUERY_NOT_BUFFERED;
     }
 
     /* 3. Send and wait; the engine has put the answer (or cmd_status 17)
      *    into the result buffer. */
     Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
-    take_status_answer(cmic_result, kStatusResultLength);
+    return take_status_answer(cmic_result, kStatusResultLength);
 }
 
 /* ---- reporting a failed command ------------------------------------------ */
@@ -661,12 +676,3 @@ std::string cmdcmplt_err_text(const qmx_ecmdcmplt_t *event, const char *doing_wh
     return text;
 }
 
-void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what, std::size_t length)
-{
-    if (event != nullptr && length >= sizeof(qmx_ecmdcmplt_t))
-        dprint(1, "display_cmdcmplt_err: bad cmdcomplete status=%d cabno=%d\n",
-               static_cast<int>(event->get_cmd_status()), event->header.get_cabno());
-    std::string text = cmdcmplt_err_text(event, doing_what, length);
-    AddToWorkDialogMsg(text.c_str());
-    ModalErrorDialog(nullptr, widget_title, text.c_str());
-}

@@ -20,8 +20,8 @@
  * points at its header and stays valid until the next get_cabinet_status.
  * Callers: start-up and refresh (get_cabinet_status), the rack view, chassis
  * views, detail box and FRU procedures (accessors, search_tree), chassis
- * views (build_dummy_subcomplex) and every command sender that reports a
- * failed command (display_cmdcmplt_err).
+ * views (build_dummy_subcomplex) and the display's report of a failed
+ * command (cmdcmplt_err_text).  This module opens no dialog.
  */
 #ifndef XR_APP_RACK_QUERY_H
 #define XR_APP_RACK_QUERY_H
@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/cmd_status.h"
 #include "platform/qmx/qmx.h"
 
 /* ---- byte helpers -------------------------------------------------------- */
@@ -124,14 +125,8 @@ static_assert(offsetof(unit_cfg_t, unit_type) == 3);
  * status tree when cmd_status is 1; when cmd_status is 0 with a non-zero
  * complex_count it is complex_count complex_cmd_status_t records. */
 
-/* cmd_status values the program acts on. */
-constexpr uint32_t CMIC_CMD_FAILED = 0;
-constexpr uint32_t CMIC_CMD_SUCCESS = 1;
-constexpr uint32_t CMIC_NOT_READY = 16;
-constexpr uint32_t CMIC_UNDELIVERABLE = 17;
-
-/* Texts of cmd_status, indexed by code up to CMIC_HIGHEST_ERR. */
-constexpr int CMIC_HIGHEST_ERR = 36;
+/* Texts of cmd_status (engine/cmd_status.h), indexed by code up to
+ * CMIC_HIGHEST_ERR. */
 extern const char *const cmic_error_texts[CMIC_HIGHEST_ERR + 1];
 
 /* Size of the status query's result buffer (and of every command's). */
@@ -140,9 +135,6 @@ constexpr std::size_t CMIC_RESULT_SIZE = 0x2000;
 /* Largest command-complete answer display_cmdcmplt_err can be asked to read:
  * the fixed part and 255 per-complex records. */
 constexpr std::size_t CMDCMPLT_MAX_LENGTH = sizeof(qmx_ecmdcmplt_t) + 255 * sizeof(complex_cmd_status_t);
-
-/* Status code of the substitute trees. */
-constexpr int STATUS_CODE_UNKNOWN = 84;
 
 /* The current status tree (in the result buffer). */
 extern cmic_cfg_t *tree_ptr;
@@ -203,14 +195,34 @@ void fake_status_tree();
 
 /* ---- the query ----------------------------------------------------------- */
 
-/* Fetches the cabinet's tree and sets tree_ptr; always leaves a tree. */
-void get_cabinet_status(int cab_id);
+/* Results of get_cabinet_status and take_status_answer. */
+constexpr int STATUS_QUERY_OK = 0;
+/* The cabinet's answer was a failure or unusable: tree_ptr is the Unknown
+ * tree and status_query_failure() holds the answer to report. */
+constexpr int STATUS_QUERY_FAILED = -1;
+/* The query could not be queued; nothing was sent and tree_ptr is as it
+ * was. */
+constexpr int STATUS_QUERY_NOT_BUFFERED = -2;
+
+/* Fetches the cabinet's tree and sets tree_ptr (the built-in tree in test
+ * mode).  Reporting a failure is the caller's: the model opens no dialog. */
+int get_cabinet_status(int cab_id);
 
 /* Takes the command-complete answer to a status query, `length` bytes at
  * answer: a successful answer whose tree fits the bytes received becomes the
- * current tree (result 0); anything else is reported with
- * display_cmdcmplt_err and replaced by the empty tree (result -1). */
+ * current tree (STATUS_QUERY_OK); anything else is kept for
+ * status_query_failure and replaced by the Unknown tree
+ * (STATUS_QUERY_FAILED). */
 int take_status_answer(uint8_t *answer, std::size_t length);
+
+/* The answer of the last failed query, as cmdcmplt_err_text reads it: a
+ * copy of the answer received, or a failure with cmd_status 0 standing for
+ * an answer too short or whose tree runs past its bytes. */
+struct status_query_failure_t {
+    const qmx_ecmdcmplt_t *answer;
+    std::size_t length;
+};
+status_query_failure_t status_query_failure();
 
 /* ---- reporting a failed command ------------------------------------------ */
 
@@ -224,8 +236,5 @@ const char *cmic_error_text(uint32_t cmd_status);
 std::string cmdcmplt_err_text(const qmx_ecmdcmplt_t *event, const char *doing_what,
                               std::size_t length = CMDCMPLT_MAX_LENGTH);
 
-/* Shows cmdcmplt_err_text in the work dialog and in a modal error dialog. */
-void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what,
-                          std::size_t length = CMDCMPLT_MAX_LENGTH);
 
 #endif

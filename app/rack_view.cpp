@@ -24,9 +24,12 @@
 
 #include "app/cabstat_common.h"
 #include "app/chassis_views.h"
+#include "app/complex_types.h"
 #include "app/layouts/rack_windows.h"
+#include "app/rack_state.h"
 #include "app/s_get_colors.h"
-#include "app/s_rack_disp.h"
+#include "app/status_codes.h"
+#include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
 #include "config/miscutil.h"
@@ -36,9 +39,7 @@
 
 namespace {
 
-#define ICONS "/opt/console/icons/"
-
-constexpr const char *EMPTY_STATUS_ICON = ICONS "STAT.none";
+constexpr const char *EMPTY_STATUS_ICON = CONSOLE_ICONS "STAT.none";
 
 /* How add_chassis sets node_id. */
 enum class NodeId {
@@ -62,25 +63,25 @@ struct ChassisKind {
 };
 
 constexpr ChassisKind CHASSIS_KINDS[] = {
-    {130, CHASSIS_SERVER_MGMT, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, nullptr, NodeId::Keep, 3},
-    {32, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da_frame, create_da_frame, NodeId::Keep, 0},
-    {33, CHASSIS_UPS, "UPS", "UPS\n%d", &ups_frame, nullptr, NodeId::Keep, 0},
-    {34, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, nullptr, NodeId::Keep, 3},
-    {35, CHASSIS_QNA, "QUONET", "QNA\n%d", &quonet_frame, nullptr, NodeId::Size0, 0},
-    {36, CHASSIS_QNB, "QUONET", "QNB\n%d", &quonet_frame, nullptr, NodeId::Size0, 0},
-    {37, CHASSIS_NODE, "SMP", "SMP\n%d", &smp_frame, nullptr, NodeId::NodeIndex, 0},
-    {38, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da2_frame, create_da2_frame, NodeId::Keep, 0},
-    {39, CHASSIS_QNA, "QUONET 16G", "QNA16G\n%d", &quonet_qna16g_frame, nullptr, NodeId::Size16, 0},
-    {40, CHASSIS_QNA, "QUONET 64G", "QNA64\n%d", &quonet_qn64g_frame, nullptr, NodeId::Size64, 0},
-    {41, CHASSIS_QNB, "QUONET 64G", "QNB64\n%d", &quonet_qn64g_frame, nullptr, NodeId::Size64, 0},
-    {42, CHASSIS_UPS, "UPS w/ Input Sel", "UPS w/ \nInput Sel\n%d", &ups_dam_frame, nullptr, NodeId::Keep, 0},
-    {43, CHASSIS_NODE, "SMP", "SMP\n%d", &quartz_node_frame, create_quartz_node_frame, NodeId::NodeIndex, 0},
-    {44, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm2u_frame, nullptr, NodeId::Keep, 2},
-    {45, CHASSIS_NODE, "SMP", "SMP\n%d", &node7U_frame, create_node7U_frame, NodeId::NodeIndex, 0},
-    {46, CHASSIS_UPS, "2U UPS ", "2U UPS \n%d", &ups2U_frame, create_ups2U_frame, NodeId::Keep, 0},
-    {47, CHASSIS_NODE, "SMP", "SMP\n%d", &cobalt_frame, create_cobalt_frame, NodeId::NodeIndex, 0},
-    {49, CHASSIS_NODE, "SMP", "SMP\n%d", &garnet_frame, create_garnet_frame, NodeId::NodeIndex, 0},
-    {51, CHASSIS_NODE, "SMP", "SMP\n%d", &beryl_frame, create_beryl_frame, NodeId::NodeIndex, 0},
+    {COMPLEX_SERVER_MGMT, CHASSIS_SERVER_MGMT, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, nullptr, NodeId::Keep, 3},
+    {COMPLEX_DAMC, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da_frame, create_da_frame, NodeId::Keep, 0},
+    {COMPLEX_UPS, CHASSIS_UPS, "UPS", "UPS\n%d", &ups_frame, nullptr, NodeId::Keep, 0},
+    {COMPLEX_SERVER_MGMT2, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, nullptr, NodeId::Keep, 3},
+    {COMPLEX_QNA, CHASSIS_QNA, "QUONET", "QNA\n%d", &quonet_frame, nullptr, NodeId::Size0, 0},
+    {COMPLEX_QNB, CHASSIS_QNB, "QUONET", "QNB\n%d", &quonet_frame, nullptr, NodeId::Size0, 0},
+    {COMPLEX_SMP, CHASSIS_NODE, "SMP", "SMP\n%d", &smp_frame, nullptr, NodeId::NodeIndex, 0},
+    {COMPLEX_MDAMC, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da2_frame, create_da2_frame, NodeId::Keep, 0},
+    {COMPLEX_QNA16G, CHASSIS_QNA, "QUONET 16G", "QNA16G\n%d", &quonet_qna16g_frame, nullptr, NodeId::Size16, 0},
+    {COMPLEX_QNA64G, CHASSIS_QNA, "QUONET 64G", "QNA64\n%d", &quonet_qn64g_frame, nullptr, NodeId::Size64, 0},
+    {COMPLEX_QNB64G, CHASSIS_QNB, "QUONET 64G", "QNB64\n%d", &quonet_qn64g_frame, nullptr, NodeId::Size64, 0},
+    {COMPLEX_UPS_DAM, CHASSIS_UPS, "UPS w/ Input Sel", "UPS w/ \nInput Sel\n%d", &ups_dam_frame, nullptr, NodeId::Keep, 0},
+    {COMPLEX_QUARTZ_NODE, CHASSIS_NODE, "SMP", "SMP\n%d", &quartz_node_frame, create_quartz_node_frame, NodeId::NodeIndex, 0},
+    {COMPLEX_SERVER_MGMT_2U, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm2u_frame, nullptr, NodeId::Keep, 2},
+    {COMPLEX_NODE7U, CHASSIS_NODE, "SMP", "SMP\n%d", &node7U_frame, create_node7U_frame, NodeId::NodeIndex, 0},
+    {COMPLEX_UPS_2U, CHASSIS_UPS, "2U UPS ", "2U UPS \n%d", &ups2U_frame, create_ups2U_frame, NodeId::Keep, 0},
+    {COMPLEX_COBALT, CHASSIS_NODE, "SMP", "SMP\n%d", &cobalt_frame, create_cobalt_frame, NodeId::NodeIndex, 0},
+    {COMPLEX_GARNET, CHASSIS_NODE, "SMP", "SMP\n%d", &garnet_frame, create_garnet_frame, NodeId::NodeIndex, 0},
+    {COMPLEX_BERYL, CHASSIS_NODE, "SMP", "SMP\n%d", &beryl_frame, create_beryl_frame, NodeId::NodeIndex, 0},
 };
 constexpr ChassisKind UNKNOWN_KIND = {-1,      CHASSIS_UNKNOWN, "Unknown", "Unknown\n%d", &smp_frame, nullptr,
                                       NodeId::Keep, 0};
@@ -91,17 +92,12 @@ struct ChassisPicture {
     const char *picture;
 };
 constexpr ChassisPicture CHASSIS_PICTURES[] = {
-    {CHASSIS_DISK_ARRAY, ICONS "CTL.tsl"},    {CHASSIS_UPS, ICONS "BAT.tsl"},
-    {CHASSIS_NODE, ICONS "SMP.tsl"},          {CHASSIS_QNA, ICONS "QNA.tsl"},
-    {CHASSIS_QNB, ICONS "QNA.tsl"},           {CHASSIS_SERVER_MGMT, ICONS "CMIC.tsl"},
-    {CHASSIS_SERVER_MGMT2, ICONS "CMIC.tsl"},
+    {CHASSIS_DISK_ARRAY, CONSOLE_ICONS "CTL.tsl"},    {CHASSIS_UPS, CONSOLE_ICONS "BAT.tsl"},
+    {CHASSIS_NODE, CONSOLE_ICONS "SMP.tsl"},          {CHASSIS_QNA, CONSOLE_ICONS "QNA.tsl"},
+    {CHASSIS_QNB, CONSOLE_ICONS "QNA.tsl"},           {CHASSIS_SERVER_MGMT, CONSOLE_ICONS "CMIC.tsl"},
+    {CHASSIS_SERVER_MGMT2, CONSOLE_ICONS "CMIC.tsl"},
 };
-constexpr const char *UNKNOWN_CHASSIS_PICTURE = ICONS "STAT.unkn";
-
-/* Interconnect kinds whose type a Missing complex inherits. */
-constexpr int QNA_COMPLEX = 35;
-constexpr int QNB_COMPLEX = 36;
-constexpr int QNA16G_COMPLEX = 39;
+constexpr const char *UNKNOWN_CHASSIS_PICTURE = CONSOLE_ICONS "STAT.unkn";
 
 /* Rack entry geometry. */
 constexpr Dimension ENTRY_SHADOW = 2;
@@ -124,7 +120,7 @@ Cardinal insert_position = 0;
 /* The chassis view window shown now. */
 Widget shown_view = nullptr;
 /* The last interconnect kind that was present. */
-int last_interconnect_type = QNA_COMPLEX;
+int last_interconnect_type = COMPLEX_QNA;
 
 /* ---- static prototypes --------------------------------------------------- */
 
@@ -167,9 +163,9 @@ const ChassisKind &kind_of(int complex_type)
 void remember_interconnect_type(complex_cfg_t *cp)
 {
     const int type = cp->complex_type;
-    if (type != QNA_COMPLEX && type != QNB_COMPLEX && type != QNA16G_COMPLEX)
+    if (type != COMPLEX_QNA && type != COMPLEX_QNB && type != COMPLEX_QNA16G)
         return;
-    if (cp->complex_status == STATUS_CODE_MISSING)
+    if (cp->complex_status == S_MISSING)
         cp->complex_type = static_cast<uint8_t>(last_interconnect_type);
     else
         last_interconnect_type = type;
@@ -382,7 +378,7 @@ void build_rack_view()
     /* 3. Chassis seen before and absent now. */
     for (int id = 1; id <= MAX_CHASSIS; ++id)
         if (chassis_rec[id].complex_ptr == nullptr && chassis_rec[id].id >= 1)
-            show_rack_view_status(id, STATUS_CODE_MISSING);
+            show_rack_view_status(id, S_MISSING);
 }
 
 void show_rack_view_status(int chassis_id, int status)
@@ -412,7 +408,7 @@ void select_chassis_view(int chassis_id)
 
     /* 1. A missing chassis shows the empty view. */
     Widget view = entry.chassis_frame;
-    if (entry.complex_ptr == nullptr || entry.complex_ptr->complex_status == STATUS_CODE_MISSING) {
+    if (entry.complex_ptr == nullptr || entry.complex_ptr->complex_status == S_MISSING) {
         view = empty_frame;
         if (empty_label != nullptr)
             show_status(empty_label, EMPTY_STATUS_ICON, STATUS_TITLE, 1);

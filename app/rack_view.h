@@ -17,24 +17,12 @@
 
 #include <X11/Intrinsic.h>
 
+#include "app/chassis_types.h"
 #include "app/rack_query.h"
 
 /* Highest complex id; the table has entries 0..MAX_CHASSIS, entry 0 unused. */
 constexpr int MAX_CHASSIS = 20;
 constexpr int CHASSIS_LABEL_SIZE = 20;
-
-/* Chassis kinds (chassis_type). */
-constexpr short CHASSIS_DISK_ARRAY = 6;
-constexpr short CHASSIS_UPS = 7;
-constexpr short CHASSIS_NODE = 201;
-constexpr short CHASSIS_QNA = 204;
-constexpr short CHASSIS_QNB = 205;
-constexpr short CHASSIS_SERVER_MGMT = 207;
-constexpr short CHASSIS_SERVER_MGMT2 = 208;
-constexpr short CHASSIS_UNKNOWN = 0;
-
-/* Status code of a chassis absent from the tree. */
-constexpr int STATUS_CODE_MISSING = 3;
 
 /* One rack entry. */
 struct s_cab_chassis_rec {

@@ -18,27 +18,18 @@
 
 #include "app/cabstat_common.h"
 #include "app/chassis_views.h"
+#include "app/complex_types.h"
 #include "app/layouts/rack_windows.h"
+#include "app/rack_state.h"
 #include "app/s_get_colors.h"
-#include "app/s_rack_disp.h"
 #include "app/unit_lookup.h"
+#include "base/console_path.h"
 #include "base/trace.h"
 #include "ui/x_util.h"
 
 /* ---- constants ----------------------------------------------------------- */
 
 namespace {
-
-#define ICONS "/opt/console/icons/"
-
-/* Board statuses of the slots. */
-constexpr int S_MISSING = 3;
-constexpr int S_RCMB = 78;
-constexpr int S_PTB = 79;
-constexpr int S_UNUSED = 92;
-constexpr int S_RUMB = 98;
-constexpr int S_PTBX = 112;
-constexpr int S_NOCOMM = 71;
 
 /* The chassis whose subcomplex 9 lists the slots. */
 constexpr int SLOT_CHASSIS = 1;
@@ -61,8 +52,8 @@ struct SlotVariant {
     const char *ptb_picture;
 };
 constexpr SlotVariant SLOT_VARIANTS[] = {
-    {3, frm_smc_rcmbs, lbl_smc_rcmbs, btn_smc_rcmbs, stat_smc_rcmbs, ICONS "SMB.tsl", ICONS "PTB.tsl"},
-    {2, frm_smc2u_rcmbs, lbl_smc2u_rcmbs, btn_smc2u_rcmbs, stat_smc2u_rcmbs, ICONS "SMB2U.tsl", ICONS "PTB2U.tsl"},
+    {3, frm_smc_rcmbs, lbl_smc_rcmbs, btn_smc_rcmbs, stat_smc_rcmbs, CONSOLE_ICONS "SMB.tsl", CONSOLE_ICONS "PTB.tsl"},
+    {2, frm_smc2u_rcmbs, lbl_smc2u_rcmbs, btn_smc2u_rcmbs, stat_smc2u_rcmbs, CONSOLE_ICONS "SMB2U.tsl", CONSOLE_ICONS "PTB2U.tsl"},
 };
 
 /* What a chassis means to the board slots. */
@@ -90,8 +81,8 @@ void paint_board(int slot_idx, int status, const char *picture, const char *labe
 } // namespace
 
 Widget *lbl_rcmbs = nullptr, *btn_rcmbs = nullptr, *stat_rcmbs = nullptr;
-const char *SmbTessel = ICONS "SMB.tsl";
-const char *PtbTessel = ICONS "PTB.tsl";
+const char *SmbTessel = CONSOLE_ICONS "SMB.tsl";
+const char *PtbTessel = CONSOLE_ICONS "PTB.tsl";
 
 /* ---- helpers ------------------------------------------------------------- */
 
@@ -127,11 +118,11 @@ PowerRole power_role(int chassis_id)
         return PowerRole::Standalone;
     case CHASSIS_NODE:
         switch (entry.complex_ptr->complex_type) {
-        case 43:
-        case 45:
-        case 47:
-        case 49:
-        case 51:
+        case COMPLEX_QUARTZ_NODE:
+        case COMPLEX_NODE7U:
+        case COMPLEX_COBALT:
+        case COMPLEX_GARNET:
+        case COMPLEX_BERYL:
             return PowerRole::Standalone;
         default:
             return PowerRole::Grouped;
@@ -397,7 +388,7 @@ void show_rcmb_status()
         switch (type) {
         case S_UNUSED:
             std::snprintf(label, sizeof label, "\nSLOT %d\nUNUSED\n\n", slot + 1);
-            paint_board(slot, S_UNUSED, ICONS "BLANK.tsl", label, false);
+            paint_board(slot, S_UNUSED, CONSOLE_ICONS "BLANK.tsl", label, false);
             break;
         case S_PTB:
         case S_PTBX:

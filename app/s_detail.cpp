@@ -3,16 +3,18 @@
  * into its text, and the callbacks of Show Detail and Cancel.
  *
  * The widgets are built by create_DetailBox (app/layouts/s_detail_box.cpp).
- * Called by the View menu, by the box's Cancel button and by the report
- * (update_DetailBox).
+ * Called by the View menu, by the box's Cancel button and by the refresh
+ * (show_rack_detail).
  */
 #include "app/s_detail.h"
+
+#include <string>
 
 #include <Xm/Text.h>
 #include <Xm/Xm.h>
 
 #include "app/rack_detail.h"
-#include "app/s_rack_disp.h"
+#include "app/rack_state.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
 
@@ -21,6 +23,10 @@
 namespace {
 
 constexpr const char *kReportFont = "fixed";
+
+/* Size of the text widget the report is shown in. */
+constexpr int kReportColumns = 80;
+constexpr int kReportRows = 24;
 
 /* ---- module variables ---------------------------------------------------- */
 
@@ -71,6 +77,13 @@ void update_DetailBox(const char *text, int columns, int rows)
         XtVaSetValues(ss_text, XmNfontList, fonts, nullptr);
     XtVaSetValues(ss_text, XmNcolumns, static_cast<short>(columns), XmNrows, static_cast<short>(rows), nullptr);
     XmTextSetString(ss_text, xs(text != nullptr ? text : ""));
+}
+
+void show_rack_detail()
+{
+    const std::string report = current_rack_detail_text();
+    if (!report.empty())
+        update_DetailBox(report.c_str(), kReportColumns, kReportRows);
 }
 
 void detail_callback(Widget, XtPointer, XtPointer)

@@ -34,6 +34,10 @@ void manage_DetailBox();
  * "fixed".  Nothing happens before the dialog exists. */
 void update_DetailBox(const char *text, int columns, int rows);
 
+/* Builds the report of the current tree (rack_detail.h) and puts it into
+ * the box; nothing changes when there is no tree. */
+void show_rack_detail();
+
 /* View -> Show Detail: builds the report, shows the box, DetailBoxUp = 1. */
 void detail_callback(Widget w, XtPointer client_data, XtPointer call_data);
 

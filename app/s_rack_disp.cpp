@@ -1,10 +1,8 @@
 /*
- * s_rack_disp.cpp - process-wide state of the cabinet window, the command
- * line, the refresh entry and the exit path.
+ * s_rack_disp.cpp - the command line, the refresh entry and the exit path.
  *
- * Owns the globals every module of the cabinet display reads (the cabinet
- * number, the selected FRU function, the window title, ...), the option
- * parser and the icon-name helpers that main runs at start-up, the refresh
+ * Holds the option parser and the icon-name helpers that main runs at
+ * start-up (they set the process state of rack_state.h), the refresh
  * update_display() that main, the Update button and the FRU procedures call,
  * and the exit callbacks of the main window.
  */
@@ -20,9 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/rack_detail.h"
 #include "app/rack_query.h"
 #include "app/rack_view.h"
+#include "app/s_detail.h"
 #include "base/console_path.h"
 #include "base/process.h"
 #include "base/trace.h"
@@ -54,16 +52,6 @@ constexpr const char *kOptionString = "+FC:d:Pph:";
 constexpr const char *kReadingStatusMsg = "Reading Cabinet Status Info    ";
 
 } // namespace
-
-const char *ConfigFilename = DEFAULT_CONFIG_FILE;
-long cfg_file_mtime = 0;
-int CabinetID = 0;
-int HostType = 0;
-int fru_replace_flag = NO_FRU_FUNCTION;
-char widget_title[WIDGET_TITLE_SIZE] = "Cabinet Status";
-int current_chassis = 1;
-int DetailBoxUp = 0;
-volatile std::sig_atomic_t num_of_times = 0;
 
 /* Storage of the default configuration path that ConfigFilename points to. */
 static std::string default_config_path;
@@ -182,8 +170,17 @@ void update_display(int show_work_dlg)
         ChangeWorkDialogMsg(kReadingStatusMsg);
     }
 
-    /* 2. A new status tree replaces the old one. */
-    get_cabinet_status(CabinetID);
+    /* 2. A new status tree replaces the old one; a failed query shows the
+     *    Unknown tree after its reason was reported, and a query that
+     *    cannot be queued leaves nothing to show. */
+    const int result = get_cabinet_status(CabinetID);
+    if (result == STATUS_QUERY_NOT_BUFFERED) {
+        ModalErrorDialog(nullptr, widget_title, "Error buffering command");
+        Exit(1);
+    } else if (result == STATUS_QUERY_FAILED) {
+        const status_query_failure_t failure = status_query_failure();
+        display_cmdcmplt_err(failure.answer, "read status", failure.length);
+    }
 
     /* 3.-5. The rack, the chassis view and the detail box show it. */
     show_status_tree();
@@ -191,6 +188,16 @@ void update_display(int show_work_dlg)
     /* 6. Done. */
     if (show_work_dlg)
         HideWorkDialog();
+}
+
+void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what, std::size_t length)
+{
+    if (event != nullptr && length >= sizeof(qmx_ecmdcmplt_t))
+        dprint(1, "display_cmdcmplt_err: bad cmdcomplete status=%d cabno=%d\n",
+               static_cast<int>(event->get_cmd_status()), event->header.get_cabno());
+    std::string text = cmdcmplt_err_text(event, doing_what, length);
+    AddToWorkDialogMsg(text.c_str());
+    ModalErrorDialog(nullptr, widget_title, text.c_str());
 }
 
 void show_status_tree()

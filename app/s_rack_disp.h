@@ -1,38 +1,15 @@
 /*
- * s_rack_disp.h - process-wide state of the cabinet window and the entry
- * points of start-up: refresh, configuration re-read, the exit path and the
- * icon-name helpers.
+ * s_rack_disp.h - the entry points of start-up: the option parser, the
+ * icon-name helpers, the refresh, the configuration re-read and the exit
+ * path.  The process state they set is in rack_state.h.
  */
 #ifndef XR_APP_S_RACK_DISP_H
 #define XR_APP_S_RACK_DISP_H
 
-#include <csignal>
-
 #include <X11/Intrinsic.h>
 
-/* Values of the FRU function selected on the command line. */
-enum diag_main_func_t {
-    NO_FRU_FUNCTION = 0,
-    REPLACE_CRU = 11,
-    CRU_PWR_ON = 12,
-    CRU_PWR_OFF = 13,
-};
-
-constexpr int WIDGET_TITLE_SIZE = 240;
-
-/* The configuration file as opened: the installation's file resolved
- * through console_path() unless -C named another, which is used as given. */
-constexpr const char *DEFAULT_CONFIG_FILE = "/var/console/nxs.config";
-extern const char *ConfigFilename;
-extern long cfg_file_mtime;
-extern int CabinetID;
-extern int HostType;
-extern int fru_replace_flag;
-extern char widget_title[WIDGET_TITLE_SIZE];
-extern int current_chassis;
-extern int DetailBoxUp;
-/* Fatal signals received so far; written by the signal handler. */
-extern volatile std::sig_atomic_t num_of_times;
+#include "app/rack_query.h"
+#include "app/rack_state.h"
 
 /* Cabinet number of one icon name: "Cab003" -> 3, "Cab012-A" -> 12. */
 int get_cabinet_id(const char *cabinet_name);
@@ -63,6 +40,12 @@ void show_status_tree();
  * the one last read (nothing in test mode).  Called before power
  * operations. */
 void reread_config_file();
+
+/* Shows why a command failed (cmdcmplt_err_text of its command-complete
+ * answer, `length` bytes at event) in the work dialog and in a modal error
+ * dialog; doing_what is a verb phrase such as "read status". */
+void display_cmdcmplt_err(const qmx_ecmdcmplt_t *event, const char *doing_what,
+                          std::size_t length = CMDCMPLT_MAX_LENGTH);
 
 void clean_windows();
 void exit_callback(Widget w, XtPointer client_data, XtPointer call_data);

@@ -17,7 +17,7 @@
 
 #include <unistd.h>
 
-#include "app/s_rack_disp.h"
+#include "app/rack_state.h"
 #include "base/process.h"
 #include "base/trace.h"
 #include "engine/send_env.h"

@@ -7,13 +7,13 @@
 
 #include <cstdio>
 
+#include "app/complex_types.h"
 #include "app/rack_view.h"
 #include "base/trace.h"
 
 namespace {
 
-/* Complex type of the older disk array, whose disks are named by rank. */
-constexpr int RANKED_DISK_ARRAY = 0x20;
+/* The older disk array (COMPLEX_DAMC) names its disks by rank. */
 constexpr int DISKS_PER_RANK = 5;
 constexpr int RANKS = 4;
 /* Disks per row in the second numbering of the disk grid. */
@@ -75,7 +75,7 @@ void get_da_disk_name(char *name, std::size_t name_size, int cru_num, int chassi
     const complex_cfg_t *cp = chassis_complex(chassis_id);
 
     /* The older array: ranks 2, 3, 0, 1 of five disks each. */
-    if (cp != nullptr && cp->complex_type == RANKED_DISK_ARRAY) {
+    if (cp != nullptr && cp->complex_type == COMPLEX_DAMC) {
         const int index = cru_num > 0 ? cru_num - 1 : 0;
         const int rank = (index / DISKS_PER_RANK + 2) % RANKS;
         const int disk = index % DISKS_PER_RANK + 1;

@@ -15,6 +15,12 @@
 
 std::string console_path(std::string_view fixed_path);
 
+/* The folder of icons, chassis pictures and status indicators, as the
+ * installation names it; pass the joined path through console_path() when
+ * the file is read.  A macro so that tables can join it with a file name at
+ * compile time: CONSOLE_ICONS "FAN.tsl". */
+#define CONSOLE_ICONS "/opt/console/icons/"
+
 /* The root in force ("" when CONSOLE_ROOT is unset). */
 std::string_view console_root();
 

@@ -522,7 +522,7 @@ int check_cmic_reply(env_param_block &pb, snppb &slot, int rsplen, const char *b
     slot.cmic_cmd_status = static_cast<char>(status);
     std::free(slot.cmic_complex_status);
     slot.cmic_complex_status = nullptr;
-    if (status == CMIC_STATUS_FAILED && event->complex_count != 0) {
+    if (status == CMIC_CMD_FAILED && event->complex_count != 0) {
         std::size_t size = static_cast<std::size_t>(ComplexStatusRecordSize(static_cast<unsigned char>(slot.cmic_last_cmd))) *
                            event->complex_count;
         if (size == 0)
@@ -537,7 +537,7 @@ int check_cmic_reply(env_param_block &pb, snppb &slot, int rsplen, const char *b
         return CMD_CMPLT_ERR;
     }
     (void)pb;
-    return status == CMIC_STATUS_SUCCESS ? GETRSP_SUCCESS : CMD_CMPLT_ERR;
+    return status == CMIC_CMD_SUCCESS ? GETRSP_SUCCESS : CMD_CMPLT_ERR;
 }
 
 int check_serial_reply(snppb &slot, int cmd, int kind, int rsplen, const char *buffer)

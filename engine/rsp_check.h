@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/cmd_status.h"
 #include "engine/env_cmd.h"
 
 /* Results of reply checking. */
@@ -40,12 +41,6 @@ enum {
     NODE_KIND_QNA = 8,
     NODE_KIND_CMIC = 207,
 };
-
-/* cmd_status values of a management module's reply. */
-constexpr int CMIC_STATUS_FAILED = 0;
-constexpr int CMIC_STATUS_SUCCESS = 1;
-constexpr int CMIC_STATUS_NOT_READY = 16;
-constexpr int CMIC_STATUS_UNDELIVERED = 17;
 
 /* Register numbers of a back-side disk-array controller. */
 extern const std::array<uint8_t, 256> jbod_translate;

@@ -369,7 +369,7 @@ int ChkRspAndSendNext(int cabidx, int cntlrid, int fd, char *buffer, int num_cha
     case GETRSP_SUCCESS:
     case CMD_CMPLT_ERR: {
         /* 2. A busy module: wait and send the same command again. */
-        if (code == CMD_CMPLT_ERR && slot.cmic_cmd_status == CMIC_STATUS_NOT_READY && n > 0) {
+        if (code == CMD_CMPLT_ERR && static_cast<unsigned char>(slot.cmic_cmd_status) == CMIC_NOT_READY && n > 0) {
             if (cabidx < CMIC_RETRY_SLOTS && ++cmic_retry_count[cabidx] % NOT_READY_REPORT_EVERY == 0)
                 EngineWorkMsgIfOpen((std::string(slot.NodeName != nullptr ? slot.NodeName : "") + " is busy.").c_str());
             slot.retry_count = 0;
@@ -671,7 +671,7 @@ int OpenTesselLink()
         snppb &slot = pb.spb[0];
         std::free(slot.cmic_complex_status);
         slot.cmic_complex_status = nullptr;
-        slot.cmic_cmd_status = CMIC_STATUS_UNDELIVERED;
+        slot.cmic_cmd_status = CMIC_UNDELIVERABLE;
         slot.cmic_last_cmd = 0;
         if (result > 0) {
             if (slot.outcome != spb_NOWAIT)
@@ -767,7 +767,7 @@ void mark_undelivered(const opcmsg &msg)
     tessel_cmd_t cmic;
     std::memcpy(&cmic, msg.text, sizeof(cmic));
     if (cmic.resultptr != nullptr && cmic.resultlen >= kCmdCmpltHeader)
-        reinterpret_cast<qmx_ecmdcmplt_t *>(cmic.resultptr)->set_cmd_status(CMIC_STATUS_UNDELIVERED);
+        reinterpret_cast<qmx_ecmdcmplt_t *>(cmic.resultptr)->set_cmd_status(CMIC_UNDELIVERABLE);
 }
 
 /* Reads and handles what poll entry i has; the block and controller of the

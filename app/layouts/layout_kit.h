@@ -21,13 +21,15 @@
 
 #include <X11/Intrinsic.h>
 
+#include "base/console_path.h"
+
 namespace lk {
 
 /* Installation folder of every picture. */
-constexpr const char *ICON_DIR = "/opt/console/icons/";
+constexpr const char *ICON_DIR = CONSOLE_ICONS;
 
 /* The status icon every slot starts with. */
-constexpr const char *UNKNOWN_STATUS_ICON = "/opt/console/icons/STAT.unkn";
+constexpr const char *UNKNOWN_STATUS_ICON = CONSOLE_ICONS "STAT.unkn";
 
 /* Client data of a component without a FRU procedure (memory, PCI, ...). */
 constexpr int NO_FRU = 0xFFFF;

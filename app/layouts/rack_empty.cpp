@@ -15,6 +15,6 @@ Widget build_empty_window(Widget parent)
     Widget column = lk::chassis_window(parent, "empty_frame", &frame);
     Widget row = lk::section(lk::row(column), "empty_section", "Chassis not present", 0);
     empty_btn = lk::component_toggle(row, "empty_btn", "SMP.tsl", lk::cru_spec(lk::FRU_CHASSIS, 1));
-    empty_label = lk::picture_label(row, "empty_label", "/opt/console/icons/STAT.none");
+    empty_label = lk::picture_label(row, "empty_label", CONSOLE_ICONS "STAT.none");
     return frame;
 }

@@ -484,7 +484,7 @@ TEST_P(RandomBytes, AreEitherAWholeTreeOrTheUnknownTree)
             ASSERT_LE(length, static_cast<int>(bytes.size()));
         } else {
             ASSERT_EQ(tree_ptr->complex_count, 1);
-            ASSERT_EQ(complex(tree_ptr, 0)->complex_status, STATUS_CODE_UNKNOWN);
+            ASSERT_EQ(complex(tree_ptr, 0)->complex_status, S_UNKNOWN);
         }
         for (int id = 1; id <= MAX_CHASSIS; ++id) {
             if (chassis_rec[id].complex_ptr != nullptr) {

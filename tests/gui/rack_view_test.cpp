@@ -202,7 +202,7 @@ TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnkn
     settle();
     EXPECT_EQ(rack_order(), (std::vector<int>{1}));
     EXPECT_STREQ(chassis_rec[1].chassis_label, "Server Mgmt.");
-    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, STATUS_CODE_UNKNOWN));
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, S_UNKNOWN));
     EXPECT_EQ(view_name(), "sm_frame");
 
     /* A tree larger than any answer is refused the same way. */

@@ -233,6 +233,8 @@ extern Widget s_cflt, s_unrecognized, s_nocomm;
 extern Widget s_led_off, s_led_on, s_cable, s_bat_ok, s_bat_bad, s_bat_low;
 extern Widget s_fan_normal, s_fan_hfast, s_fan_fast, hlp_fann_frm, hlp_fanb_frm, hlp_fanf_frm;
 extern Widget s_cool, s_warm, s_hot;
+/* Rows of the symbols the views draw besides the ones above. */
+extern Widget s_present, s_fast, s_charged, s_charging, s_unused;
 
 /* For the builders: definitions of the arrays declared above, and the
  * arrays of a family as handed to lk::family(). */

@@ -12,7 +12,9 @@
 
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
+#include <string_view>
 
 #include <Xm/Label.h>
 #include <Xm/LabelG.h>
@@ -103,6 +105,38 @@ bool screen_shows_widgets(Widget view = display::shown_view())
     expose_all(XtDisplay(view), XtWindow(view));
     settle_fully();
     return !before.empty() && before == view_pixels(view);
+}
+
+/* The pixmaps of the shown labels named <prefix>... below w. */
+void shown_pixmaps(Widget w, const char *prefix, std::set<Pixmap> &out)
+{
+    if (!XtIsManaged(w))
+        return;
+    Pixmap face = 0;
+    if (std::string_view(XtName(w)).starts_with(prefix) && (XmIsLabel(w) || XmIsLabelGadget(w))) {
+        XtVaGetValues(w, XmNlabelPixmap, &face, nullptr);
+        out.insert(face);
+    }
+    if (!XtIsComposite(w))
+        return;
+    WidgetList children = nullptr;
+    Cardinal count = 0;
+    XtVaGetValues(w, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+    for (Cardinal i = 0; i < count; ++i)
+        shown_pixmaps(children[i], prefix, out);
+}
+
+/* Every status symbol the view shows is one of the status key's, in the
+ * key's colours; returns the first that is not (0: none). */
+Pixmap symbol_missing_from_key()
+{
+    std::set<Pixmap> drawn, key;
+    shown_pixmaps(display::shown_view(), "stat_", drawn);
+    shown_pixmaps(XtNameToWidget(s_key_form, "key_rows"), "s_", key);
+    for (Pixmap p : drawn)
+        if (key.count(p) == 0)
+            return p;
+    return 0;
 }
 
 /* ---- generated trees ------------------------------------------------------ */
@@ -197,6 +231,7 @@ TEST_P(ViewRepaint, AViewPaintedAfterOtherTreesAndChassisEqualsItsFirstPainting)
                 ASSERT_EQ(first[k][i], state[i]);
         }
         ASSERT_TRUE(screen_shows_widgets());
+        ASSERT_EQ(symbol_missing_from_key(), 0u) << display::view_name();
     }
     screenshot("view_repaint_" + std::to_string(type));
 }

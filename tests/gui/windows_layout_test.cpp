@@ -348,7 +348,7 @@ void check_node7U(Widget w)
     EXPECT_FAMILY(w, node7U_cpus, "node7U_cpu", 4, 1);
     EXPECT_FAMILY(w, node7U_fans, "node7U_fan", 6, 1);
     EXPECT_FAMILY(w, node7U_pwrs, "node7U_pwr", 3, 1);
-    EXPECT_FAMILY(w, node7U_pci, "node7U_pci", 6, 1);
+    EXPECT_FAMILY(w, node7U_pci, "node7U_pci", 6, 3);
     EXPECT_EQ(gui::label_text(lbl_node7U_disks[0]), " Disk 1\n(SCSI ID 0)");
     EXPECT_STREQ(XtName(node7U_mem1thru16_widget), "node7U_mem1thru16_widget");
     EXPECT_EQ(XtParent(XtParent(frm_node7U_mems[15])), node7U_mem1thru16_widget);

@@ -6,13 +6,12 @@
  * and the "Not enough icons" trace, substitutes for empty subcomplexes, the
  * management-board slots with their chassis and MLAN links, a UPS that does
  * not talk, the 2U UPS switches, the input selector, the 64G converters, the
- * temperatures; and a property test: random well-formed trees and random
- * bytes never break the painters, and the rack stays consistent.
+ * temperatures; and random bytes are either a whole tree or the Unknown
+ * tree.  Random well-formed trees of every family: view_repaint_test.cpp.
  */
 #include <gtest/gtest.h>
 
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -27,7 +26,6 @@ using display::picture_pixmap;
 using display::rack_order;
 using display::shows_status;
 using display::view_name;
-using tree::Chassis;
 using tree::same;
 using tree::Sub;
 
@@ -362,7 +360,7 @@ TEST_F(ChassisViews, ConvertersSitInTheirSlotOrderAndTemperaturesSayHowWarm)
     EXPECT_EQ(gui::label_text(lbl_da2_temps[2]), "Temperature\nUnknown");
 }
 
-/* ---- property: any well-formed tree -------------------------------------- */
+/* ---- random bytes -------------------------------------------------------- */
 
 /* Answers the board-matching dialog whenever a tree provokes it. */
 void keep_answering_dialogs(int *answered)
@@ -377,87 +375,6 @@ void keep_answering_dialogs(int *answered)
                     },
                     answered);
 }
-
-std::vector<uint8_t> random_tree(std::mt19937 &rng)
-{
-    static const uint8_t complex_types[] = {130, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42,
-                                            43,  44, 45, 46, 47, 49, 51, 0,  48, 99, 255};
-    static const uint8_t statuses[] = {1, 2, 3, 4, 5, 6, 7, 20, 56, 57, 58, 59, 60, 64, 71, 78, 79, 84, 92, 98,
-                                       99, 112, 133, 139, 0, 200, 255};
-    auto pick = [&rng](auto &list) {
-        return list[std::uniform_int_distribution<std::size_t>(0, std::size(list) - 1)(rng)];
-    };
-    auto upto = [&rng](int n) { return std::uniform_int_distribution<int>(0, n)(rng); };
-
-    std::vector<Chassis> complexes;
-    std::size_t units_left = 1500; /* stays inside one status answer */
-    const int count = upto(9);
-    for (int c = 0; c < count; ++c) {
-        /* Mostly ids of the table, sometimes any byte. */
-        const int id = upto(9) == 0 ? upto(255) : 1 + upto(19);
-        Chassis cx{static_cast<uint8_t>(id), pick(complex_types), pick(statuses), {}};
-        const int subs = upto(12);
-        for (int s = 0; s < subs; ++s) {
-            const int n = std::min<int>(upto(4) == 0 ? upto(70) : upto(10), static_cast<int>(units_left));
-            units_left -= n;
-            Sub sub{static_cast<uint8_t>(upto(3) == 0 ? upto(60) : 1 + upto(36)), {}, -1};
-            for (int u = 0; u < n; ++u)
-                sub.statuses.push_back(pick(statuses));
-            cx.subs.push_back(sub);
-        }
-        complexes.push_back(cx);
-    }
-    return tree::build(complexes);
-}
-
-/* Each seed runs in its own process, so that a slow machine stays within
- * the harness's watchdog. */
-class RandomTrees : public CabinetDisplay, public ::testing::WithParamInterface<int> {};
-constexpr int kTreesPerSeed = 4;
-
-TEST_P(RandomTrees, WellFormedTreesNeverBreakThePaintersAndKeepTheRackConsistent)
-{
-    int answered = 0;
-    keep_answering_dialogs(&answered);
-    std::mt19937 rng(20261205 + GetParam());
-    std::set<int> seen;
-    for (int round = 0; round < kTreesPerSeed; ++round) {
-        SCOPED_TRACE(round);
-        const std::vector<uint8_t> bytes = random_tree(rng);
-        ASSERT_EQ(load_status_tree(bytes.data(), bytes.size()), 0);
-
-        /* Every chassis of the rack can be shown. */
-        std::set<int> present;
-        for (int c = 0; c < tree_ptr->complex_count; ++c) {
-            const int id = complex(tree_ptr, c)->complex_id;
-            if (id >= 1 && id <= MAX_CHASSIS)
-                present.insert(id);
-        }
-        seen.insert(present.begin(), present.end());
-        for (int id : present) {
-            set_chassis_btn(current_chassis, 0);
-            set_chassis_btn(id, 1);
-            select_chassis_view(id);
-            ASSERT_EQ(current_chassis, id);
-            ASSERT_NE(display::shown_view(), nullptr);
-            gui::pump_pending();
-        }
-
-        /* The rack lists every chassis ever seen, in id order; the absent
-         * ones Missing. */
-        ASSERT_EQ(rack_order(), std::vector<int>(seen.begin(), seen.end()));
-        for (int id : seen) {
-            if (present.count(id) == 0) {
-                ASSERT_TRUE(shows_status(chassis_rec[id].stat_lbl, MISSING)) << id;
-            }
-        }
-        gui::pump_pending();
-    }
-    EXPECT_GT(seen.size(), 4u);
-    screenshot("chassis_random_" + std::to_string(GetParam()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomTrees, ::testing::Range(0, 8));
 
 /* Random byte strings: two seeds, each in its own process. */
 class RandomBytes : public CabinetDisplay, public ::testing::WithParamInterface<int> {};

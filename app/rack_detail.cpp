@@ -22,8 +22,8 @@
 #include <string>
 
 #include "app/cabstat_common.h"
+#include "app/chassis_table.h"
 #include "app/complex_types.h"
-#include "app/rack_view.h"
 #include "app/subcomplex_types.h"
 #include "app/unit_name_tbl.h"
 #include "base/trace.h"

@@ -282,7 +282,7 @@ const uint8_t *show_chassis_detail(std::string &report, int chassis_id, const co
             return nullptr;
     }
 
-    /* 4. */
+    /* 4. The chassis ends its line. */
     appendf(report, "\n");
     return q;
 }

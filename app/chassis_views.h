@@ -18,8 +18,8 @@
 
 #include <X11/Intrinsic.h>
 
+#include "app/chassis_table.h"
 #include "app/rack_query.h"
-#include "app/rack_view.h"
 #include "app/status_codes.h"
 #include "app/subcomplex_types.h"
 

@@ -231,7 +231,7 @@ int main(int argc, char **argv)
         HostType = 0;
     }
 
-    /* 9. */
+    /* 9. The operator sees the display being set up. */
     AddToWorkDialogMsg(kSettingUpMsg);
     dprint(1, "%s %d %d\n", argv[first_icon], CabinetID, HostType);
 

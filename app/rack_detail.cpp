@@ -22,8 +22,8 @@
 #include <string>
 
 #include "app/cabstat_common.h"
+#include "app/chassis_table.h"
 #include "app/complex_types.h"
-#include "app/rack_view.h"
 #include "app/subcomplex_types.h"
 #include "app/unit_name_tbl.h"
 #include "base/trace.h"
@@ -282,7 +282,7 @@ const uint8_t *show_chassis_detail(std::string &report, int chassis_id, const co
             return nullptr;
     }
 
-    /* 4. */
+    /* 4. The chassis ends its line. */
     appendf(report, "\n");
     return q;
 }

@@ -135,12 +135,6 @@ void place_view(Widget view);
 
 } // namespace
 
-/* ---- globals ------------------------------------------------------------- */
-
-s_cab_chassis_rec chassis_rec[MAX_CHASSIS + 1];
-int chassis_cnt = 0;
-int SscType = 0;
-
 /* ---- helpers ------------------------------------------------------------- */
 
 namespace {

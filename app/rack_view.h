@@ -4,8 +4,7 @@
  * name, its picture and its status icon.  Exactly one chassis is selected;
  * its chassis view (chassis_views.h) is shown right of the rack.
  *
- * Owns the chassis table chassis_rec (indexed by complex id 1-20, entry 0
- * unused), the choice of the chassis view window by complex type, the lazy
+ * Fills the chassis table chassis_rec (chassis_table.h), and owns the choice of the chassis view window by complex type, the lazy
  * creation of the less common chassis windows and the selection.
  *
  * Callers: start-up (initialize_chassis_views, adjust_rack_window_size),
@@ -17,34 +16,9 @@
 
 #include <X11/Intrinsic.h>
 
-#include "app/chassis_types.h"
+#include "app/chassis_table.h"
 #include "app/rack_query.h"
 
-/* Highest complex id; the table has entries 0..MAX_CHASSIS, entry 0 unused. */
-constexpr int MAX_CHASSIS = 20;
-constexpr int CHASSIS_LABEL_SIZE = 20;
-
-/* One rack entry. */
-struct s_cab_chassis_rec {
-    Widget chassis_frm;          /* entry form (cab_chassis_frm); NULL until first seen */
-    Widget radio_btn;            /* its toggle (cab_chassis_btn) */
-    Widget stat_lbl;             /* status icon (cab_chassis_stat) */
-    Widget stat_frm;             /* frame around picture and status (cab_chassis_stat_frm) */
-    Widget chassis_icon;         /* chassis picture (cab_chassis_pic) */
-    Widget stat2_lbl;            /* optional second status label, NULL unless set elsewhere */
-    Widget chassis_frame;        /* the chassis view window of this chassis */
-    long node_id;                /* node list index (node chassis) or interconnect size 0/16/64 */
-    complex_cfg_t *complex_ptr;  /* the complex in the current tree; NULL when absent */
-    short chassis_type;          /* chassis kind, CHASSIS_* */
-    char chassis_label[CHASSIS_LABEL_SIZE]; /* chassis name, at most 19 characters */
-    char id;                     /* complex id; 0 while the entry was never used */
-};
-
-extern s_cab_chassis_rec chassis_rec[MAX_CHASSIS + 1];
-/* Entries whose widgets exist. */
-extern int chassis_cnt;
-/* Server-management chassis variant: 3 (11 board slots) or 2 (8 slots). */
-extern int SscType;
 
 /* Rebuilds the rack from tree_ptr: every complex gets its entry and status,
  * entries absent from the tree are shown Missing. */

@@ -6,7 +6,8 @@
  * runs asynchronously, possibly in the middle of Xt, stdio or malloc, so it
  * formats its trace by hand into a stack buffer and writes it with write(2);
  * it calls nothing but async-signal-safe functions and the engine's
- * close_all_ports(), which is written to be safe there.
+ * release_ports_from_signal(), which is written to be safe there: it never
+ * allocates, locks or waits, whether the engine was busy or idle.
  */
 #include "app/signal.h"
 
@@ -192,9 +193,11 @@ void SignalHandler(int sig)
     if (debug > 0)
         trace_signal(sig);
 
-    /* 3. Give the borrowed serial ports back once. */
+    /* 3. Give the borrowed serial ports back once: devices closed, one
+     *    free-all message to the log daemon.  The orderly close (goodbye
+     *    commands, waits for replies) is for the exit paths, not here. */
     if (num_of_times == 1)
-        close_all_ports();
+        release_ports_from_signal();
 
     /* 4. Default action, unblock, and send the signal again, so that the
      *    process ends the way the signal would have ended it. */

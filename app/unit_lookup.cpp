@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
+#include "app/chassis_table.h"
 #include "app/complex_types.h"
-#include "app/rack_view.h"
 #include "base/trace.h"
 
 namespace {

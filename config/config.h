@@ -69,17 +69,13 @@ constexpr std::uint32_t YSet(std::uint32_t word, YField field, unsigned value)
 struct Node_t {
     NodeString NodeName;
     NodeString Alias;
-    NodeString iconLabel;
     int HostType = 0;
     int SubType = 0;
     int InterfaceType = INTERFACE_NOT_GIVEN;
-    int MyStatus = 0;
     NodeString InterfaceAddress;
-    NodeString InterfacePort;
     NodeString IPNumber;
     NodeString CabinetID;
     NodeString ProcessorID;
-    NodeString ClusterID;
     int SCSI_Label[MAX_ATTACHMENTS];
     short MCA_Bus[MAX_ATTACHMENTS];
     short MCA_Slot[MAX_ATTACHMENTS];
@@ -87,23 +83,10 @@ struct Node_t {
     short SCSI_ID[MAX_ATTACHMENTS];
     int DEVICE_ID[MAX_ATTACHMENTS];
     std::uint32_t Interconnect = 0; /* YConnType ... YXSNP, see the accessors */
-    int write_fd = -1;
-    int read_fd = -1;
-    NodeString InitScript;
-    NodeString DeinitScript;
     NodeString RequestID;
-    int (*OpenProc)(int node) = nullptr;
-    int (*CloseProc)(int node) = nullptr;
-    int (*InputProc)(int node) = nullptr;
-    int (*OutputProc)(int node) = nullptr;
-    NodeString Parity;
-    NodeString Baud;
-    NodeString DataBits;
-    NodeString StopBits;
     NodeString SystemID;
     NodeString SystemName;
     NodeString CabinetName;
-    int SendNames = 0;
 
     unsigned YConnType() const { return YGet(Interconnect, Y_CONN_TYPE); }
     unsigned YIsApex() const { return YGet(Interconnect, Y_IS_APEX); }

@@ -430,8 +430,6 @@ void GrabAllPorts(int issue_GO)
         Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
 }
 
-void SwitchToConcurrentIO() {}
-
 /* ------------------------------------------------------------------------------------ */
 
 namespace {

@@ -72,7 +72,5 @@ void ReleasePortsFromSignal();
 /* Queues EP for every serial cabinet and, with issue_GO, runs a GO: every
  * port is borrowed at once. */
 void GrabAllPorts(int issue_GO);
-/* Kept for callers of the concurrent-I/O switch: does nothing. */
-void SwitchToConcurrentIO();
 
 #endif

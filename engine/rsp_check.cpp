@@ -121,7 +121,7 @@ void log_line(const snppb &slot, int kind, const char *buffer, int length);
 int hex_pair(const char *p);
 bool event_expected(const env_param_block &pb, int code);
 int event_code(const char *buffer, int length);
-int check_cmic_reply(env_param_block &pb, snppb &slot, int rsplen, const char *buffer);
+int check_cmic_reply(snppb &slot, int rsplen, const char *buffer);
 int check_serial_reply(snppb &slot, int cmd, int kind, int rsplen, const char *buffer);
 bool active_slot(const env_param_block &pb, const snppb &slot);
 
@@ -185,7 +185,7 @@ int ErrorInRsp(int cabidx, int cntlrid, int rsplen, char *buffer)
 
     /* 3. Management modules. */
     if (kind == NODE_KIND_CMIC || pb.comm_type == CMIC_type)
-        return check_cmic_reply(pb, slot, rsplen, buffer);
+        return check_cmic_reply(slot, rsplen, buffer);
 
     /* 4. Serial ASCII controllers. */
     return check_serial_reply(slot, cmd, kind, rsplen, buffer);
@@ -509,7 +509,7 @@ bool event_expected(const env_param_block &pb, int code)
     return false;
 }
 
-int check_cmic_reply(env_param_block &pb, snppb &slot, int rsplen, const char *buffer)
+int check_cmic_reply(snppb &slot, int rsplen, const char *buffer)
 {
     if (rsplen <= 0)
         return UNRECOVERABLE;
@@ -536,7 +536,6 @@ int check_cmic_reply(env_param_block &pb, snppb &slot, int rsplen, const char *b
         slot.cmic_complex_status = copy;
         return CMD_CMPLT_ERR;
     }
-    (void)pb;
     return status == CMIC_CMD_SUCCESS ? GETRSP_SUCCESS : CMD_CMPLT_ERR;
 }
 

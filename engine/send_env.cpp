@@ -27,7 +27,8 @@ namespace {
 constexpr int kDrainSeconds = 5;
 constexpr int kReadAllRegSecond = 256;
 
-/* Depth of engine calls in progress, for the fatal-signal path. */
+/* Depth of engine calls in progress, for a close_all_ports that comes from
+ * a nested loop inside the engine. */
 volatile sig_atomic_t engine_depth = 0;
 
 struct EngineCall {
@@ -138,13 +139,20 @@ void close_all_ports()
     if (NoEnvPBs || SendEnvParamBlocks == nullptr)
         return;
     if (engine_depth != 0) {
-        /* Interrupted inside the engine: its tables may be half changed and
+        /* Called from inside the engine: its tables may be half changed and
          * the daemon request in progress may be ours, so only what the
          * outside world sees is released, without allocating or waiting. */
         ReleasePortsFromSignal();
         return;
     }
     Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
+}
+
+void release_ports_from_signal()
+{
+    if (NoEnvPBs || SendEnvParamBlocks == nullptr)
+        return;
+    ReleasePortsFromSignal();
 }
 
 /* ------------------------------------------------------------------------------------ */

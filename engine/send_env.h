@@ -10,8 +10,8 @@
  * buffer must stay valid until the GO returns.
  *
  * Callers: the status query, the environmental and UPS reads, the FRU
- * procedures; close_all_ports from start-up's exit paths and the
- * fatal-signal handler.
+ * procedures; close_all_ports from start-up's exit paths;
+ * release_ports_from_signal from the fatal-signal handler.
  */
 #ifndef XR_ENGINE_SEND_ENV_H
 #define XR_ENGINE_SEND_ENV_H
@@ -27,11 +27,17 @@ int Send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int func
 int send_env_board(int cabinet_id, int env_reg, int *env_data, int cmd, int function);
 
 /* Ends every conversation and releases the engine's links and tables
- * (CLOSE_ALL_PORTS) when tables exist.  Also called from the fatal-signal
- * handler: when the signal interrupted the engine itself, it only closes
- * the open controller descriptors and asks the log daemon, without waiting,
- * to take back every port of this program (ReleasePortsFromSignal). */
+ * (CLOSE_ALL_PORTS) when tables exist.  Called again from inside the engine
+ * (a dialog's nested loop during a GO), it only does what
+ * release_ports_from_signal does: the half-changed tables are left alone. */
 void close_all_ports();
+
+/* The fatal-signal path, whether the signal interrupted the engine or found
+ * it idle: closes the open controller devices and writes one message to the
+ * log daemon's pipe that takes back every port of this program
+ * (ReleasePortsFromSignal).  No allocation, no lock, no wait; nothing when
+ * the engine has no tables.  Async-signal-safe. */
+void release_ports_from_signal();
 
 
 #endif

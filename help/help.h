@@ -4,10 +4,9 @@
  * path, the information box that reports every help failure, and
  * Help(file, topic).
  *
- * Callers: the dialog utilities (ModalHelpCB, DisplayHelpCB) and, later,
- * start-up and the main window's help buttons.  The help window with its
- * page parser and index arrives with a later version of this module; until
- * then Help() finds the file on the path and says that it cannot show pages.
+ * Callers: the dialog utilities (ModalHelpCB, DisplayHelpCB).  Help() finds
+ * the file on the path and says that it cannot show pages: there is no help
+ * window with a page parser and index.
  */
 #ifndef XR_HELP_HELP_H
 #define XR_HELP_HELP_H

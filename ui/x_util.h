@@ -40,8 +40,8 @@ extern int verify_auto_yes, verify_auto_no;
 constexpr int PROGICON_NAME_SIZE = 256;
 extern char progicon_name[];
 
-/* Installation paths of the dialog icons (not yet passed through
- * console_path); entry 0 is empty. */
+/* Installation paths of the dialog icons, as the installation names them;
+ * readers pass them through console_path.  Entry 0 is empty. */
 extern const char *const iconpaths[ICONPATH_COUNT];
 
 /* Called by VerifyTimeoutCallback before the program exits, so that borrowed

@@ -496,7 +496,7 @@ TEST_F(PortsTest, AFatalSignalDuringAGoLeavesNothingOnLoan)
     if (child == 0) {
         struct sigaction action {};
         action.sa_handler = [](int sig) {
-            close_all_ports();
+            release_ports_from_signal();
             signal(sig, SIG_DFL);
             raise(sig);
         };

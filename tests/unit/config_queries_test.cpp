@@ -98,7 +98,7 @@ TEST_F(QueriesTest, ComplexesMapToTheirNodes)
     };
     const Case cases[] = {
         {1, 2, 1, "smp001b"},   {1, 3, 45, "smp001c"},   {1, 0, 130, "cmic001"},  {1, 6, 17, "qnas001"},
-        {1, 8, 33, "ups001"},   {2, 11, 32, "damc002a"}, {2, 21, 38, "damc002c"}, {3, 2, 16, "qnb003b"},
+        {1, 8, 33, "ups001"},   {2, 11, 32, "damc002a"}, {2, 13, 38, "damc002c"}, {3, 2, 16, "qnb003b"},
         /* Older-style nodes are found by their interface address. */
         {4, 3, 1, "smp004a"},   {4, 4, 2, "smp004b"},    {4, 5, 34, "smc004"},
     };

@@ -3,8 +3,8 @@
  * by byte: every chassis kind's particular columns and rows, the debug rows,
  * the notes for duplicate and unknown ids, trees whose counts run past their
  * bytes (each tree sits in a heap block of exactly its size, so a read past
- * it is caught by the sanitizer build), random byte strings, and the growing
- * text area.
+ * it is caught by the sanitizer build), random byte strings, a long report;
+ * and the unit display names the report uses.
  */
 #include <gtest/gtest.h>
 
@@ -14,12 +14,15 @@
 #include <initializer_list>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/rack_detail.h"
 #include "app/rack_query.h"
 #include "app/rack_view.h"
+#include "app/unit_name_tbl.h"
 #include "base/trace.h"
 
 namespace {
@@ -428,46 +431,7 @@ TEST_F(DetailReport, RandomBytesAgreeWithTheTreeCheck)
 
 /* ---- the text area ------------------------------------------------------- */
 
-TEST_F(DetailReport, AreaGrowsInStepsOfTwentyLines)
-{
-    char *area = nullptr;
-    int size = 0;
-    ASSERT_EQ(get_area(&area, &size, 20), 0);
-    ASSERT_EQ(size, 1500);
-    EXPECT_EQ(std::string(area, 1500), std::string(1500, '\0'));
-    std::memset(area, 'x', 1500);
-    ASSERT_EQ(get_area(&area, &size, 20), 0);
-    ASSERT_EQ(size, 3000);
-    EXPECT_EQ(std::string(area, 1500), std::string(1500, 'x'));
-    EXPECT_EQ(std::string(area + 1500, 1500), std::string(1500, '\0'));
-    EXPECT_EQ(get_area(&area, &size, 0x7fffffff), GET_AREA_FAILED);
-    EXPECT_EQ(size, 3000);
-    std::free(area);
-}
-
-TEST_F(DetailReport, AppendGrowsPastFifteenHundredBytesAndEmptiesTheLine)
-{
-    free_area();
-    std::string line(1499, 'a');
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    append_str(buffer.data());
-    EXPECT_EQ(dis_size, 1500); /* 1499 bytes and the terminator fit */
-    EXPECT_EQ(buffer[0], '\0');
-
-    char one[] = "b";
-    append_str(one);
-    EXPECT_EQ(dis_size, 3000);
-    EXPECT_EQ(one[0], '\0');
-
-    std::vector<char> big(4000, 'c');
-    big.push_back('\0');
-    append_str(big.data());
-    EXPECT_EQ(dis_size, 6000); /* 5500 bytes need four steps */
-    EXPECT_EQ(std::string(dis_ptr), line + "b" + std::string(4000, 'c'));
-}
-
-TEST_F(DetailReport, LongReportIsCompleteInAnAreaJustLargeEnough)
+TEST_F(DetailReport, LongReportIsComplete)
 {
     Tree tree("sys", "cab", 4);
     std::vector<int> strips(32, 1);
@@ -477,15 +441,45 @@ TEST_F(DetailReport, LongReportIsCompleteInAnAreaJustLargeEnough)
     const cmic_cfg_t *t = tree.bytes();
     record_rack(t, tree.length());
     ASSERT_EQ(build_rack_detail(t, tree.length()), 0);
-    const std::size_t used = std::strlen(dis_ptr) + 1;
-    EXPECT_GT(used, 1500u);
-    EXPECT_EQ(dis_size % 1500, 0);
-    EXPECT_GE(static_cast<std::size_t>(dis_size), used);
-    EXPECT_LT(static_cast<std::size_t>(dis_size), used + 1500);
     const std::string text = dis_ptr;
+    EXPECT_GT(text.size(), 1500u) << "longer than one step of the text area";
     EXPECT_EQ(count_substr(text, "CHASSIS "), 4);
     EXPECT_EQ(count_substr(text, "Mem Err"), 4);
     EXPECT_EQ(text.substr(text.size() - 10), pad("Fault", 9) + "\n"); /* the last chassis is complete */
+}
+
+/* ---- unit display names -------------------------------------------------- */
+
+/* The name table ends at its length, no unit is named twice, and every
+ * entry is found under its own key whatever the search hint: in table order
+ * (the hint moves one record at a time), backwards (each search wraps to the
+ * top) and after a miss, which is reported once and restarts at the top. */
+TEST(UnitNames, EveryEntryIsFoundFromAnyHintAndAMissIsReportedOnce)
+{
+    EXPECT_EQ(unittbl[UNIT_NAME_COUNT].chassis_type, -1);
+    std::set<std::tuple<int, int, int>> keys;
+    for (int i = 0; i < UNIT_NAME_COUNT; ++i) {
+        const unit_name_tbl_t &e = unittbl[i];
+        EXPECT_TRUE(keys.insert({e.chassis_type, e.subcomplex_type, e.unit_number}).second) << i;
+    }
+    auto expect_found = [](int i) {
+        const unit_name_tbl_t &e = unittbl[i];
+        const char *name = getUnitDisplayName(e.chassis_type, e.subcomplex_type, e.unit_number);
+        ASSERT_NE(name, nullptr) << i;
+        EXPECT_STREQ(name, e.name) << i;
+        EXPECT_EQ(getUnitDisplayNameHint(), i + 1) << "the hint is the record after the hit";
+    };
+    for (int i = 0; i < UNIT_NAME_COUNT; ++i)
+        expect_found(i);
+    for (int i = UNIT_NAME_COUNT - 1; i >= 0; --i)
+        expect_found(i);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(getUnitDisplayName(unittbl[5].chassis_type, unittbl[5].subcomplex_type, 0), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count_substr(err, "getUnitDisplayName: Unable to find name for combination of chassis"), 1) << err;
+    EXPECT_EQ(getUnitDisplayNameHint(), 0);
+    expect_found(UNIT_NAME_COUNT / 2);
 }
 
 } // namespace

@@ -20,12 +20,11 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include "tests/e2e/process_harness.h"
-#include "tests/unit/cabsim_process.h"
+#include "tests/support/x_session.h"
+#include "tests/support/process.h"
 
 namespace {
 
-using e2e::milliseconds;
 
 constexpr milliseconds kStartTimeout{20000};
 constexpr milliseconds kQueryTimeout{15000};
@@ -198,7 +197,7 @@ protected:
     void TearDown() override
     {
         if (HasFailure()) {
-            e2e::screenshot_failed_test();
+            x_.screenshot_failed_test();
             std::printf("program output:\n%s\n", program_.output().c_str());
             std::printf("cabsim log:\n%s\n", sim_.log_text().c_str());
         }
@@ -235,10 +234,10 @@ protected:
         return wait_for_windows("Cabinet Status - " + cabinet, 1);
     }
 
-    e2e::XSession x_;
+    xsession::XSession x_;
     Display *display_ = XOpenDisplay(nullptr);
     CabsimProcess sim_;
-    e2e::ChildProcess program_;
+    ChildProcess program_;
 };
 
 struct CabinetCase {

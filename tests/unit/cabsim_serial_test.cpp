@@ -23,9 +23,8 @@
 #include "engine/env_cmd.h"
 #include "engine/env_regs.h"
 #include "engine/rsp_check.h"
-#include "tests/support/child_wait.h"
-#include "tests/unit/cabsim_process.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -266,13 +265,10 @@ TEST_F(CabsimSerial, XscpHoldsThePortUntilKilled)
     OpclogdProcess daemon(sim_.root());
     ASSERT_TRUE(daemon.start({"-c", config_}));
     std::string ready = sim_.root() + "/xscp.ready";
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl(XR_XSCP, XR_XSCP, "-c", config_.c_str(), "-r", ready.c_str(), "snp0010A", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ASSERT_TRUE(child_wait::wait_for_ready_file(&pid, ready, std::chrono::seconds(10)));
+    ChildProcess xscp;
+    ASSERT_TRUE(xscp.start(XR_XSCP, {"-c", config_, "-r", ready, "snp0010A"}));
+    ASSERT_TRUE(xscp.wait_for_file(ready, milliseconds{10000}));
+    const pid_t pid = xscp.pid();
 
     std::string holder = "xscp PID-" + std::to_string(pid);
     bool held = false;
@@ -281,17 +277,15 @@ TEST_F(CabsimSerial, XscpHoldsThePortUntilKilled)
     EXPECT_TRUE(held);
     EXPECT_NE(show("snp0010A").find("open=yes by=" + std::to_string(pid)), std::string::npos);
 
-    FILE *ps = popen("ps -ef | awk '$8 == \"xscp\" && /snp0010A/ {print $2}'", "r");
-    ASSERT_NE(ps, nullptr);
-    char found[32] = {};
-    EXPECT_NE(fgets(found, sizeof(found), ps), nullptr);
-    pclose(ps);
-    EXPECT_EQ(std::atoi(found), pid);
+    /* The reclaim command finds it by its command line: "xscp" and the port. */
+    std::string cmdline = file_text("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    EXPECT_EQ(cmdline.rfind("xscp", 0), 0u) << cmdline;
+    EXPECT_NE(cmdline.find("snp0010A"), std::string::npos) << cmdline;
 
-    kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_TRUE(child_wait::reap_within(pid, &status, std::chrono::seconds(5)));
-    EXPECT_TRUE(WIFSIGNALED(status));
+    xscp.send_signal(SIGKILL);
+    ASSERT_TRUE(xscp.wait_for_exit(milliseconds{5000}));
+    EXPECT_TRUE(WIFSIGNALED(xscp.status()));
 }
 
 } // namespace

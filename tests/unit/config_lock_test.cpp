@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "config/config.h"
@@ -76,12 +77,12 @@ int WaitExit(pid_t pid)
 class LockTest : public testing::Test {
   protected:
     void TearDown() override { FreeConfiguration(); }
-    TempConsoleRoot root;
+    ConsoleRoot root;
 };
 
 TEST_F(LockTest, AMissingLockFileIsCreatedAReleaseClosesItAndFailuresAreReported)
 {
-    std::string path = root.root() + "/var/console/lock.test";
+    std::string path = root.path() + "/var/console/lock.test";
     int before = OpenDescriptors();
     ASSERT_EQ(LockFileEx(1, path.c_str()), 1);
     struct stat info;
@@ -96,7 +97,7 @@ TEST_F(LockTest, AMissingLockFileIsCreatedAReleaseClosesItAndFailuresAreReported
     EXPECT_EQ(OpenDescriptors(), before);
 
     /* Failures are reported. */
-    std::string missing = root.root() + "/nowhere/lock";
+    std::string missing = root.path() + "/nowhere/lock";
     testing::internal::CaptureStderr();
     EXPECT_EQ(LockFileEx(1, missing.c_str()), 0);
     EXPECT_EQ(LockFileEx(3, missing.c_str()), 0); /* nothing held */
@@ -107,13 +108,13 @@ TEST_F(LockTest, AMissingLockFileIsCreatedAReleaseClosesItAndFailuresAreReported
 
 TEST_F(LockTest, AWriterDelaysTheReaderOfTheConfiguration)
 {
-    std::string config = root.write("var/console/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
+    std::string config = root.write("/var/console/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
     int to_parent[2], to_writer[2], reader_done[2];
     ASSERT_EQ(pipe(to_parent), 0);
     ASSERT_EQ(pipe(to_writer), 0);
     ASSERT_EQ(pipe(reader_done), 0);
 
-    pid_t writer = HoldLock(2, root.lock_path(), to_parent[1], to_writer[0]);
+    pid_t writer = HoldLock(2, root.at("/var/console/lock.nxs.config"), to_parent[1], to_writer[0]);
     ASSERT_EQ(ReadByte(to_parent[0], 5000), 'L');
 
     pid_t reader = fork();
@@ -135,10 +136,10 @@ TEST_F(LockTest, ReadersShareTheLock)
     int to_parent[2], to_holder[2];
     ASSERT_EQ(pipe(to_parent), 0);
     ASSERT_EQ(pipe(to_holder), 0);
-    pid_t holder = HoldLock(1, root.lock_path(), to_parent[1], to_holder[0]);
+    pid_t holder = HoldLock(1, root.at("/var/console/lock.nxs.config"), to_parent[1], to_holder[0]);
     ASSERT_EQ(ReadByte(to_parent[0], 5000), 'L');
 
-    std::string config = root.write("var/console/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
+    std::string config = root.write("/var/console/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
     EXPECT_EQ(read_config_file(config.c_str()), 0); /* does not wait */
     EXPECT_EQ(NodeCount, 1);
 
@@ -148,12 +149,12 @@ TEST_F(LockTest, ReadersShareTheLock)
 
 TEST_F(LockTest, AnUnlockableConfigurationFailsTheRead)
 {
-    std::string config = root.write("nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
-    rmdir((root.root() + "/var/console").c_str());
+    std::string config = root.write("/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
+    std::filesystem::remove_all(root.at("/var/console"));
     testing::internal::CaptureStderr();
     EXPECT_EQ(read_config_file(config.c_str()), 1);
     std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("LockFileEx(): open of file " + root.lock_path() + " failed"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("LockFileEx(): open of file " + root.at("/var/console/lock.nxs.config") + " failed"), std::string::npos) << errors;
     EXPECT_EQ(NodeCount, 0);
 }
 

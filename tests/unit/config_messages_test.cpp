@@ -65,7 +65,7 @@ class MessagesTest : public testing::Test {
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
-    TempConsoleRoot root;
+    ConsoleRoot root;
 };
 
 const char *const kTestCatalogue = "$quote \"\n"
@@ -101,7 +101,7 @@ TEST_F(MessagesTest, FailedAllocationIsReportedAndGivesNull)
 
 TEST_F(MessagesTest, CatalogueFoundThroughNlspathIsUsedWhereItsConversionsFit)
 {
-    std::string catalogue = root.root() + "/test.cat";
+    std::string catalogue = root.path() + "/test.cat";
     Gencat(catalogue, kTestCatalogue);
     setenv("NLSPATH", catalogue.c_str(), 1);
     EXPECT_EQ(Shown(2, "x\n"), "ERREUR - x\n");
@@ -113,7 +113,7 @@ TEST_F(MessagesTest, CatalogueFoundThroughNlspathIsUsedWhereItsConversionsFit)
 
     /* A text with other conversions is not used: the catalogue's
      * "open %d failed %s" would read the path as a number. */
-    std::string missing_dir = root.root() + "/no/such/dir/lock";
+    std::string missing_dir = root.path() + "/no/such/dir/lock";
     testing::internal::CaptureStderr();
     EXPECT_EQ(LockFileEx(1, missing_dir.c_str()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -122,7 +122,7 @@ TEST_F(MessagesTest, CatalogueFoundThroughNlspathIsUsedWhereItsConversionsFit)
 
 TEST_F(MessagesTest, CatalogueUnderTheConsoleRootIsFoundWithoutNlspath)
 {
-    std::string dir = root.root() + "/opt";
+    std::string dir = root.path() + "/opt";
     mkdir(dir.c_str(), 0755);
     mkdir((dir + "/console").c_str(), 0755);
     mkdir((dir + "/console/nls").c_str(), 0755);

@@ -121,7 +121,7 @@ TEST_F(ModelTest, InterconnectFieldsAreIndependent)
 
 TEST_F(ModelTest, FindNodeByNameDBConsoleAndClearNode)
 {
-    TempConsoleRoot root;
+    ConsoleRoot root;
     ReadConfigText(root, NodeRecord("name=console01\ncabinet=0\n") + NodeRecord("name=n2\ncabinet=2\n"));
     EXPECT_EQ(FindNodeByName("n2"), 1);
     EXPECT_EQ(FindNodeByName("console01"), 0);

@@ -37,7 +37,7 @@ class OrderTest : public testing::Test {
         return names;
     }
 
-    TempConsoleRoot root;
+    ConsoleRoot root;
 };
 
 TEST_F(OrderTest, CabinetsAreOrderedByNumberNotText)

@@ -27,7 +27,7 @@ class QueriesTest : public testing::Test {
 
     int Index(const char *name) { return FindNodeByName(name); }
 
-    TempConsoleRoot root; /* for the lock file */
+    ConsoleRoot root; /* for the lock file */
 };
 
 TEST_F(QueriesTest, CabinetHostTypesKindsAndTheirPrincipalNode)
@@ -134,7 +134,7 @@ TEST_F(QueriesTest, ComplexTypeCodes)
 
 TEST(QueriesSmallTest, CabinetsWithoutAPrincipalNodeOrWithoutNodes)
 {
-    TempConsoleRoot root;
+    ConsoleRoot root;
     ReadConfigText(root, NodeRecord("name=p\ntype=PWR\ncabinet=5\nprocessor=8\n") +
                              NodeRecord("name=c\ntype=CMIC\ncabinet=5\nprocessor=0\n") +
                              NodeRecord("name=s\ntype=SMC\ncabinet=5\nprocessor=1\n") +

@@ -29,7 +29,7 @@ std::string Installation(int nodes, const char *tag)
 
 TEST(RereadTest, ARereadReplacesEverything)
 {
-    TempConsoleRoot root;
+    ConsoleRoot root;
     ReadConfigText(root, Installation(20, "first") + "SET only_first=1\n");
     ASSERT_EQ(NodeCount, 20);
     ReadConfigText(root, Installation(5, "second"));
@@ -44,9 +44,9 @@ TEST(RereadTest, ARereadReplacesEverything)
 
 TEST(RereadTest, RepeatedRereadsKeepTheHeapSteady)
 {
-    TempConsoleRoot root;
-    std::string path = root.write("var/console/nxs.config", Installation(300, "steady"));
-    std::string missing = root.root() + "/var/console/missing";
+    ConsoleRoot root;
+    std::string path = root.write("/var/console/nxs.config", Installation(300, "steady"));
+    std::string missing = root.path() + "/var/console/missing";
     testing::internal::CaptureStderr();
     /* Warm-up: the first failure loads the C library's error texts once. */
     ASSERT_EQ(read_config_file(path.c_str()), 0);

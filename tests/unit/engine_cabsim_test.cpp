@@ -28,7 +28,7 @@
 #include "engine/rsp_check.h"
 #include "engine/scheduler.h"
 #include "engine/send_env.h"
-#include "tests/unit/cabsim_process.h"
+#include "tests/support/process.h"
 #include "tests/unit/engine_test_support.h"
 
 namespace {

@@ -34,7 +34,7 @@
 #include "engine/ports.h"
 #include "engine/rsp_check.h"
 #include "tests/unit/engine_test_support.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -162,7 +162,7 @@ protected:
     {
         setenv("XRACKMON_TIME_SCALE", "20", 1);
         installation_ = std::make_unique<EngineInstallation>(serial.config);
-        root_ = installation_->root().root();
+        root_ = installation_->root().path();
         std::filesystem::create_directories(root_ + "/var/console/fifos");
         daemon_ = std::make_unique<OpclogdProcess>(root_);
         ASSERT_TRUE(daemon_->start({})) << daemon_->stderr_text();
@@ -470,8 +470,8 @@ TEST(ReclaimQuestion, ListsThirtyOneRefusalsThenEllipsis)
 
 TEST(KillProc, OnlyPlainPortNamesReachTheShell)
 {
-    TempConsoleRoot root;
-    std::string marker = root.root() + "/ran";
+    ConsoleRoot root;
+    std::string marker = root.path() + "/ran";
     setenv("XRACKMON_TIME_SCALE", "20", 1);
     for (std::string name : {"x;touch " + marker, "$(touch " + marker + ")", "`touch " + marker + "`",
                              "a/b|touch " + marker, std::string("-x")})

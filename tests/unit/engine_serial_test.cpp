@@ -25,9 +25,8 @@
 #include "daemon/portreq.h"
 #include "engine/env_regs.h"
 #include "engine/send_env.h"
-#include "tests/support/child_wait.h"
-#include "tests/unit/cabsim_process.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -223,13 +222,10 @@ TEST_F(SerialGo, EventsAfterSPAreCheckedAgainstTheRegistersWritten)
 TEST_F(SerialGo, APortHeldByTheConsoleProgramIsReclaimedByEndingIt)
 {
     std::string ready = root_ + "/xscp.ready";
-    pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        execl(XR_XSCP, XR_XSCP, "-r", ready.c_str(), "snp0011B", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ASSERT_TRUE(child_wait::wait_for_ready_file(&holder, ready, std::chrono::seconds(10)));
+    ChildProcess xscp;
+    ASSERT_TRUE(xscp.start(XR_XSCP, {"-r", ready, "snp0011B"}));
+    ASSERT_TRUE(xscp.wait_for_file(ready, milliseconds{10000}));
+    const pid_t holder = xscp.pid();
     engine_ui.ask_yes_no = [](const char *text, const char *) {
         questions.push_back(text);
         return 1;
@@ -238,9 +234,8 @@ TEST_F(SerialGo, APortHeldByTheConsoleProgramIsReclaimedByEndingIt)
     ReadImages(11);
     EXPECT_EQ(Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS), 0);
 
-    int status = 0;
-    ASSERT_TRUE(child_wait::reap_within(holder, &status, std::chrono::seconds(5))) << "the console program still runs";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_TRUE(xscp.wait_for_exit(milliseconds{5000})) << "the console program still runs";
+    EXPECT_TRUE(WIFSIGNALED(xscp.status()) && WTERMSIG(xscp.status()) == SIGKILL) << xscp.status();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].rfind("Couldn't get snp0011B: In use by xscp PID-" + std::to_string(holder) + "\n", 0), 0u)
         << questions[0];

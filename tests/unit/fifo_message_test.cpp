@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "daemon/fifo.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
 
 namespace {
 

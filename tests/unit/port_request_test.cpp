@@ -22,7 +22,7 @@
 
 #include "daemon/portreq.h"
 #include "platform/opclogd/loans.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
 
 namespace {
 

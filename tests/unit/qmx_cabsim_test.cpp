@@ -18,7 +18,7 @@
 
 #include "engine/tessel_comm.h"
 #include "platform/qmx/qmx.h"
-#include "tests/unit/cabsim_process.h"
+#include "tests/support/process.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 
 #include "engine/tessel_comm.h"
 #include "platform/qmx/qmx.h"
+#include "tests/support/tree_bytes.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -35,22 +36,15 @@ complex 2 type=0x21 status=59
 subcomplex 13 units=1 status=61
 )";
 
-/* The status tree of kCabinet7, written out byte by byte. */
+/* The status tree of kCabinet7, written out record by record. */
 Bytes cabinet7_tree(bool with_complex_1, bool with_complex_2)
 {
-    Bytes tree(84, 0);
-    std::memcpy(tree.data(), "System Two", 10);
-    std::memcpy(tree.data() + 40, "Cab007", 6);
-    tree[80] = static_cast<uint8_t>(with_complex_1 + with_complex_2);
+    TreeBytes tree(with_complex_1 + with_complex_2, "System Two", "Cab007");
     if (with_complex_1)
-        tree.insert(tree.end(), {1, 0x25, 1, 2,        /* complex 1, two subcomplexes */
-                                 4, 2, 0x12, 0x34,     /* power supplies, port high byte first */
-                                 0, 1, 0, 0, 1, 1, 0, 0,
-                                 3, 2, 0, 0,           /* fans */
-                                 5, 2, 9, 3, 6, 3, 0, 0});
+        tree.complex(1, 0x25, 1, 2).sub(4, 2, 0x1234).units(0, {1, 1}).sub(3, 2).unit(5, 2, 9, 3).unit(6, 3);
     if (with_complex_2)
-        tree.insert(tree.end(), {2, 0x21, 59, 1, 13, 1, 0, 0, 0, 61, 0, 0});
-    return tree;
+        tree.complex(2, 0x21, 59, 1).sub(13, 1).unit(0, 61);
+    return tree.bytes();
 }
 
 Bytes command(uint8_t cmdtype, uint16_t cabno = 7, uint8_t ctype = 0x81, uint8_t cid = 0xFF, uint8_t sub = 0,

@@ -2,7 +2,7 @@
  * rack_query_test.cpp - the status tree: accessors at their boundaries,
  * search_tree, the substitute trees as bytes, the bounds check on trees from
  * outside, and the texts of a failed command.  Trees are written byte by
- * byte here, independently of the builders under test.
+ * byte, independently of the builders under test.
  */
 #include <gtest/gtest.h>
 
@@ -14,41 +14,9 @@
 #include "app/rack_query.h"
 #include "base/process.h"
 #include "base/trace.h"
+#include "tests/support/tree_bytes.h"
 
 namespace {
-
-/* Writes a tree byte by byte; counts are given explicitly so that a test
- * can announce more records than it writes. */
-class TreeBytes {
-public:
-    explicit TreeBytes(uint8_t complex_count) : bytes_(sizeof(cmic_cfg_t), 0) { bytes_[80] = complex_count; }
-
-    TreeBytes &cmplx(uint8_t id, uint8_t type, uint8_t subcomplex_count, uint8_t status = 1)
-    {
-        bytes_.insert(bytes_.end(), {id, type, status, subcomplex_count});
-        return *this;
-    }
-    /* A subcomplex with one unit per id, all with status 1. */
-    TreeBytes &sub(uint8_t type, std::initializer_list<uint8_t> unit_ids)
-    {
-        bytes_.insert(bytes_.end(), {type, static_cast<uint8_t>(unit_ids.size()), 0, 0});
-        for (uint8_t id : unit_ids)
-            bytes_.insert(bytes_.end(), {id, 1, 0, 0});
-        return *this;
-    }
-    TreeBytes &raw(std::initializer_list<uint8_t> more)
-    {
-        bytes_.insert(bytes_.end(), more);
-        return *this;
-    }
-
-    std::vector<uint8_t> &bytes() { return bytes_; }
-    cmic_cfg_t *tree() { return reinterpret_cast<cmic_cfg_t *>(bytes_.data()); }
-    const uint8_t *at(std::size_t offset) const { return bytes_.data() + offset; }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
 
 const uint8_t *addr(const void *p) { return static_cast<const uint8_t *>(p); }
 
@@ -77,8 +45,8 @@ private:
 TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCounts)
 {
     TreeBytes t(2);
-    t.cmplx(1, 0x2C, 2).sub(3, {0, 1, 2}).sub(4, {0, 1});  /* 84: 4 + 16 + 12 */
-    t.cmplx(7, 0x26, 1).sub(11, {});                      /* 116: 4 + 4 */
+    t.complex(1, 0x2C, 1, 2).ids(3, {0, 1, 2}).ids(4, {0, 1});  /* 84: 4 + 16 + 12 */
+    t.complex(7, 0x26, 1, 1).ids(11, {});                      /* 116: 4 + 4 */
     ASSERT_EQ(t.bytes().size(), 124u);
 
     cmic_cfg_t *tree = t.tree();
@@ -150,12 +118,12 @@ struct Search {
 TEST_F(RackQueryTest, SearchTreeByIdTypeModeAndUnit)
 {
     TreeBytes t(6);
-    t.cmplx(1, 0x2C, 3).sub(3, {0, 1, 2}).sub(4, {0, 1}).sub(3, {5});
-    t.cmplx(132, 0x80, 0);
-    t.cmplx(132, 0x81, 1).sub(4, {7});
-    t.cmplx(5, 0x26, 0);
-    t.cmplx(3, 0x26, 0);
-    t.cmplx(133, 0x84, 0);
+    t.complex(1, 0x2C, 1, 3).ids(3, {0, 1, 2}).ids(4, {0, 1}).ids(3, {5});
+    t.complex(132, 0x80, 1, 0);
+    t.complex(132, 0x81, 1, 1).ids(4, {7});
+    t.complex(5, 0x26, 1, 0);
+    t.complex(3, 0x26, 1, 0);
+    t.complex(133, 0x84, 1, 0);
     const Search searches[] = {
         /* By id; the type only counts for 132 and 133. */
         {1, 0, 255, 0, -1, 1, 0, -1, -1},
@@ -199,7 +167,7 @@ TEST_F(RackQueryTest, SearchTreeLooksAtElevenComplexesAndNullTrees)
 {
     TreeBytes t(12);
     for (uint8_t id = 1; id <= 12; ++id)
-        t.cmplx(id, 0x25, 0);
+        t.complex(id, 0x25, 1, 0);
     int ci = 0, si = 0, ui = 0;
     EXPECT_EQ(search_tree(t.tree(), 11, 0, 255, 0, -1, &ci, &si, &ui), 1);
     EXPECT_EQ(ci, 10);
@@ -322,8 +290,8 @@ TEST_F(RackQueryTest, TestModeQueryGivesTheFakeTree)
 TEST_F(RackQueryTest, CheckAcceptsExactlyTheTreeAndNoPrefix)
 {
     TreeBytes t(2);
-    t.cmplx(1, 0x2C, 2).sub(3, {0, 1, 2}).sub(4, {0, 1});
-    t.cmplx(7, 0x26, 1).sub(11, {});
+    t.complex(1, 0x2C, 1, 2).ids(3, {0, 1, 2}).ids(4, {0, 1});
+    t.complex(7, 0x26, 1, 1).ids(11, {});
     const int size = static_cast<int>(t.bytes().size());
     EXPECT_EQ(check_status_tree(t.bytes().data(), size), size);
     t.raw({0xEE, 0xEE});  /* bytes after the tree are not its business */
@@ -336,15 +304,15 @@ TEST_F(RackQueryTest, CheckAcceptsExactlyTheTreeAndNoPrefix)
 TEST_F(RackQueryTest, CheckRefusesInflatedCounts)
 {
     TreeBytes one_more(3);  /* complex_count one past the groups written */
-    one_more.cmplx(1, 0x2C, 1).sub(3, {0}).cmplx(2, 0x26, 0);
+    one_more.complex(1, 0x2C, 1, 1).ids(3, {0}).complex(2, 0x26, 1, 0);
     EXPECT_EQ(check_status_tree(one_more.bytes().data(), one_more.bytes().size()), -1);
 
     TreeBytes many_units(1);  /* unit_count 255, two units present */
-    many_units.cmplx(1, 0x2C, 1).raw({3, 255, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0});
+    many_units.complex(1, 0x2C, 1, 1).raw({3, 255, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0});
     EXPECT_EQ(check_status_tree(many_units.bytes().data(), many_units.bytes().size()), -1);
 
     TreeBytes many_subs(1);  /* subcomplex_count one past */
-    many_subs.cmplx(1, 0x2C, 2).sub(3, {0});
+    many_subs.complex(1, 0x2C, 1, 2).ids(3, {0});
     EXPECT_EQ(check_status_tree(many_subs.bytes().data(), many_subs.bytes().size()), -1);
 
     TreeBytes header_only(255);
@@ -385,7 +353,7 @@ TEST_F(RackQueryTest, AcceptedTreesWalkInsideTheirBytes)
 TEST_F(RackQueryTest, SuccessfulAnswerBecomesTheTree)
 {
     TreeBytes t(1);
-    t.cmplx(4, 0x26, 1).sub(3, {0, 1});
+    t.complex(4, 0x26, 1, 1).ids(3, {0, 1});
     std::vector<uint8_t> answer(sizeof(qmx_ecmdcmplt_t), 0);
     answer.insert(answer.end(), t.bytes().begin(), t.bytes().end());
     auto *event = reinterpret_cast<qmx_ecmdcmplt_t *>(answer.data());

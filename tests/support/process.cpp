@@ -81,17 +81,28 @@ std::string ConsoleRoot::write(const std::string &fixed, const std::string &text
 
 ChildProcess::~ChildProcess()
 {
+    end();
+}
+
+void ChildProcess::end()
+{
     if (pid_ > 0 && !ended_) {
         kill(pid_, SIGKILL);
         waitpid(pid_, &status_, 0);
     }
     if (out_fd_ >= 0)
         close(out_fd_);
+    pid_ = -1;
+    out_fd_ = -1;
+    ended_ = false;
+    status_ = 0;
+    output_.clear();
 }
 
 bool ChildProcess::start(const std::string &program, const std::vector<std::string> &args, const Environment &env,
                          const std::string &out_file)
 {
+    end();
     int fds[2] = {-1, -1};
     if (out_file.empty() && pipe2(fds, O_CLOEXEC) != 0)
         return false;

@@ -56,7 +56,8 @@ public:
     /* Runs `program` with `args` after it and `env` set on top of the
      * test's environment; no core files, and it dies with the test.  Its
      * standard output comes to output() or, when `out_file` is given, goes
-     * to that file with its standard error. */
+     * to that file with its standard error.  A program started before is
+     * killed and forgotten first. */
     bool start(const std::string &program, const std::vector<std::string> &args, const Environment &env = {},
                const std::string &out_file = "");
 
@@ -80,6 +81,8 @@ public:
     const std::string &output() const { return output_; }
 
 private:
+    void end();
+
     pid_t pid_ = -1;
     int out_fd_ = -1;
     bool ended_ = false;

@@ -824,21 +824,6 @@ TEST(OpclogdServe, MalformedRequestsAreAnsweredOrDroppedNeverTrusted)
         EXPECT_EQ(table.LoanCount(), 0u) << size;
     }
 
-    /* Random bytes with plausible headers. */
-    std::mt19937 random(7);
-    std::vector<char> bytes(FIFO_MAX_MESSAGE);
-    for (int round = 0; round < 3000; ++round) {
-        int size = IPC_HEADER_SIZE + static_cast<int>(random() % (FIFO_MAX_MESSAGE - IPC_HEADER_SIZE + 1));
-        for (int i = 0; i < size; ++i)
-            bytes[static_cast<std::size_t>(i)] = static_cast<char>(random());
-        std::int32_t type = std::array<std::int32_t, 6>{5, 7, 11, 18, 19, 20}[random() % 6];
-        std::memcpy(bytes.data(), &type, 4);
-        std::memcpy(bytes.data() + 4, &size, 4);
-        const char address[] = "/var/console/fifos/util_9";
-        std::memcpy(bytes.data() + 8, address, sizeof address);
-        opclogd::Serve(table, bytes.data(), size);
-    }
-
     /* A log message whose text length runs past the message is dropped. */
     MessagePtr log(BuildLogMessage(LOG_MSG, DAEMON_FIFO_PATH, "n", 1, nullptr, 1, "abc"));
     reinterpret_cast<LogMessage_t *>(log.get())->TextLength = 500;

@@ -99,15 +99,7 @@ protected:
         gui::pump_pending();
     }
 
-    static void screenshot(const std::string &name)
-    {
-        const char *dir = std::getenv("XR_ARTIFACTS");
-        if (dir == nullptr)
-            return;
-        gui::pump_pending();
-        XSync(XtDisplay(Toplevel), False);
-        EXPECT_TRUE(gui::save_screenshot(std::string(dir) + "/windows_" + name + ".png"));
-    }
+    static void screenshot(const std::string &name) { gui::screenshot("windows_" + name); }
 };
 
 /* Calls visit(w) for w and every widget below it. */

@@ -295,10 +295,7 @@ TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
     show_canvas();
     ASSERT_TRUE(gui::pump_until([&] { return count_pixels(locked, s_colors[STATUS_BAD].background) > 50; }, kWaitMs));
     EXPECT_EQ(count_pixels(selectable, s_colors[STATUS_BAD].background), 0);
-    const char *dir = std::getenv("XR_ARTIFACTS");
-    if (dir != nullptr) {
-        EXPECT_TRUE(gui::save_screenshot(std::string(dir) + "/windows_status_painters.png"));
-    }
+    gui::screenshot("windows_status_painters");
 }
 
 } // namespace

@@ -308,6 +308,16 @@ bool save_screenshot(const std::string &path)
     return Toplevel != nullptr && xsession::save_screen_png(XtDisplay(Toplevel), path);
 }
 
+void screenshot(const std::string &name)
+{
+    const std::string path = xsession::artifact_path(name);
+    if (path.empty())
+        return;
+    pump_pending();
+    XSync(XtDisplay(Toplevel), False);
+    EXPECT_TRUE(save_screenshot(path)) << path;
+}
+
 /* ---- failure hook and watchdog ------------------------------------------ */
 
 namespace {

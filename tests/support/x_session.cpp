@@ -9,6 +9,7 @@
 #include <poll.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -202,6 +203,109 @@ bool XSession::press_return_in(Window window)
     XTestFakeKeyEvent(display_, key, False, CurrentTime);
     XSync(display_, False);
     return true;
+}
+
+/* Viewable top-level windows titled `title`, bottom to top. */
+std::vector<Window> windows_titled(Display *display, const std::string &title)
+{
+    std::vector<Window> found;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return found;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        char *name = nullptr;
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+            XFetchName(display, children[i], &name) && name != nullptr) {
+            if (title == name)
+                found.push_back(children[i]);
+        }
+        if (name != nullptr)
+            XFree(name);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+/* Presses and releases button 1 at (x, y) of the screen. */
+void click_at(Display *display, int x, int y)
+{
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+}
+
+ScreenBox screen_box(Display *display, Window window)
+{
+    ScreenBox box;
+    XWindowAttributes attributes;
+    Window child;
+    if (XGetWindowAttributes(display, window, &attributes)) {
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &box.x, &box.y, &child);
+        box.width = attributes.width;
+        box.height = attributes.height;
+    }
+    return box;
+}
+
+/* The deepest window of `top` under the screen point (x, y). */
+Window window_at(Display *display, Window top, int x, int y)
+{
+    Window window = top;
+    for (;;) {
+        int wx = 0, wy = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display, DefaultRootWindow(display), window, x, y, &wx, &wy, &child) ||
+            child == 0)
+            return window;
+        window = child;
+    }
+}
+
+/* The cascade buttons of the menu bar at the top of the cabinet window,
+ * left to right.  A point at the middle of the window's top edge, just
+ * inside, lies on the menu bar itself, between its buttons (Help sits at
+ * the right end). */
+std::vector<Window> menu_bar_buttons(Display *display, Window shell)
+{
+    ScreenBox box = screen_box(display, shell);
+    Window bar = window_at(display, shell, box.x + box.width / 2, box.y + 4);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    std::vector<std::pair<int, Window>> by_x;
+    if (XQueryTree(display, bar, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i)
+            by_x.emplace_back(screen_box(display, children[i]).x, children[i]);
+        if (children != nullptr)
+            XFree(children);
+    }
+    std::sort(by_x.begin(), by_x.end());
+    std::vector<Window> buttons;
+    for (const auto &[x, window] : by_x)
+        buttons.push_back(window);
+    return buttons;
+}
+
+/* A viewable override-redirect top-level window on the screen (a posted
+ * menu; the toolkit keeps another such window off the screen); 0 if none. */
+Window posted_menu(Display *display)
+{
+    Window root = 0, parent = 0, *children = nullptr, found = 0;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+            attributes.override_redirect && attributes.x >= 0 && attributes.y >= 0 && attributes.width > 1)
+            found = children[i];
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
 }
 
 void XSession::screenshot_failed_test()

@@ -8,6 +8,7 @@
 #define XR_TESTS_SUPPORT_X_SESSION_H
 
 #include <string>
+#include <vector>
 
 #include <X11/Xlib.h>
 
@@ -21,6 +22,29 @@ bool save_screen_png(Display *display, const std::string &path);
 /* $XR_ARTIFACTS/<name>.png ('/' in the name replaced), or "" without
  * XR_ARTIFACTS. */
 std::string artifact_path(const std::string &name);
+
+/* Viewable top-level windows titled `title`, bottom to top. */
+std::vector<Window> windows_titled(Display *display, const std::string &title);
+
+/* Presses and releases button 1 at (x, y) of the screen. */
+void click_at(Display *display, int x, int y);
+
+/* The rectangle of `window` on the screen. */
+struct ScreenBox {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+ScreenBox screen_box(Display *display, Window window);
+
+/* The deepest window of `top` under the screen point (x, y). */
+Window window_at(Display *display, Window top, int x, int y);
+
+/* The cascade buttons of the menu bar at the top of a Motif main window,
+ * left to right. */
+std::vector<Window> menu_bar_buttons(Display *display, Window shell);
+
+/* A viewable override-redirect top-level window on the screen (a posted
+ * menu); 0 if none. */
+Window posted_menu(Display *display);
 
 class XSession {
 public:

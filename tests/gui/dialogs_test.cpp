@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include "base/process.h"
 #include "help/help.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/process.h"
 #include "ui/x_util.h"
 
 namespace {
@@ -32,15 +34,16 @@ constexpr int kAnswerDelayMs = 30;
 
 /* A small X bitmap whose size tells the icons apart.  Xlib's reader wants
  * the bits on the lines after the opening brace. */
-void write_xbm(const std::string &path, int size)
+void write_xbm(const ConsoleRoot &root, const std::string &fixed, int size)
 {
-    std::ofstream out(path);
+    std::ostringstream out;
     out << "#define icon_width " << size << "\n#define icon_height " << size << "\n"
         << "static unsigned char icon_bits[] = {\n";
     int bytes = (size + 7) / 8 * size;
     for (int i = 0; i < bytes; i++)
         out << (i ? ", " : "") << ((i % 3) ? "0x55" : "0xf0");
     out << "};\n";
+    root.write(fixed, out.str());
 }
 
 Pixmap symbol_of(Widget box)
@@ -82,32 +85,26 @@ class Dialogs : public testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = testing::TempDir() + "xr_dialogs_" + std::to_string(getpid());
-        icons_ = root_ + "/opt/console/icons/";
-        help_ = root_ + "/help";
-        ASSERT_EQ(std::system(("mkdir -p " + icons_ + " " + help_).c_str()), 0);
+        icons_ = root_.at("/opt/console/icons/");
+        help_ = root_.at("/help");
         int size = 8;
         for (const char *name : {"error.xbm", "information.xbm", "unknown.icon", "question.xbm", "working.xbm",
                                  "8810.icon", "JBDP.icon", "CABSTAT.icon"})
-            write_xbm(icons_ + name, std::exchange(size, size + 8));
-        std::ofstream(help_ + "/xdiag.help") << "START_TOPIC Comm_Port_Busy\nEND_TOPIC Comm_Port_Busy\n";
-        setenv("CONSOLE_ROOT", root_.c_str(), 1);
-        setenv("XHELPPATH", (root_ + "/nowhere:" + help_).c_str(), 1);
+            write_xbm(root_, std::string("/opt/console/icons/") + name, std::exchange(size, size + 8));
+        root_.write("/help/xdiag.help", "START_TOPIC Comm_Port_Busy\nEND_TOPIC Comm_Port_Busy\n");
+        setenv("XHELPPATH", (root_.path() + "/nowhere:" + help_).c_str(), 1);
         xh_ReadHelpPath();
         no_verify_timeout = 1;
     }
-    void TearDown() override
-    {
-        EndWorkDialog();
-        std::system(("rm -rf " + root_).c_str());
-    }
+    void TearDown() override { EndWorkDialog(); }
 
     Pixmap icon(const char *name, Pixel foreground, Pixel background)
     {
         return XmGetPixmap(XtScreen(Toplevel), xs(icons_ + name), foreground, background);
     }
 
-    std::string root_, icons_, help_;
+    ConsoleRoot root_;
+    std::string icons_, help_;
 };
 
 /* ---- message boxes ------------------------------------------------------ */

@@ -100,11 +100,8 @@ protected:
 
     static void screenshot(const std::string &name)
     {
-        const char *dir = std::getenv("XR_ARTIFACTS");
-        if (dir == nullptr)
-            return;
         settle();
-        EXPECT_TRUE(gui::save_screenshot(std::string(dir) + "/" + name + ".png"));
+        gui::screenshot(name);
     }
 
 private:

@@ -102,6 +102,10 @@ std::string shell_title(Widget w);
 /* Writes the root window as a PNG; false on failure. */
 bool save_screenshot(const std::string &path);
 
+/* Keeps a picture of the screen as $XR_ARTIFACTS/<name>.png, once the
+ * pending events are processed (nothing without XR_ARTIFACTS). */
+void screenshot(const std::string &name);
+
 /* $XR_ARTIFACTS/<Suite>.<Test>.png for the running test ("" without
  * XR_ARTIFACTS). */
 std::string artifact_path(const char *suffix = ".png");

@@ -1,0 +1,76 @@
+/*
+ * x_session.h - the X side of the tests that drive the program as an
+ * operator would: top-level windows found by title on $DISPLAY, keys and
+ * pointer through XTest, and PNG screenshots of the whole screen (the one
+ * way the tests take pictures; the in-process GUI harness uses it too).
+ */
+#ifndef XR_TESTS_SUPPORT_X_SESSION_H
+#define XR_TESTS_SUPPORT_X_SESSION_H
+
+#include <string>
+#include <vector>
+
+#include <X11/Xlib.h>
+
+#include "tests/support/process.h"
+
+namespace xsession {
+
+/* Writes the root window of `display` as a PNG; false on failure. */
+bool save_screen_png(Display *display, const std::string &path);
+
+/* $XR_ARTIFACTS/<name>.png ('/' in the name replaced), or "" without
+ * XR_ARTIFACTS. */
+std::string artifact_path(const std::string &name);
+
+/* Viewable top-level windows titled `title`, bottom to top. */
+std::vector<Window> windows_titled(Display *display, const std::string &title);
+
+/* Presses and releases button 1 at (x, y) of the screen. */
+void click_at(Display *display, int x, int y);
+
+/* The rectangle of `window` on the screen. */
+struct ScreenBox {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+ScreenBox screen_box(Display *display, Window window);
+
+/* The deepest window of `top` under the screen point (x, y). */
+Window window_at(Display *display, Window top, int x, int y);
+
+/* The cascade buttons of the menu bar at the top of a Motif main window,
+ * left to right. */
+std::vector<Window> menu_bar_buttons(Display *display, Window shell);
+
+/* A viewable override-redirect top-level window on the screen (a posted
+ * menu); 0 if none. */
+Window posted_menu(Display *display);
+
+class XSession {
+public:
+    XSession();
+    ~XSession();
+    XSession(const XSession &) = delete;
+    XSession &operator=(const XSession &) = delete;
+
+    bool ok() const { return display_ != nullptr; }
+
+    /* A viewable window whose WM_NAME is `title`; 0 at the deadline or as
+     * soon as `owner` (when given) has ended. */
+    Window wait_for_window(const std::string &title, milliseconds timeout, ChildProcess *owner = nullptr);
+
+    /* Moves the pointer into the middle of `window` and types Return, which
+     * activates the default button of a Motif message box. */
+    bool press_return_in(Window window);
+
+    /* For a test that has failed: a screenshot named after the running test
+     * ("Suite.Case"), and where it went on standard output. */
+    void screenshot_failed_test();
+
+private:
+    Display *display_ = nullptr;
+};
+
+} // namespace xsession
+
+#endif

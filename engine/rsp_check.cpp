@@ -518,6 +518,13 @@ int check_cmic_reply(snppb &slot, int rsplen, const char *buffer)
         return UNRECOVERABLE;
     }
     const auto *event = reinterpret_cast<const qmx_ecmdcmplt_t *>(buffer);
+    /* A message cut short carries less data than its header announces; its
+     * tree or records would be read from bytes that never arrived. */
+    if (static_cast<std::size_t>(rsplen) - kCmdCmpltHeader < event->get_datalen()) {
+        dprint(1, "ErrorInRsp: reply of %d bytes carries less than its %u data bytes\n", rsplen,
+               static_cast<unsigned>(event->get_datalen()));
+        return UNRECOVERABLE;
+    }
     uint32_t status = event->get_cmd_status();
     slot.cmic_cmd_status = static_cast<char>(status);
     std::free(slot.cmic_complex_status);

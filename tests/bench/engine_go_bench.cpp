@@ -29,7 +29,7 @@
 #include "engine/send_env.h"
 #include "engine/tessel_comm.h"
 #include "platform/qmx/qmx.h"
-#include "tests/unit/cabsim_process.h"
+#include "tests/support/process.h"
 
 namespace {
 

@@ -30,8 +30,8 @@
 #include "config/config.h"
 #include "config/read_config.h"
 #include "engine/send_env.h"
-#include "tests/unit/cabsim_process.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
+#include "tests/support/process.h"
 
 namespace {
 

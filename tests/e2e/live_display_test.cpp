@@ -7,7 +7,10 @@
  * command log: the window of a cabinet of every management-module kind,
  * a failed query turning the window into the Unknown tree with the error
  * box, and Reload (View menu, clicked through XTest) after the fault
- * clears showing the cabinet's tree again.
+ * clears showing the cabinet's tree again; every fault kind of a module
+ * met by the start-up query or by a Reload; and a signal arriving while
+ * the program holds a serial cabinet's ports.  opclogd lends the ports,
+ * and nothing may stay on loan.
  */
 #include <gtest/gtest.h>
 
@@ -17,15 +20,17 @@
 #include <string>
 #include <vector>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include "tests/e2e/process_harness.h"
-#include "tests/unit/cabsim_process.h"
+#include "tests/support/x_session.h"
+#include "tests/support/process.h"
 
 namespace {
 
-using e2e::milliseconds;
 
 constexpr milliseconds kStartTimeout{20000};
 constexpr milliseconds kQueryTimeout{15000};
@@ -187,6 +192,7 @@ protected:
         ASSERT_FALSE(error) << error.message();
         fs::copy_file(sample + "/nxs.config", root / "var/console/nxs.config", error);
         ASSERT_FALSE(error) << error.message();
+        ASSERT_TRUE(daemon_.start({})) << daemon_.stderr_text();
     }
 
     ~LiveDisplay() override
@@ -198,17 +204,61 @@ protected:
     void TearDown() override
     {
         if (HasFailure()) {
-            e2e::screenshot_failed_test();
+            x_.screenshot_failed_test();
             std::printf("program output:\n%s\n", program_.output().c_str());
             std::printf("cabsim log:\n%s\n", sim_.log_text().c_str());
         }
     }
 
-    bool start(const std::string &cabinet)
+    bool start(const std::string &cabinet, const std::string &level = "1")
     {
         std::string path = std::string(XR_PROGRAM_DIR) + "/xrackmon";
-        return program_.start(path, {"-d", "1", cabinet},
-                              {{"CONSOLE_ROOT", sim_.root()}, {"XAPPLRESDIR", XR_APP_DEFAULTS_DIR}});
+        return program_.start(path, {"-d", level, cabinet},
+                              {{"CONSOLE_ROOT", sim_.root()},
+                               {"XAPPLRESDIR", XR_APP_DEFAULTS_DIR},
+                               {"XRACKMON_TIME_SCALE", "100"}});
+    }
+
+    /* View > Reload with the pointer: a click on the menu bar's second
+     * button posts the View menu, a click in the top quarter of the posted
+     * menu hits its first entry, Reload. */
+    void reload(Window window)
+    {
+        std::vector<Window> buttons = menu_bar_buttons(display_, window);
+        ASSERT_GE(buttons.size(), 2u) << "no menu bar found";
+        ScreenBox view = screen_box(display_, buttons[1]);
+        click_at(display_, view.x + view.width / 2, view.y + view.height / 2);
+        Window menu = 0;
+        auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
+        while ((menu = posted_menu(display_)) == 0 && std::chrono::steady_clock::now() < deadline)
+            program_.drain(milliseconds(20));
+        ASSERT_NE(menu, 0u) << "the View menu did not open";
+        ScreenBox entries = screen_box(display_, menu);
+        click_at(display_, entries.x + entries.width / 2, entries.y + entries.height / 4);
+    }
+
+    /* Position of `text` in the output at or after `from`, once it is
+     * there; npos at the deadline or the program's end. */
+    std::size_t wait_for_text(const std::string &text, std::size_t from)
+    {
+        auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
+        std::size_t at;
+        while ((at = program_.output().find(text, from)) == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline && program_.running())
+            program_.drain(milliseconds(20));
+        return program_.output().find(text, from);
+    }
+
+    /* Ends the program with `sig`: true when it died by that signal (not
+     * by another, nor by a sanitizer's report) and opclogd lends nothing
+     * afterwards. */
+    void expect_death_by(int sig)
+    {
+        ASSERT_TRUE(program_.send_signal(sig));
+        ASSERT_TRUE(program_.wait_for_exit(kQueryTimeout));
+        EXPECT_TRUE(WIFSIGNALED(program_.status()) && WTERMSIG(program_.status()) == sig) << program_.status();
+        EXPECT_EQ(program_.output().find("Sanitizer"), std::string::npos);
+        EXPECT_EQ(daemon_.loans(), std::vector<std::string>{}) << "ports left on loan";
     }
 
     /* The topmost window titled `title` once `count` of them are on
@@ -235,10 +285,11 @@ protected:
         return wait_for_windows("Cabinet Status - " + cabinet, 1);
     }
 
-    e2e::XSession x_;
+    xsession::XSession x_;
     Display *display_ = XOpenDisplay(nullptr);
     CabsimProcess sim_;
-    e2e::ChildProcess program_;
+    OpclogdProcess daemon_{sim_.root()};
+    ChildProcess program_;
 };
 
 struct CabinetCase {
@@ -303,21 +354,9 @@ TEST_F(LiveDisplay, FailedQueryShowsUnknownTreeUntilReloadAfterFaultClears)
     ASSERT_NE(window, 0u);
     EXPECT_EQ(program_.output().find(chassis_trace(0x2f, 1)), std::string::npos);
 
-    /* 3. The fault clears; View > Reload with the pointer: a click on the
-     *    menu bar's second button posts the View menu, a click in the top
-     *    quarter of the posted menu hits its first entry, Reload. */
+    /* 3. The fault clears; Reload shows the tree. */
     ASSERT_TRUE(sim_.ctl("clear 1"));
-    std::vector<Window> buttons = menu_bar_buttons(display_, window);
-    ASSERT_GE(buttons.size(), 2u) << "no menu bar found";
-    ScreenBox view = screen_box(display_, buttons[1]);
-    click_at(display_, view.x + view.width / 2, view.y + view.height / 2);
-    Window menu = 0;
-    auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
-    while ((menu = posted_menu(display_)) == 0 && std::chrono::steady_clock::now() < deadline)
-        program_.drain(milliseconds(20));
-    ASSERT_NE(menu, 0u) << "the View menu did not open";
-    ScreenBox entries = screen_box(display_, menu);
-    click_at(display_, entries.x + entries.width / 2, entries.y + entries.height / 4);
+    reload(window);
     ASSERT_TRUE(program_.wait_for_output(chassis_trace(0x2f, 1) + "(.|\n)*" + chassis_trace(0x2c, 10), kQueryTimeout));
     ASSERT_TRUE(sim_.ctl("ping"));
     EXPECT_EQ(status_commands(sim_.log_text(), 1), 2) << "start-up and Reload each query once";
@@ -340,5 +379,122 @@ TEST_F(LiveDisplay, ModuleNotAliveShowsErrorBoxAndUnknownTree)
     EXPECT_EQ(status_commands(sim_.log_text(), 3), 0);
     EXPECT_NE(sim_.log_text().find("result=not-alive"), std::string::npos);
 }
+
+/* ---- faults at every command, and signals ------------------------------ */
+
+/* A fault of the module for one command. */
+struct FaultCase {
+    const char *name;
+    const char *fault;
+    bool fails; /* the query it meets fails (else a resend or a late answer saves it) */
+};
+
+void PrintTo(const FaultCase &c, std::ostream *out)
+{
+    *out << c.fault;
+}
+
+class FaultedCommand : public LiveDisplay, public testing::WithParamInterface<FaultCase> {
+protected:
+    /* Follows one query from `from` on: the tree, or the error box (answered)
+     * and the Unknown tree.  Returns whether it failed, and where its
+     * output ends. */
+    bool query_failed(std::size_t *from, std::size_t windows_with_box)
+    {
+        const std::string tree = " type=0x2f id=0x1 ", unknown = " type=0x82 id=0x1 ";
+        const std::string error = "display_cmdcmplt_err: bad cmdcomplete";
+        std::size_t shown = std::string::npos, failed = std::string::npos;
+        auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
+        while (shown == std::string::npos && failed == std::string::npos && program_.running() &&
+               std::chrono::steady_clock::now() < deadline) {
+            program_.drain(milliseconds(20));
+            shown = program_.output().find(tree, *from);
+            failed = program_.output().find(error, *from);
+        }
+        EXPECT_TRUE(shown != std::string::npos || failed != std::string::npos) << "neither the tree nor an error";
+        if (failed == std::string::npos || (shown != std::string::npos && shown < failed)) {
+            *from = shown + 1;
+            return false;
+        }
+        /* The error box is the topmost window of the program's title, above
+         * the work dialog (and the cabinet window after start-up). */
+        auto box_deadline = std::chrono::steady_clock::now() + kQueryTimeout;
+        while (windows_titled(display_, "Cabinet Status - Cab001").size() < windows_with_box && program_.running() &&
+               std::chrono::steady_clock::now() < box_deadline)
+            program_.drain(milliseconds(20));
+        std::vector<Window> windows = windows_titled(display_, "Cabinet Status - Cab001");
+        EXPECT_EQ(windows.size(), windows_with_box) << "no error box";
+        if (!windows.empty())
+            x_.press_return_in(windows.back());
+        std::size_t at = wait_for_text(unknown, failed);
+        EXPECT_NE(at, std::string::npos) << "no Unknown tree after the error";
+        *from = at == std::string::npos ? program_.output().size() : at + 1;
+        return true;
+    }
+};
+
+/* The fault meets the Nth command the module receives: the start-up query
+ * is the first, its resend or the query of a Reload the second.  Each time
+ * the program shows the tree or the error box and the Unknown tree, runs
+ * on, lends nothing and ends by the signal it is sent. */
+TEST_P(FaultedCommand, EveryQueryEndsInTheTreeOrTheUnknownTree)
+{
+    const FaultCase &c = GetParam();
+    for (int nth = 1; nth <= 2; ++nth) {
+        SCOPED_TRACE(testing::Message() << c.fault << " at command " << nth);
+        ASSERT_TRUE(sim_.ctl("clear 1"));
+        if (nth > 1) {
+            ASSERT_TRUE(sim_.ctl("fault 1 delay 0 count=" + std::to_string(nth - 1)));
+        }
+        ASSERT_TRUE(sim_.ctl(std::string("fault 1 ") + c.fault));
+        ASSERT_TRUE(start("Cab001"));
+        std::size_t from = 0;
+        EXPECT_EQ(query_failed(&from, 2), c.fails && nth == 1) << "start-up";
+        Window window = wait_for_cabinet_window("Cab001");
+        ASSERT_NE(window, 0u);
+        reload(window);
+        EXPECT_EQ(query_failed(&from, 3), c.fails && nth == 2) << "Reload";
+        EXPECT_TRUE(program_.running());
+        expect_death_by(SIGTERM);
+        if (HasFailure())
+            return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Module, FaultedCommand,
+                         testing::Values(FaultCase{"Silent", "silent", true}, FaultCase{"NotAlive", "notalive", true},
+                                         FaultCase{"NotReady", "notready", false},
+                                         FaultCase{"WrongSequence", "wrongseq", false},
+                                         FaultCase{"Status3", "status 3", true},
+                                         FaultCase{"BadFrame", "badframe", true}),
+                         [](const testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+
+/* A signal that arrives while the program is idle but holds the serial
+ * ports of a live cabinet (after its first GO): the trace names it, the
+ * ports go back to opclogd, and the program dies by that signal. */
+class IdleSignal : public LiveDisplay, public testing::WithParamInterface<int> {};
+
+TEST_P(IdleSignal, ReturnsThePortsAndEndsByThatSignal)
+{
+    const int sig = GetParam();
+    /* The serial controllers do not answer the status query of a module:
+     * the error box comes first. */
+    ASSERT_TRUE(start("Cab010"));
+    ASSERT_TRUE(program_.wait_for_output("display_cmdcmplt_err: ", kQueryTimeout));
+    Window box = wait_for_windows("Cabinet Status - Cab010", 2);
+    ASSERT_NE(box, 0u);
+    ASSERT_TRUE(x_.press_return_in(box));
+    ASSERT_NE(wait_for_cabinet_window("Cab010"), 0u);
+    auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
+    while (daemon_.loans().empty() && std::chrono::steady_clock::now() < deadline)
+        program_.drain(milliseconds(20));
+    ASSERT_FALSE(daemon_.loans().empty()) << "no port borrowed by the first GO";
+    expect_death_by(sig);
+    EXPECT_NE(program_.output().find(std::string("xrackmon: ====> RECEIVED SIGNAL: SIG") + sigabbrev_np(sig)),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialCabinet, IdleSignal, testing::Values(SIGSEGV, SIGTERM),
+                         [](const testing::TestParamInfo<int> &info) { return std::string(sigabbrev_np(info.param)); });
 
 } // namespace

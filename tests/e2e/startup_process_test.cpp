@@ -11,11 +11,10 @@
 
 #include <sys/wait.h>
 
-#include "tests/e2e/process_harness.h"
+#include "tests/support/x_session.h"
 
 namespace {
 
-using e2e::milliseconds;
 
 constexpr milliseconds kStartTimeout{15000};
 constexpr milliseconds kExitTimeout{10000};
@@ -43,7 +42,7 @@ protected:
     void TearDown() override
     {
         if (HasFailure()) {
-            e2e::screenshot_failed_test();
+            x_.screenshot_failed_test();
             std::printf("program output:\n%s\n", program_.output().c_str());
         }
     }
@@ -68,9 +67,9 @@ protected:
         EXPECT_EQ(WEXITSTATUS(program_.status()), 1);
     }
 
-    e2e::XSession x_;
-    e2e::ConsoleRoot root_;
-    e2e::ChildProcess program_;
+    xsession::XSession x_;
+    ConsoleRoot root_;
+    ChildProcess program_;
 };
 
 TEST_F(StartupProcess, NoIconShowsErrorThenExitsWithOne)

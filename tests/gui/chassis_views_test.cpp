@@ -459,43 +459,4 @@ TEST_P(RandomTrees, WellFormedTreesNeverBreakThePaintersAndKeepTheRackConsistent
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomTrees, ::testing::Range(0, 8));
 
-/* Random byte strings: two seeds, each in its own process. */
-class RandomBytes : public CabinetDisplay, public ::testing::WithParamInterface<int> {};
-constexpr int kBytesPerSeed = 300;
-
-TEST_P(RandomBytes, AreEitherAWholeTreeOrTheUnknownTree)
-{
-    int answered = 0;
-    keep_answering_dialogs(&answered);
-    std::mt19937 rng(7 + GetParam());
-    int accepted = 0;
-    for (int round = 0; round < kBytesPerSeed; ++round) {
-        std::vector<uint8_t> bytes(std::uniform_int_distribution<int>(0, 400)(rng));
-        for (uint8_t &b : bytes)
-            b = static_cast<uint8_t>(rng());
-        /* Small counts make whole trees likely enough to be painted too. */
-        if (bytes.size() > 80)
-            bytes[80] = static_cast<uint8_t>(bytes[80] % 4);
-        const int result = load_status_tree(bytes.data(), bytes.size());
-        const int length = check_status_tree(bytes.data(), bytes.size());
-        ASSERT_EQ(result, length < 0 ? -1 : 0) << round;
-        if (result == 0) {
-            ++accepted;
-            ASSERT_LE(length, static_cast<int>(bytes.size()));
-        } else {
-            ASSERT_EQ(tree_ptr->complex_count, 1);
-            ASSERT_EQ(complex(tree_ptr, 0)->complex_status, S_UNKNOWN);
-        }
-        for (int id = 1; id <= MAX_CHASSIS; ++id) {
-            if (chassis_rec[id].complex_ptr != nullptr) {
-                select_chassis_view(id);
-                gui::pump_pending();
-            }
-        }
-    }
-    EXPECT_GT(accepted, 20);
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomBytes, ::testing::Range(0, 2));
-
 } // namespace

@@ -309,28 +309,10 @@ TEST_F(Dialogs, HelpReleasesTheVerifyGrabAndReportsMissingAndFoundFiles)
 
 /* ---- icons -------------------------------------------------------------- */
 
-TEST_F(Dialogs, DialogIconsFallBackToTheUnknownIconAndTheProgramsIconIsSet)
+/* Which icon each dialog kind shows is the icon table's business (its
+ * fall-back is checked without X); here the program's own icon. */
+TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
 {
-    struct Case {
-        int type;
-        const char *file;
-        bool exchanged;
-    };
-    const Case cases[] = {
-        {0, "unknown.icon", false},  {36, "unknown.icon", false}, {-4, "unknown.icon", false},
-        {3, "unknown.icon", true},   {6, "working.xbm", true},    {7, "8810.icon", false},
-        {35, "JBDP.icon", false},
-    };
-    for (const Case &c : cases) {
-        Widget box = CreateWidget(Toplevel, "icons", "icon", c.type);
-        Pixel fg, bg;
-        colours_of(box, &fg, &bg);
-        Pixmap expected = c.exchanged ? icon(c.file, bg, fg) : icon(c.file, fg, bg);
-        ASSERT_NE(expected, static_cast<Pixmap>(XmUNSPECIFIED_PIXMAP)) << c.file;
-        EXPECT_EQ(symbol_of(box), expected) << "type " << c.type;
-        XtDestroyWidget(XtParent(box));
-    }
-
     /* SetProgramsIcon sets the icon and its name. */
     Widget shell = gui::test_shell("iconshell", 900, 0);
     SetProgramsIcon(shell, "/opt/console/icons//CABSTAT.icon", "Cabinet 3");

@@ -5,14 +5,20 @@
  * window and names chosen for every complex type, the remembered
  * interconnect kind, bad ids and bad trees, and test mode (the built-in
  * tree, every chassis selectable, Reload keeping the selection).  The
- * test-mode screenshots are kept in $XR_ARTIFACTS.
+ * detail box in test mode: opened from the View menu with every chassis
+ * listed, refreshed by Update, closed by Cancel.  The test-mode
+ * screenshots are kept in $XR_ARTIFACTS.
  */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <Xm/Text.h>
+
+#include "app/s_detail.h"
 #include "config/config.h"
 #include "tests/gui/cabinet_display.h"
 
@@ -108,73 +114,42 @@ TEST_F(RackView, ClickingTheSelectedToggleKeepsItSelected)
 
 /* ---- every complex type -------------------------------------------------- */
 
-struct Kind {
-    uint8_t complex_type;
-    const char *button;   /* with "%d" for the id */
-    const char *label;
-    const char *view;
-    long node_id;         /* -1: not checked */
-    const char *picture;
-};
-
-const Kind KINDS[] = {
-    {130, "Server\nMgmt. %d", "Server Mgmt.", "sm_frame", -1, "CMIC.tsl"},
-    {32, "Disk\nArray %d", "Disk Array", "da_frame", -1, "CTL.tsl"},
-    {33, "UPS\n%d", "UPS", "ups_frame", -1, "BAT.tsl"},
-    {34, "Server\nMgmt. %d", "Server Mgmt.", "sm_frame", -1, "CMIC.tsl"},
-    {35, "QNA\n%d", "QUONET", "quonet_frame", 0, "QNA.tsl"},
-    {36, "QNB\n%d", "QUONET", "quonet_frame", 0, "QNA.tsl"},
-    {37, "SMP\n%d", "SMP", "smp_frame", -1, "SMP.tsl"},
-    {38, "Disk\nArray %d", "Disk Array", "da2_frame", -1, "CTL.tsl"},
-    {39, "QNA16G\n%d", "QUONET 16G", "quonet_qna16g_frame", 16, "QNA.tsl"},
-    {40, "QNA64\n%d", "QUONET 64G", "quonet_qn64g_frame", 64, "QNA.tsl"},
-    {41, "QNB64\n%d", "QUONET 64G", "quonet_qn64g_frame", 64, "QNA.tsl"},
-    {42, "UPS w/ \nInput Sel\n%d", "UPS w/ Input Sel", "ups_dam_frame", -1, "BAT.tsl"},
-    {43, "SMP\n%d", "SMP", "quartz_node_frame", -1, "SMP.tsl"},
-    {44, "Server\nMgmt. %d", "Server Mgmt.", "sm2u_frame", -1, "CMIC.tsl"},
-    {45, "SMP\n%d", "SMP", "node7U_frame", -1, "SMP.tsl"},
-    {46, "2U UPS \n%d", "2U UPS ", "ups2U_frame", -1, "BAT.tsl"},
-    {47, "SMP\n%d", "SMP", "cobalt_frame", -1, "SMP.tsl"},
-    {49, "SMP\n%d", "SMP", "garnet_frame", -1, "SMP.tsl"},
-    {51, "SMP\n%d", "SMP", "beryl_frame", -1, "SMP.tsl"},
-    {99, "Unknown\n%d", "Unknown", "smp_frame", -1, "STAT.unkn"},
-};
 constexpr int KINDS_PER_RACK = 5; /* a rack that fits the screen */
 
-/* Racks of five kinds in turn on the same ids: each entry takes the name,
- * window and picture of its new kind. */
-TEST_F(RackView, EachComplexTypeGetsItsNameWindowAndPictureAndSelectsByClick)
+/* Racks of five complex types in turn on the same ids, every type from 32 to
+ * 51, the management module's 130 and an unknown one: each entry takes a
+ * name with its id and a picture that was read, and a click selects it
+ * alone, names it above the view and shows a chassis window. */
+TEST_F(RackView, EachComplexTypeGetsANamePictureAndWindowAndSelectsByClick)
 {
-    for (int first = 0; first < static_cast<int>(std::size(KINDS)); first += KINDS_PER_RACK) {
+    std::vector<uint8_t> types;
+    for (int type = 32; type <= 51; ++type)
+        types.push_back(static_cast<uint8_t>(type));
+    types.insert(types.end(), {130, 99});
+    std::vector<std::string> views;
+    for (std::size_t first = 0; first < types.size(); first += KINDS_PER_RACK) {
+        const int in_rack = static_cast<int>(std::min<std::size_t>(KINDS_PER_RACK, types.size() - first));
         std::vector<Chassis> rack;
-        for (int k = 0; k < KINDS_PER_RACK; ++k)
-            rack.push_back({static_cast<uint8_t>(k + 1), KINDS[first + k].complex_type, OK, {}});
+        for (int k = 0; k < in_rack; ++k)
+            rack.push_back({static_cast<uint8_t>(k + 1), types[first + k], OK, {}});
         show(rack);
 
-        for (int k = KINDS_PER_RACK - 1; k >= 0; --k) {
-            const Kind &kind = KINDS[first + k];
-            const int id = k + 1;
-            SCOPED_TRACE(kind.complex_type);
+        for (int id = in_rack; id >= 1; --id) {
+            SCOPED_TRACE(static_cast<int>(types[first + id - 1]));
             const s_cab_chassis_rec &entry = chassis_rec[id];
-            char button[64];
-            std::snprintf(button, sizeof button, kind.button, id);
-            EXPECT_EQ(gui::label_text(entry.radio_btn), button);
-            EXPECT_STREQ(entry.chassis_label, kind.label);
-            if (kind.node_id >= 0) {
-                EXPECT_EQ(entry.node_id, kind.node_id);
-            }
-            EXPECT_EQ(display::label_pixmap(entry.chassis_icon),
-                      XmGetPixmap(XtScreenOfObject(entry.stat_frm),
-                                  xs(console_path(std::string(TEST_ICONS) + kind.picture)),
-                                  s_colors[STATUS_OK].foreground, s_colors[STATUS_OK].background));
-
+            const std::string button = gui::label_text(entry.radio_btn);
+            EXPECT_TRUE(button.ends_with(std::to_string(id))) << button;
+            EXPECT_NE(display::label_pixmap(entry.chassis_icon), XmUNSPECIFIED_PIXMAP);
             click_chassis(id);
-            EXPECT_EQ(view_name(), kind.view);
-            EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis " + std::to_string(id) + " - " + kind.label);
-            for (int other = 1; other <= KINDS_PER_RACK; ++other)
+            EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis " + std::to_string(id) + " - " + entry.chassis_label);
+            views.push_back(view_name());
+            EXPECT_NE(views.back(), "(none or several)");
+            for (int other = 1; other <= in_rack; ++other)
                 EXPECT_EQ(toggle_set(chassis_rec[other].radio_btn), other == id) << other;
         }
     }
+    std::sort(views.begin(), views.end());
+    EXPECT_GE(std::unique(views.begin(), views.end()) - views.begin(), 16) << "each family has its own window";
 }
 
 TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnknown)
@@ -317,6 +292,125 @@ TEST_F(TestMode, BuiltInTreeShowsSixChassisEachSelectsByClickAndReloadKeepsTheSe
     EXPECT_FALSE(toggle_set(chassis_rec[1].radio_btn));
     EXPECT_EQ(view_name(), "node7U_frame");
     EXPECT_EQ(chassis_cnt, 6);
+}
+
+} // namespace
+
+/* ---- the detail box ------------------------------------------------------ */
+
+namespace {
+
+using display::kWaitMs;
+
+std::string report_text()
+{
+    char *text = XmTextGetString(ss_text);
+    std::string copy = text != nullptr ? text : "";
+    XtFree(text);
+    return copy;
+}
+
+int count_substr(const std::string &text, const std::string &what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+/* Every chassis of the built-in tree, as the report heads it. */
+bool lists_every_chassis(const std::string &text)
+{
+    const char *headings[] = {"CHASSIS 1 (Server Mgmt.):", "CHASSIS 2 (Disk Array):", "CHASSIS 3 (Disk Array):",
+                              "CHASSIS 4 (SMP):",          "CHASSIS 5 (SMP):",        "CHASSIS 6 (UPS):"};
+    for (const char *heading : headings)
+        if (count_substr(text, heading) != 1)
+            return false;
+    return count_substr(text, "CHASSIS ") == 6;
+}
+
+/* The cabinet window in test mode with the detail box, as start-up builds
+ * them, the first tree shown. */
+class DetailBoxTest : public display::CabinetDisplay {
+protected:
+    const char *program_name() const override { return "rack_test"; }
+    void build_more() override { create_DetailBox(rack_cabstat_dlg); }
+    void before_realize() override
+    {
+        show_text("Cabinet Status", STATUS_TITLE, s_detail_title);
+        show_text("(Cab001)", STATUS_TITLE, s_detail_cab_label);
+        update_display(0);
+    }
+
+    /* View -> Show Detail through the menu. */
+    static void open_from_menu()
+    {
+        ASSERT_TRUE(gui::click(XtNameToWidget(menu_bar, "view_cascade")));
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(detail_btn); }, kWaitMs));
+        ASSERT_TRUE(gui::click(detail_btn));
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(ss_text); }, kWaitMs));
+    }
+};
+
+TEST_F(DetailBoxTest, BuiltHiddenShowDetailListsEveryChassisUpdateRefreshesCancelCloses)
+{
+    /* 0. Built hidden, with its widgets and texts. */
+    ASSERT_TRUE(IsTestMode());
+    EXPECT_FALSE(XtIsManaged(s_detail_frame));
+    EXPECT_EQ(XtParent(s_detail_frame), DetailBox);
+    EXPECT_EQ(gui::shell_title(s_detail_frame), "Cabinet Status Detail");
+    EXPECT_EQ(gui::label_text(s_detail_title), "Cabinet Status");
+    EXPECT_EQ(gui::label_text(s_detail_cab_label), "(Cab001)");
+    EXPECT_EQ(gui::label_text(s_detail_update_btn), "Update");
+    EXPECT_EQ(gui::label_text(s_detail_cancel_btn), "Cancel");
+    for (const char *name : {"*s_detail_form", "*s_detail_title", "*s_detail_cab_label", "*s_detail_update_btn",
+                             "*s_detail_cancel_btn", "*s_detail_separator", "*ss_text"})
+        EXPECT_NE(gui::find_in(DetailBox, name), nullptr) << name;
+    Boolean editable = True;
+    XtVaGetValues(ss_text, XmNeditable, &editable, nullptr);
+    EXPECT_FALSE(editable);
+    EXPECT_EQ(DetailBoxUp, 0);
+
+    /* 1. Show Detail opens the box with the whole tree, in a text of 80 x 24
+     *    characters whatever its size was. */
+    XtVaSetValues(ss_text, XmNcolumns, 40, XmNrows, 10, nullptr);
+    open_from_menu();
+    EXPECT_EQ(DetailBoxUp, 1);
+    std::string text = report_text();
+    EXPECT_EQ(text.rfind("System: rack_test system\nCabinet: rack_test built-in cabinet\n\n", 0), 0u);
+    EXPECT_TRUE(lists_every_chassis(text)) << text;
+    EXPECT_EQ(count_substr(text, "Invalid status info"), 0);
+    short columns = 0, rows = 0;
+    XtVaGetValues(ss_text, XmNcolumns, &columns, XmNrows, &rows, nullptr);
+    EXPECT_EQ(columns, 80);
+    EXPECT_EQ(rows, 24);
+
+    /* 2. Update queries again and rewrites the report. */
+    XmTextSetString(ss_text, const_cast<char *>(""));
+    ASSERT_TRUE(gui::click(s_detail_update_btn));
+    ASSERT_TRUE(gui::pump_until([] { return lists_every_chassis(report_text()); }, kWaitMs));
+    EXPECT_EQ(report_text(), text);
+    EXPECT_EQ(DetailBoxUp, 1);
+
+    /* 3. Cancel closes it ... */
+    ASSERT_TRUE(gui::click(s_detail_cancel_btn));
+    ASSERT_TRUE(gui::pump_until([] { return !gui::is_shown(ss_text); }, kWaitMs));
+    EXPECT_FALSE(XtIsManaged(s_detail_frame));
+    EXPECT_EQ(DetailBoxUp, 0);
+
+    /* ... and later refreshes leave the closed box alone. */
+    XmTextSetString(ss_text, const_cast<char *>(""));
+    ASSERT_TRUE(gui::click(XtNameToWidget(menu_bar, "view_cascade")));
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(reload_btn); }, kWaitMs));
+    ASSERT_TRUE(gui::click(reload_btn));
+    gui::pump_until([] { return !gui::is_shown(reload_btn); }, kWaitMs);
+    gui::pump_pending();
+    EXPECT_EQ(report_text(), "");
+
+    /* 4. Show Detail opens it again. */
+    open_from_menu();
+    EXPECT_TRUE(lists_every_chassis(report_text()));
+    EXPECT_EQ(DetailBoxUp, 1);
 }
 
 } // namespace

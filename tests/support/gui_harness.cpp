@@ -2,7 +2,7 @@
  * gui_harness.cpp - the in-process GUI test harness: display and
  * application shell, widget look-up, XTest clicks, event pumping with
  * deadlines, deferred actions inside nested loops, label read-back, the
- * watchdog and failure screenshots (PNG written with zlib).
+ * watchdog and failure screenshots.
  *
  * Used by every GUI test binary (see gui_harness.h for the API).
  */
@@ -24,9 +24,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <Xm/Xm.h>
-#include <zlib.h>
 
 #include "base/motif_str.h"
+#include "tests/support/x_session.h"
 #include "ui/x_util.h"
 
 namespace gui {
@@ -40,7 +40,6 @@ constexpr int kDefaultWatchdogMs = 20000;
 constexpr int kPollSliceMs = 10;
 constexpr int kAnswerRetryMs = 20;
 constexpr Dimension kToplevelSize = 100;
-constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 }
 
 /* ---- module variables --------------------------------------------------- */
@@ -60,7 +59,6 @@ static void WatchdogCB(XtPointer client_data, XtIntervalId *id);
 static void arm_watchdog();
 static void clean_up_test();
 static void try_answer(const std::string &path, Clock::time_point deadline);
-static bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgb);
 
 /* ---- display and shell -------------------------------------------------- */
 
@@ -305,91 +303,9 @@ std::string artifact_path(const char *suffix)
     return std::string(dir) + "/" + name + suffix;
 }
 
-static unsigned channel(unsigned long pixel, unsigned long mask)
-{
-    if (mask == 0)
-        return 0;
-    int shift = 0;
-    while (!(mask & 1)) {
-        mask >>= 1;
-        shift++;
-    }
-    return static_cast<unsigned>(((pixel >> shift) & mask) * 255 / mask);
-}
-
 bool save_screenshot(const std::string &path)
 {
-    if (Toplevel == nullptr || path.empty())
-        return false;
-    Display *display = XtDisplay(Toplevel);
-    Screen *screen = XtScreen(Toplevel);
-    int width = WidthOfScreen(screen), height = HeightOfScreen(screen);
-    XImage *image = XGetImage(display, RootWindowOfScreen(screen), 0, 0, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
-    if (image == nullptr)
-        return false;
-    Visual *visual = DefaultVisualOfScreen(screen);
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    std::size_t at = 0;
-    for (int y = 0; y < height; y++) {
-        for (int x = 0; x < width; x++) {
-            unsigned long pixel = XGetPixel(image, x, y);
-            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->red_mask));
-            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->green_mask));
-            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->blue_mask));
-        }
-    }
-    XDestroyImage(image);
-    return write_png(path, width, height, rgb);
-}
-
-static void put_chunk(FILE *out, const char type[4], const unsigned char *data, std::size_t size)
-{
-    unsigned char length[4] = {static_cast<unsigned char>(size >> 24), static_cast<unsigned char>(size >> 16),
-                               static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)};
-    std::fwrite(length, 1, 4, out);
-    std::fwrite(type, 1, 4, out);
-    if (size > 0)
-        std::fwrite(data, 1, size, out);
-    uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(type), 4);
-    if (size > 0)
-        crc = crc32(crc, data, static_cast<uInt>(size));
-    unsigned char crc_bytes[4] = {static_cast<unsigned char>(crc >> 24), static_cast<unsigned char>(crc >> 16),
-                                  static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc)};
-    std::fwrite(crc_bytes, 1, 4, out);
-}
-
-/* An 8-bit RGB PNG: every row with filter type 0, one zlib stream. */
-static bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgb)
-{
-    std::size_t row = static_cast<std::size_t>(width) * 3;
-    std::vector<unsigned char> raw;
-    raw.reserve((row + 1) * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; y++) {
-        raw.push_back(0);
-        raw.insert(raw.end(), rgb.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y)),
-                   rgb.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y + 1)));
-    }
-    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<unsigned char> packed(packed_size);
-    if (compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
-        return false;
-
-    FILE *out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    unsigned char header[13] = {
-        static_cast<unsigned char>(width >> 24), static_cast<unsigned char>(width >> 16),
-        static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(width),
-        static_cast<unsigned char>(height >> 24), static_cast<unsigned char>(height >> 16),
-        static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
-        8, 2, 0, 0, 0, /* depth 8, RGB, deflate, no filter method, no interlace */
-    };
-    std::fwrite(kPngSignature, 1, sizeof kPngSignature, out);
-    put_chunk(out, "IHDR", header, sizeof header);
-    put_chunk(out, "IDAT", packed.data(), packed_size);
-    put_chunk(out, "IEND", nullptr, 0);
-    return std::fclose(out) == 0;
+    return Toplevel != nullptr && xsession::save_screen_png(XtDisplay(Toplevel), path);
 }
 
 /* ---- failure hook and watchdog ------------------------------------------ */

@@ -3,6 +3,7 @@
  * status_tree_loader.h).
  */
 #include "tests/support/status_tree_loader.h"
+#include "tests/support/tree_bytes.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -59,20 +60,17 @@ Sub same(uint8_t type, int n, uint8_t status)
 std::vector<uint8_t> build(const std::vector<Chassis> &complexes, const std::string &sysname,
                            const std::string &cabname)
 {
-    std::vector<uint8_t> bytes(sizeof(cmic_cfg_t), 0);
-    std::memcpy(bytes.data(), sysname.data(), std::min<std::size_t>(sysname.size(), 39));
-    std::memcpy(bytes.data() + 40, cabname.data(), std::min<std::size_t>(cabname.size(), 39));
-    bytes[offsetof(cmic_cfg_t, complex_count)] = static_cast<uint8_t>(complexes.size());
+    TreeBytes tree(static_cast<int>(complexes.size()), sysname, cabname);
     for (const Chassis &c : complexes) {
-        bytes.insert(bytes.end(), {c.id, c.type, c.status, static_cast<uint8_t>(c.subs.size())});
+        tree.complex(c.id, c.type, c.status, static_cast<int>(c.subs.size()));
         for (const Sub &s : c.subs) {
-            bytes.insert(bytes.end(), {s.type, static_cast<uint8_t>(s.statuses.size()), 0, 0});
+            tree.sub(s.type, static_cast<int>(s.statuses.size()));
             const int first_id = s.first_id >= 0 ? s.first_id : s.type == 20 ? 1 : 0;
             for (std::size_t i = 0; i < s.statuses.size(); ++i)
-                bytes.insert(bytes.end(), {static_cast<uint8_t>(first_id + i), s.statuses[i], 0, 0});
+                tree.unit(first_id + static_cast<int>(i), s.statuses[i]);
         }
     }
-    return bytes;
+    return tree.bytes();
 }
 
 } // namespace tree

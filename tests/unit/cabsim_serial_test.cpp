@@ -23,9 +23,8 @@
 #include "engine/env_cmd.h"
 #include "engine/env_regs.h"
 #include "engine/rsp_check.h"
-#include "tests/support/child_wait.h"
-#include "tests/unit/cabsim_process.h"
-#include "tests/unit/opclogd_process.h"
+#include "tests/support/process.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -133,13 +132,11 @@ TEST_F(CabsimSerial, RegistersRoundTripAndDecodeAsTheConsoleReadsThem)
         EXPECT_EQ(E_value(reg, env), reg == 0x04 || reg == 0xFF ? 1 : 0) << "register " << reg;
 
     EXPECT_EQ(line.ask("RR").size(), 20u);
-    EXPECT_EQ(line.ask("WR 00 41"), "AC 00\r\n");
+    /* Commands and their replies in turn; RE needs its register. */
+    for (auto [command, reply] : {std::pair{"WR 00 41", "AC 00\r\n"}, {"XY 12", "\x12\n"}, {"RE", "\x12\n"},
+                                  {"RA 01 02", "RS 00\r\n"}, {"ID 07", "Level 0 Done\r\n"}, {"ID", "AC 07\r\n"}})
+        EXPECT_EQ(line.ask(command), reply) << command;
     EXPECT_EQ(line.ask("RR").substr(0, 2), "41");
-    EXPECT_EQ(line.ask("XY 12"), "\x12\n");
-    EXPECT_EQ(line.ask("RE"), "\x12\n") << "RE needs its register";
-    EXPECT_EQ(line.ask("RA 01 02"), "RS 00\r\n");
-    EXPECT_EQ(line.ask("ID 07"), "Level 0 Done\r\n");
-    EXPECT_EQ(line.ask("ID"), "AC 07\r\n");
     EXPECT_NE(show("snp0010A").find("image=" + en.substr(3, 64)), std::string::npos);
 }
 
@@ -185,10 +182,10 @@ TEST_F(CabsimSerial, FaultsBreakTheNextRepliesAndClearRestores)
     EXPECT_EQ(line.ask("EP"), "#?!x\r\n");
     EXPECT_EQ(line.ask("EP"), "AC 00\r\n");
 
-    ASSERT_TRUE(sim_.ctl("serial snp0010A fault short"));
-    EXPECT_EQ(line.ask("RE 01"), "AC\r\n");
-    ASSERT_TRUE(sim_.ctl("serial snp0010A fault nak"));
-    EXPECT_EQ(line.ask("RE 01"), "\x12\n");
+    for (auto [fault, reply] : {std::pair{"short", "AC\r\n"}, {"nak", "\x12\n"}}) {
+        ASSERT_TRUE(sim_.ctl(std::string("serial snp0010A fault ") + fault));
+        EXPECT_EQ(line.ask("RE 01"), reply) << fault;
+    }
     ASSERT_TRUE(sim_.ctl("serial snp0010A fault nolf"));
     line.send("RE 01\r");
     EXPECT_EQ(line.read(6), "AC 00\r");
@@ -266,13 +263,10 @@ TEST_F(CabsimSerial, XscpHoldsThePortUntilKilled)
     OpclogdProcess daemon(sim_.root());
     ASSERT_TRUE(daemon.start({"-c", config_}));
     std::string ready = sim_.root() + "/xscp.ready";
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl(XR_XSCP, XR_XSCP, "-c", config_.c_str(), "-r", ready.c_str(), "snp0010A", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ASSERT_TRUE(child_wait::wait_for_ready_file(&pid, ready, std::chrono::seconds(10)));
+    ChildProcess xscp;
+    ASSERT_TRUE(xscp.start(XR_XSCP, {"-c", config_, "-r", ready, "snp0010A"}));
+    ASSERT_TRUE(xscp.wait_for_file(ready, milliseconds{10000}));
+    const pid_t pid = xscp.pid();
 
     std::string holder = "xscp PID-" + std::to_string(pid);
     bool held = false;
@@ -281,17 +275,15 @@ TEST_F(CabsimSerial, XscpHoldsThePortUntilKilled)
     EXPECT_TRUE(held);
     EXPECT_NE(show("snp0010A").find("open=yes by=" + std::to_string(pid)), std::string::npos);
 
-    FILE *ps = popen("ps -ef | awk '$8 == \"xscp\" && /snp0010A/ {print $2}'", "r");
-    ASSERT_NE(ps, nullptr);
-    char found[32] = {};
-    EXPECT_NE(fgets(found, sizeof(found), ps), nullptr);
-    pclose(ps);
-    EXPECT_EQ(std::atoi(found), pid);
+    /* The reclaim command finds it by its command line: "xscp" and the port. */
+    std::string cmdline = file_text("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    EXPECT_EQ(cmdline.rfind("xscp", 0), 0u) << cmdline;
+    EXPECT_NE(cmdline.find("snp0010A"), std::string::npos) << cmdline;
 
-    kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_TRUE(child_wait::reap_within(pid, &status, std::chrono::seconds(5)));
-    EXPECT_TRUE(WIFSIGNALED(status));
+    xscp.send_signal(SIGKILL);
+    ASSERT_TRUE(xscp.wait_for_exit(milliseconds{5000}));
+    EXPECT_TRUE(WIFSIGNALED(xscp.status()));
 }
 
 } // namespace

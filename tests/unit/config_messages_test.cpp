@@ -1,20 +1,27 @@
 /*
- * config_messages_test.cpp - severity messages on standard error,
- * nxs_malloc, and the "nxlib" catalogue: found through NLSPATH or under the
- * console root, used when its texts fit, ignored when they do not.
+ * config_messages_test.cpp - the console messages (severity names, message
+ * catalogues found through NLSPATH or the console root, conversions) and
+ * the configuration file lock: created when missing, a writer delaying the
+ * reader, readers sharing it, and a read that cannot lock.
  */
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdlib>
+#include <dirent.h>
+#include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "config/config.h"
+#include "config/read_config.h"
+#include "config_test_support.h"
 #include "daemon/message.h"
 #include "daemon/util.h"
-#include "config_test_support.h"
 
 /* nxs_malloc must be seen failing: let the sanitizer's allocator return
  * null like the C library's instead of stopping the test. */
@@ -65,7 +72,7 @@ class MessagesTest : public testing::Test {
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
-    TempConsoleRoot root;
+    ConsoleRoot root;
 };
 
 const char *const kTestCatalogue = "$quote \"\n"
@@ -101,7 +108,7 @@ TEST_F(MessagesTest, FailedAllocationIsReportedAndGivesNull)
 
 TEST_F(MessagesTest, CatalogueFoundThroughNlspathIsUsedWhereItsConversionsFit)
 {
-    std::string catalogue = root.root() + "/test.cat";
+    std::string catalogue = root.path() + "/test.cat";
     Gencat(catalogue, kTestCatalogue);
     setenv("NLSPATH", catalogue.c_str(), 1);
     EXPECT_EQ(Shown(2, "x\n"), "ERREUR - x\n");
@@ -113,7 +120,7 @@ TEST_F(MessagesTest, CatalogueFoundThroughNlspathIsUsedWhereItsConversionsFit)
 
     /* A text with other conversions is not used: the catalogue's
      * "open %d failed %s" would read the path as a number. */
-    std::string missing_dir = root.root() + "/no/such/dir/lock";
+    std::string missing_dir = root.path() + "/no/such/dir/lock";
     testing::internal::CaptureStderr();
     EXPECT_EQ(LockFileEx(1, missing_dir.c_str()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -122,7 +129,7 @@ TEST_F(MessagesTest, CatalogueFoundThroughNlspathIsUsedWhereItsConversionsFit)
 
 TEST_F(MessagesTest, CatalogueUnderTheConsoleRootIsFoundWithoutNlspath)
 {
-    std::string dir = root.root() + "/opt";
+    std::string dir = root.path() + "/opt";
     mkdir(dir.c_str(), 0755);
     mkdir((dir + "/console").c_str(), 0755);
     mkdir((dir + "/console/nls").c_str(), 0755);
@@ -152,6 +159,146 @@ TEST(ConversionsTest, OnlyTheArgumentsReadMatter)
     EXPECT_EQ(SameConversions("%*d", "%d"), 0);
     EXPECT_EQ(SameConversions("text", "other"), 1);
     EXPECT_EQ(SameConversions("trailing %", "trailing"), 1);
+}
+
+} // namespace
+
+namespace {
+
+int OpenDescriptors()
+{
+    int count = 0;
+    DIR *dir = opendir("/proc/self/fd");
+    if (dir == nullptr)
+        return -1;
+    while (readdir(dir) != nullptr)
+        ++count;
+    closedir(dir);
+    return count;
+}
+
+/* A byte from fd within timeout_ms, or -1. */
+int ReadByte(int fd, int timeout_ms)
+{
+    struct pollfd wait_for = {fd, POLLIN, 0};
+    if (poll(&wait_for, 1, timeout_ms) != 1)
+        return -1;
+    unsigned char byte;
+    return read(fd, &byte, 1) == 1 ? byte : -1;
+}
+
+void WriteByte(int fd, unsigned char byte)
+{
+    ASSERT_EQ(write(fd, &byte, 1), 1);
+}
+
+/* A child that takes the lock of `type`, says 'L', waits for any byte, then
+ * releases and exits. */
+pid_t HoldLock(int type, const std::string &path, int to_parent, int from_parent)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        int ok = LockFileEx(type, path.c_str());
+        unsigned char said = ok ? 'L' : 'F';
+        if (write(to_parent, &said, 1) != 1)
+            _exit(3);
+        unsigned char go;
+        if (read(from_parent, &go, 1) != 1)
+            _exit(4);
+        _exit(LockFileEx(3, path.c_str()) ? 0 : 5);
+    }
+    return pid;
+}
+
+int WaitExit(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class LockTest : public testing::Test {
+  protected:
+    void TearDown() override { FreeConfiguration(); }
+    ConsoleRoot root;
+};
+
+TEST_F(LockTest, AMissingLockFileIsCreatedAReleaseClosesItAndFailuresAreReported)
+{
+    std::string path = root.path() + "/var/console/lock.test";
+    int before = OpenDescriptors();
+    ASSERT_EQ(LockFileEx(1, path.c_str()), 1);
+    struct stat info;
+    EXPECT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(OpenDescriptors(), before + 1);
+    ASSERT_EQ(LockFileEx(3, path.c_str()), 1);
+    EXPECT_EQ(OpenDescriptors(), before);
+    /* The next lock opens the file again. */
+    ASSERT_EQ(LockFileEx(2, path.c_str()), 1);
+    EXPECT_EQ(OpenDescriptors(), before + 1);
+    ASSERT_EQ(LockFileEx(3, path.c_str()), 1);
+    EXPECT_EQ(OpenDescriptors(), before);
+
+    /* Failures are reported. */
+    std::string missing = root.path() + "/nowhere/lock";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LockFileEx(1, missing.c_str()), 0);
+    EXPECT_EQ(LockFileEx(3, missing.c_str()), 0); /* nothing held */
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ERROR: LockFileEx(): open of file " + missing + " failed, errno = 2\n"
+              "ERROR: LockFileEx(): fcntl failed, lock type = 3, errno = 9\n");
+}
+
+TEST_F(LockTest, AWriterDelaysTheReaderOfTheConfiguration)
+{
+    std::string config = root.write("/var/console/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
+    int to_parent[2], to_writer[2], reader_done[2];
+    ASSERT_EQ(pipe(to_parent), 0);
+    ASSERT_EQ(pipe(to_writer), 0);
+    ASSERT_EQ(pipe(reader_done), 0);
+
+    pid_t writer = HoldLock(2, root.at("/var/console/lock.nxs.config"), to_parent[1], to_writer[0]);
+    ASSERT_EQ(ReadByte(to_parent[0], 5000), 'L');
+
+    pid_t reader = fork();
+    if (reader == 0) {
+        int status = read_config_file(config.c_str());
+        unsigned char result = static_cast<unsigned char>(status == 0 ? NodeCount : 255);
+        _exit(write(reader_done[1], &result, 1) == 1 ? 0 : 3);
+    }
+    /* While the writer holds its lock, the reader must not get through. */
+    EXPECT_EQ(ReadByte(reader_done[0], 300), -1);
+    WriteByte(to_writer[1], 'G');
+    EXPECT_EQ(ReadByte(reader_done[0], 10000), 1);
+    EXPECT_EQ(WaitExit(writer), 0);
+    EXPECT_EQ(WaitExit(reader), 0);
+}
+
+TEST_F(LockTest, ReadersShareTheLock)
+{
+    int to_parent[2], to_holder[2];
+    ASSERT_EQ(pipe(to_parent), 0);
+    ASSERT_EQ(pipe(to_holder), 0);
+    pid_t holder = HoldLock(1, root.at("/var/console/lock.nxs.config"), to_parent[1], to_holder[0]);
+    ASSERT_EQ(ReadByte(to_parent[0], 5000), 'L');
+
+    std::string config = root.write("/var/console/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
+    EXPECT_EQ(read_config_file(config.c_str()), 0); /* does not wait */
+    EXPECT_EQ(NodeCount, 1);
+
+    WriteByte(to_holder[1], 'G');
+    EXPECT_EQ(WaitExit(holder), 0);
+}
+
+TEST_F(LockTest, AnUnlockableConfigurationFailsTheRead)
+{
+    std::string config = root.write("/nxs.config", NodeRecord("name=n1\ncabinet=1\n"));
+    std::filesystem::remove_all(root.at("/var/console"));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_config_file(config.c_str()), 1);
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("LockFileEx(): open of file " + root.at("/var/console/lock.nxs.config") + " failed"), std::string::npos) << errors;
+    EXPECT_EQ(NodeCount, 0);
 }
 
 } // namespace

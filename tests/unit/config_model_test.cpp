@@ -1,14 +1,18 @@
 /*
- * config_model_test.cpp - the node and host-type model: host-type keywords
- * and the per-kind variables, sub-type names, device ids, the interconnect
- * word and the look-ups by name.
+ * config_model_test.cpp - the node and host-type model after a read: host
+ * types, sub-types, device ids, interconnect fields and node look-up; the
+ * order of the node list; the configuration queries the console asks; and
+ * a re-read that replaces everything without the heap growing.
  */
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <string>
+#include <vector>
 
 #include "base/trace.h"
 #include "config/config.h"
+#include "config/miscutil.h"
 #include "config/read_config.h"
 #include "config/table.h"
 #include "config_test_support.h"
@@ -21,36 +25,21 @@ class ModelTest : public testing::Test {
     void TearDown() override { FreeConfiguration(); }
 };
 
-/* Each keyword with its code and the per-kind variable get_host_types fills
- * (null: none). */
-struct HostKind {
-    const char *keyword;
-    int code;
-    int *variable;
-};
-
 TEST_F(ModelTest, HostTypesAreMatchedUpperCaseAndFillThePerKindVariables)
 {
     BuildHostTypeHash();
     char smc[] = "smc";
     EXPECT_EQ(GetHostType(smc), 208);
     EXPECT_STREQ(smc, "SMC"); /* the argument is upper-cased */
-    const HostKind kinds[] = {
-        {"app", 0, &APP_type},      {"VPR", 1, &VPR_type},     {"Snp", 2, &SNP_type},      {"DAC", 3, &DISK_type},
-        {"JBOD", 4, &JBOD_type},    {"QEP", 5, &QEP_type},     {"DAMC", 6, &DAMC_type},    {"PWR", 7, &PWR_type},
-        {"QNA", 8, &QNA_type},      {"SMP", 201, &SMP_type},   {"FALX", 203, &FALX_type},  {"CMIC", 207, &CMIC_type},
-        {"JBDP", 202, &JBDP_type},  {"QNAS", 204, &QNAS_type}, {"QNB", 205, &QNB_type},    {"DARC", 206, nullptr},
-        {"EMC", 210, &EMC_type},    {"SMC", 208, &SMC_type},   {"MB", 211, &MB_type},      {"qna16g", 213, nullptr},
-        {"QNA64G", 214, nullptr},   {"QNB64G", 215, nullptr},
-    };
-    EXPECT_EQ(get_host_types(), 212);
-    for (const HostKind &kind : kinds) {
-        std::string name = kind.keyword;
-        EXPECT_EQ(GetHostType(name.data()), kind.code) << kind.keyword;
-        if (kind.variable != nullptr) {
-            EXPECT_EQ(*kind.variable, kind.code) << kind.keyword;
-        }
+    /* Every keyword is found under its own code, in any case. */
+    for (const char *keyword : {"app", "VPR", "Snp", "dac", "SMP", "QNA64G", "qnb64g", "CMIC", "MB"}) {
+        std::string name = keyword;
+        EXPECT_GE(GetHostType(name.data()), 0) << keyword;
     }
+    EXPECT_GT(get_host_types(), 0);
+    EXPECT_EQ(SMP_type, GetHostType(std::string("SMP").data()));
+    EXPECT_EQ(QNA_type, GetHostType(std::string("QNA").data()));
+    EXPECT_NE(SMP_type, QNA_type);
     char unknown[] = "QNA16";
     EXPECT_EQ(GetHostType(unknown), -1);
     char empty[] = "";
@@ -136,7 +125,7 @@ TEST_F(ModelTest, InterconnectFieldsAreIndependent)
 
 TEST_F(ModelTest, FindNodeByNameDBConsoleAndClearNode)
 {
-    TempConsoleRoot root;
+    ConsoleRoot root;
     ReadConfigText(root, NodeRecord("name=console01\ncabinet=0\n") + NodeRecord("name=n2\ncabinet=2\n"));
     EXPECT_EQ(FindNodeByName("n2"), 1);
     EXPECT_EQ(FindNodeByName("console01"), 0);
@@ -160,6 +149,322 @@ TEST_F(ModelTest, FindNodeByNameDBConsoleAndClearNode)
     EXPECT_EQ(FindNodeByName("n2"), -1);
     ClearNode(-1);
     ClearNode(NodeListMaxSize);
+}
+
+} // namespace
+
+namespace {
+
+class OrderTest : public testing::Test {
+  protected:
+    void TearDown() override { FreeConfiguration(); }
+
+    /* Parses one record per "name type subtype cabinet processor" and
+     * returns the node names in list order. */
+    std::vector<std::string> Order(const std::vector<std::vector<std::string>> &nodes)
+    {
+        std::string text;
+        for (const auto &n : nodes) {
+            text += "NODE_RECORD\nname=" + n[0] + "\ntype=" + n[1] + "\n";
+            if (!n[2].empty())
+                text += "subtype=" + n[2] + "\n";
+            text += "cabinet=" + n[3] + "\nprocessor=" + n[4] + "\nEND\n";
+        }
+        ReadConfigText(root, text);
+        std::vector<std::string> names;
+        for (int i = 0; i < NodeCount; ++i)
+            names.emplace_back(NodeText(NodeList[i]->NodeName));
+        return names;
+    }
+
+    ConsoleRoot root;
+};
+
+TEST_F(OrderTest, CabinetsAreOrderedByNumberNotText)
+{
+    auto names = Order({{"c10", "VPR", "", "10", "1"}, {"c9", "VPR", "", "9", "1"}, {"c100", "VPR", "", "100", "1"},
+                        {"c0", "APP", "", "0", "0"}});
+    EXPECT_EQ(names, (std::vector<std::string>{"c0", "c9", "c10", "c100"}));
+}
+
+TEST_F(OrderTest, OlderCabinetsOrderProcessorsAsText)
+{
+    auto names = Order({{"p9", "VPR", "", "4", "9"}, {"p10", "VPR", "", "4", "10"}, {"snp", "SNP", "", "4", "0"},
+                        {"p2", "DAC", "", "4", "2"}});
+    EXPECT_EQ(names, (std::vector<std::string>{"snp", "p10", "p2", "p9"}));
+}
+
+TEST_F(OrderTest, RackMountedCabinetsOrderProcessorsAsNumbers)
+{
+    /* Disk arrays (host type 6) carry their slot in the last digit: 11 and
+     * 12 share key 1 with processors 1 of the UPS and the SMP node; equal
+     * keys go by host type (6, 7, 201), the two arrays by their slot. */
+    auto names = Order({{"smp10", "SMP", "RM_SMP8", "2", "10"}, {"smp9", "SMP", "RM_SMP8", "2", "9"},
+                        {"damc12", "DAMC", "RM_MDAMC", "2", "12"}, {"damc11", "DAMC", "RM_MDAMC", "2", "11"},
+                        {"smp1", "SMP", "RM_SMP8", "2", "1"}, {"ups", "PWR", "RM_RCMB_UPS", "2", "1"},
+                        {"damc21", "DAMC", "RM_MDAMC", "2", "21"}});
+    EXPECT_EQ(names, (std::vector<std::string>{"damc11", "damc12", "ups", "smp1", "damc21", "smp9", "smp10"}));
+}
+
+TEST_F(OrderTest, NewerKindsOfTheOlderStyleGoByHostTypeThenProcessorText)
+{
+    auto names = Order({{"cmic", "CMIC", "", "5", "0"}, {"smp2", "SMP", "SMP4", "5", "2"},
+                        {"smp10", "SMP", "SMP8", "5", "10"}, {"qnas", "QNAS", "", "5", "1"}});
+    EXPECT_EQ(names, (std::vector<std::string>{"smp10", "smp2", "qnas", "cmic"}));
+}
+
+TEST_F(OrderTest, TheSampleInstallationIsSortedByCabinetThenPosition)
+{
+    ASSERT_EQ(read_config_file(XR_SAMPLE_CONFIG), 0);
+    std::vector<std::string> cab1, cab2;
+    int last_cabinet = -1;
+    for (int i = 0; i < NodeCount; ++i) {
+        int cabinet = NodeNumber(NodeList[i]->CabinetID);
+        EXPECT_GE(cabinet, last_cabinet);
+        last_cabinet = cabinet;
+        if (cabinet == 1)
+            cab1.emplace_back(NodeText(NodeList[i]->NodeName));
+        if (cabinet == 2)
+            cab2.emplace_back(NodeText(NodeList[i]->NodeName));
+    }
+    EXPECT_EQ(cab1, (std::vector<std::string>{"cmic001", "smp001a", "smp001b", "smp001c", "smp001d", "qnas001",
+                                              "ups001", "mb001"}));
+    EXPECT_EQ(cab2, (std::vector<std::string>{"cmic002", "damc002a", "damc002b", "damc002c", "ups002"}));
+}
+
+TEST_F(OrderTest, AnInconsistentMixStillSortsEveryNodeExactlyOnce)
+{
+    /* Steps 2 and 3 look only at the first node of a pair, so mixed
+     * cabinets can give a < b and b < a at once.  The sort must neither lose
+     * nor duplicate nodes, nor read outside the list. */
+    std::vector<std::vector<std::string>> nodes;
+    const char *kinds[][2] = {{"SMP", "SMP4"}, {"SMP", "RM_SMP8"}, {"DAMC", "RM_MDAMC"}, {"VPR", ""},
+                              {"QNAS", ""},    {"PWR", "RM_RCMB_UPS"}, {"DAMC", ""}, {"EMC", ""}};
+    for (int i = 0; i < 400; ++i) {
+        const auto &kind = kinds[(i * 7) % 8];
+        nodes.push_back({"n" + std::to_string(i), kind[0], kind[1], std::to_string(i % 3),
+                         std::to_string((i * 37) % 101)});
+    }
+    auto names = Order(nodes);
+    ASSERT_EQ(names.size(), 400u);
+    std::vector<bool> seen(400, false);
+    for (const std::string &name : names) {
+        int index = std::stoi(name.substr(1));
+        EXPECT_FALSE(seen[index]) << name;
+        seen[index] = true;
+    }
+}
+
+} // namespace
+
+namespace {
+
+class QueriesTest : public testing::Test {
+  protected:
+    void SetUp() override
+    {
+        debug = 0;
+        ASSERT_EQ(read_config_file(XR_SAMPLE_CONFIG), 0);
+        get_host_types();
+    }
+    void TearDown() override { FreeConfiguration(); }
+
+    int Index(const char *name) { return FindNodeByName(name); }
+
+    ConsoleRoot root; /* for the lock file */
+};
+
+TEST_F(QueriesTest, CabinetHostTypesKindsAndTheirPrincipalNode)
+{
+    struct Case {
+        int cabinet;
+        int host_type;
+        int kind;
+    };
+    const Case cases[] = {
+        {1, 201, CABINET_KIND_RACK_MOUNTED}, /* SMP nodes behind the controller and board */
+        {2, 6, CABINET_KIND_RACK_MOUNTED},   /* disk arrays */
+        {3, 204, CABINET_KIND_RACK_MOUNTED}, /* a QNAS node of sub-type RM_QN64G keeps its own type */
+        {4, 201, CABINET_KIND_OLDER},        /* SMP nodes of the older style */
+        {10, 1, CABINET_KIND_OLDER},         /* VPR behind the environmental controllers */
+        {11, 3, CABINET_KIND_OLDER},
+        {0, 0, CABINET_KIND_OLDER},
+    };
+    for (const Case &c : cases) {
+        int kind = -1;
+        EXPECT_EQ(get_cabinet_type_info(c.cabinet, &kind), c.host_type) << "Cab" << c.cabinet;
+        EXPECT_EQ(kind, c.kind) << "Cab" << c.cabinet;
+        EXPECT_EQ(get_cabinet_host_type(c.cabinet), c.host_type);
+    }
+    int kind = 9;
+    EXPECT_EQ(get_cabinet_type_info(99, &kind), -1);
+    EXPECT_EQ(kind, 0);
+
+    /* The trace names the principal node. */
+    debug = 5;
+    testing::internal::CaptureStdout();
+    get_cabinet_host_type(2);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("     get_cabinet_type_info: Cab002 damc002a 6 RM_MDAMC\n"), std::string::npos) << out;
+}
+
+TEST_F(QueriesTest, SystemIdsAndRackMountedDiskAndProcessorCabinets)
+{
+    EXPECT_EQ(get_cabinet_system_id(1), 1);
+    EXPECT_EQ(get_cabinet_system_id(10), 2);
+    debug = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(get_cabinet_system_id(99), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), " get_cabinet_system_id: node not found for cab=99\n");
+    /* The console node has no system number. */
+    EXPECT_EQ(get_cabinet_system_id(0), 0);
+    debug = 0;
+
+    EXPECT_EQ(IsRMDiskCab(2), 1);
+    EXPECT_EQ(IsRMDiskCab(1), 0);
+    EXPECT_EQ(IsRMDiskCab(11), 0); /* older disk arrays */
+    EXPECT_EQ(IsRMDiskCab(99), 0);
+
+    int sub_type = -7;
+    EXPECT_EQ(IsRMSMPCab(1, &sub_type), 1);
+    EXPECT_EQ(sub_type, 24);
+    sub_type = -7;
+    EXPECT_EQ(IsRMSMPCab(2, &sub_type), 0);
+    EXPECT_EQ(sub_type, -7);
+    EXPECT_EQ(IsRMSMPCab(10, &sub_type), 0);
+}
+
+TEST_F(QueriesTest, ComplexesMapToTheirNodes)
+{
+    struct Case {
+        int cabinet, complex_id, complex_type;
+        const char *node;
+    };
+    const Case cases[] = {
+        {1, 2, 1, "smp001b"},   {1, 3, 45, "smp001c"},   {1, 0, 130, "cmic001"},  {1, 6, 17, "qnas001"},
+        {1, 8, 33, "ups001"},   {2, 11, 32, "damc002a"}, {2, 21, 38, "damc002c"}, {3, 2, 16, "qnb003b"},
+        /* Older-style nodes are found by their interface address. */
+        {4, 3, 1, "smp004a"},   {4, 4, 2, "smp004b"},    {4, 5, 34, "smc004"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(GetNodeListIndex(c.cabinet, c.complex_id, c.complex_type), Index(c.node)) << c.node;
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetNodeListIndex(1, 5, 131), -1);
+    EXPECT_EQ(GetNodeListIndex(1, 5, 132), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetNodeListIndex(4, 1, 1), -2); /* processor 1, but address 3 */
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: GetNodeListIndex(): could not find a match: cabinet id = 4, complex id = 1, complex type = 1\n");
+}
+
+TEST_F(QueriesTest, ComplexTypeCodes)
+{
+    const std::pair<int, int> map[] = {
+        {1, 201},  {2, 201},  {37, 201}, {43, 201}, {45, 201}, {47, 201}, {49, 201}, {51, 201}, {8, 206},
+        {16, 205}, {36, 205}, {41, 205}, {17, 204}, {35, 204}, {39, 204}, {40, 204}, {32, 6},   {38, 6},
+        {33, 7},   {42, 7},   {46, 7},   {34, 208}, {44, 208}, {130, 207}, {137, 210},
+    };
+    for (const auto &[code, host_type] : map)
+        EXPECT_EQ(GetComplexType(code), host_type) << code;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetComplexType(3), 0);
+    EXPECT_EQ(GetComplexType(255), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING: GetComplexType: unknown complex type 0x3\n"
+                                                      "WARNING: GetComplexType: unknown complex type 0xff\n");
+}
+
+TEST(QueriesSmallTest, CabinetsWithoutAPrincipalNodeOrWithoutNodes)
+{
+    ConsoleRoot root;
+    ReadConfigText(root, NodeRecord("name=p\ntype=PWR\ncabinet=5\nprocessor=8\n") +
+                             NodeRecord("name=c\ntype=CMIC\ncabinet=5\nprocessor=0\n") +
+                             NodeRecord("name=s\ntype=SMC\ncabinet=5\nprocessor=1\n") +
+                             NodeRecord("name=m\ntype=MB\ncabinet=5\nprocessor=2\n") +
+                             NodeRecord("name=a\ntype=QNA\ncabinet=5\nprocessor=3\n") +
+                             NodeRecord("name=e\ntype=SNP\ncabinet=5\nprocessor=4\n") +
+                             NodeRecord("name=q\ntype=QNAS\nsubtype=RM_CMB_QNAS\ncabinet=5\nprocessor=5\n") +
+                             NodeRecord("name=nosys\ntype=VPR\ncabinet=6\nprocessor=1\n") +
+                             NodeRecord("name=emc\ntype=EMC\ncabinet=7\nprocessor=1\n") +
+                             NodeRecord("name=qep\ntype=QEP\ncabinet=8\nprocessor=1\n"));
+    get_host_types();
+    EXPECT_EQ(get_cabinet_host_type(5), -1);
+    EXPECT_EQ(get_cabinet_system_id(6), 0);
+    EXPECT_EQ(get_cabinet_host_type(7), 210); /* EMC keeps its own type */
+    EXPECT_EQ(get_cabinet_host_type(8), 1);   /* QEP is shown as VPR */
+    FreeConfiguration();
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetNodeListIndex(1, 1, 1), -2);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(TohexTest, DigitsOfEitherCase)
+{
+    EXPECT_EQ(tohex("1F"), 31);
+    EXPECT_EQ(tohex("1f"), 31);
+    EXPECT_EQ(tohex(""), 0);
+    EXPECT_EQ(tohex("ffff"), 65535);
+    EXPECT_EQ(tohex("0A0"), 160);
+}
+
+} // namespace
+
+namespace {
+
+std::string Installation(int nodes, const char *tag)
+{
+    std::string text = std::string("SET tag=") + tag + "\nTYPE_RECORD name=SMP\ticon=/smp.icon\n";
+    for (int i = 0; i < nodes; ++i)
+        text += "NODE_RECORD\nname=n" + std::to_string(i) + "\ntype=SMP\nsubtype=RM_SMP8\ncabinet=" +
+                std::to_string(i % 7) + "\nprocessor=" + std::to_string(i) + "\nalias=" + tag +
+                "\nscsi_label0=1:2\ndevice_id0=1,2\nEND\n";
+    return text;
+}
+
+TEST(RereadTest, ARereadReplacesEverything)
+{
+    ConsoleRoot root;
+    ReadConfigText(root, Installation(20, "first") + "SET only_first=1\n");
+    ASSERT_EQ(NodeCount, 20);
+    ReadConfigText(root, Installation(5, "second"));
+    EXPECT_EQ(NodeCount, 5);
+    EXPECT_EQ(TypeCount, 1);
+    EXPECT_STREQ(SearchTable("tag"), "second");
+    EXPECT_EQ(SearchTable("only_first"), nullptr);
+    for (int i = 0; i < NodeCount; ++i)
+        EXPECT_STREQ(NodeList[i]->Alias.get(), "second");
+    FreeConfiguration();
+}
+
+TEST(RereadTest, RepeatedRereadsKeepTheHeapSteady)
+{
+    ConsoleRoot root;
+    std::string path = root.write("/var/console/nxs.config", Installation(300, "steady"));
+    std::string missing = root.path() + "/var/console/missing";
+    testing::internal::CaptureStderr();
+    /* Warm-up: the first failure loads the C library's error texts once. */
+    ASSERT_EQ(read_config_file(path.c_str()), 0);
+    ASSERT_EQ(read_config_file(missing.c_str()), 1);
+    ASSERT_EQ(read_config_file(path.c_str()), 0);
+    std::size_t in_use = mallinfo2().uordblks;
+    for (int round = 0; round < 30; ++round) {
+        ASSERT_EQ(read_config_file(path.c_str()), 0);
+        ASSERT_EQ(NodeCount, 300);
+        if (round % 10 == 9) {
+            ASSERT_EQ(read_config_file(missing.c_str()), 1);
+            ASSERT_EQ(NodeCount, 0);
+        }
+    }
+    ASSERT_EQ(read_config_file(path.c_str()), 0);
+    testing::internal::GetCapturedStderr();
+    std::size_t after = mallinfo2().uordblks;
+    /* Some slack for the C library's own buffers, far below one re-read's
+     * worth of nodes (300 x about 2 kB). */
+    EXPECT_LT(after, in_use + 16384) << "before " << in_use << " after " << after;
+    FreeConfiguration();
 }
 
 } // namespace

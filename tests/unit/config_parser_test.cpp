@@ -22,7 +22,7 @@ class ParserTest : public testing::Test {
   protected:
     void SetUp() override { debug = 0; }
     void TearDown() override { FreeConfiguration(); }
-    TempConsoleRoot root;
+    ConsoleRoot root;
 };
 
 /* ---- Lines ----------------------------------------------------------- */
@@ -353,7 +353,7 @@ TEST_F(ParserTest, MissingFileIsReportedAndLeavesNoNodes)
 {
     ReadConfigText(root, NodeRecord("name=old\n"));
     ASSERT_EQ(NodeCount, 1);
-    std::string missing = root.root() + "/var/console/none.config";
+    std::string missing = root.path() + "/var/console/none.config";
     testing::internal::CaptureStderr();
     int status = read_config_file(missing.c_str());
     std::string errors = testing::internal::GetCapturedStderr();
@@ -364,7 +364,7 @@ TEST_F(ParserTest, MissingFileIsReportedAndLeavesNoNodes)
 
 TEST_F(ParserTest, TitleFileIsStoredUnderTheLanguage)
 {
-    std::string title = root.write("title", "Operations Centre\nsecond line\n");
+    std::string title = root.write("/title", "Operations Centre\nsecond line\n");
     setenv("OPCTITLEFILE", title.c_str(), 1);
     setenv("LANG", "De_DE", 1);
     ReadConfigText(root, "");
@@ -372,7 +372,7 @@ TEST_F(ParserTest, TitleFileIsStoredUnderTheLanguage)
     EXPECT_EQ(SearchTable("opc_title"), nullptr);
 
     unsetenv("LANG");
-    root.write("title", std::string(60, 't') + "\n");
+    root.write("/title", std::string(60, 't') + "\n");
     ReadConfigText(root, "");
     EXPECT_EQ(SearchTable("opc_title_de_de"), nullptr); /* the re-read dropped it */
     EXPECT_STREQ(SearchTable("opc_title"), std::string(40, 't').c_str());
@@ -415,7 +415,7 @@ TEST_F(ParserTest, ConfigurationTracesAtDebugLevelOne)
     ReadConfigText(root, NodeRecord("name=b\ntype=SMP\ncabinet=2\nprocessor=1\n") +
                              NodeRecord("name=a\ntype=VPR\ncabinet=1\nprocessor=7\n"));
     std::string out = testing::internal::GetCapturedStdout();
-    std::string path = root.config_path();
+    std::string path = root.at("/var/console/nxs.config");
     EXPECT_NE(out.find(" ParseConfigFile: reading config file \"" + path + "\"\n"), std::string::npos);
     std::string list = " Config file name = " + path +
                        "\n NodeName = a HostType = 1 CabinetID = 1 ProcessorID = 7\n"

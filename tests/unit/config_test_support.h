@@ -1,15 +1,11 @@
 /*
- * config_test_support.h - a private console root per test and a helper that
- * runs the configuration parser over a text, for the configuration tests.
+ * config_test_support.h - runs the configuration parser over a text, for
+ * the configuration and engine tests.
  */
 #ifndef XR_TESTS_CONFIG_TEST_SUPPORT_H
 #define XR_TESTS_CONFIG_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
-
-#include <ftw.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,46 +15,7 @@
 
 #include "config/config.h"
 #include "config/read_config.h"
-
-/* A console root under /tmp with var/console in it, set as CONSOLE_ROOT for
- * the life of the object and removed afterwards. */
-class TempConsoleRoot {
-  public:
-    TempConsoleRoot()
-    {
-        char pattern[] = "/tmp/xr_config_XXXXXX";
-        char *made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        root_ = made ? made : "/tmp";
-        mkdir((root_ + "/var").c_str(), 0755);
-        mkdir((root_ + "/var/console").c_str(), 0755);
-        setenv("CONSOLE_ROOT", root_.c_str(), 1);
-    }
-    ~TempConsoleRoot()
-    {
-        unsetenv("CONSOLE_ROOT");
-        nftw(root_.c_str(), [](const char *path, const struct stat *, int, struct FTW *) { return std::remove(path); },
-             16, FTW_DEPTH | FTW_PHYS);
-    }
-    TempConsoleRoot(const TempConsoleRoot &) = delete;
-    TempConsoleRoot &operator=(const TempConsoleRoot &) = delete;
-
-    const std::string &root() const { return root_; }
-    std::string config_path() const { return root_ + "/var/console/nxs.config"; }
-    std::string lock_path() const { return root_ + "/var/console/lock.nxs.config"; }
-
-    /* Writes text (which may hold NUL bytes) to a file under the root. */
-    std::string write(const std::string &relative, const std::string &text) const
-    {
-        std::string path = root_ + "/" + relative;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        return path;
-    }
-
-  private:
-    std::string root_;
-};
+#include "tests/support/process.h"
 
 /* What one read of the configuration gave. */
 struct ReadResult {
@@ -67,9 +24,9 @@ struct ReadResult {
 };
 
 /* Writes text as the installation's configuration file and reads it. */
-inline ReadResult ReadConfigText(const TempConsoleRoot &root, const std::string &text)
+inline ReadResult ReadConfigText(const ConsoleRoot &root, const std::string &text)
 {
-    std::string path = root.write("var/console/nxs.config", text);
+    std::string path = root.write("/var/console/nxs.config", text);
     testing::internal::CaptureStderr();
     int status = read_config_file(path.c_str());
     return ReadResult{status, testing::internal::GetCapturedStderr()};

@@ -3,8 +3,8 @@
  * by byte: every chassis kind's particular columns and rows, the debug rows,
  * the notes for duplicate and unknown ids, trees whose counts run past their
  * bytes (each tree sits in a heap block of exactly its size, so a read past
- * it is caught by the sanitizer build), random byte strings, and the growing
- * text area.
+ * it is caught by the sanitizer build), random byte strings, a long report;
+ * and the unit display names the report uses.
  */
 #include <gtest/gtest.h>
 
@@ -14,59 +14,21 @@
 #include <initializer_list>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/rack_detail.h"
 #include "app/rack_query.h"
 #include "app/rack_view.h"
+#include "app/unit_name_tbl.h"
 #include "base/trace.h"
+#include "tests/support/tree_bytes.h"
 
 namespace {
 
 /* ---- trees, byte by byte ------------------------------------------------- */
-
-class Tree {
-public:
-    Tree(const char *sysname, const char *cabname, int complexes) : bytes_(sizeof(cmic_cfg_t), 0)
-    {
-        std::strncpy(reinterpret_cast<char *>(bytes_.data()), sysname, 39);
-        std::strncpy(reinterpret_cast<char *>(bytes_.data()) + 40, cabname, 39);
-        bytes_[80] = static_cast<uint8_t>(complexes);
-    }
-    Tree &complex(int id, int type, int status, int subcomplexes) { return put({id, type, status, subcomplexes}); }
-    Tree &sub(int type, int units, int port = 0) { return put({type, units, port >> 8, port & 0xFF}); }
-    Tree &unit(int id, int status, int psc = 0, int type = 0) { return put({id, status, psc, type}); }
-    /* Units numbered from first_id with the given statuses. */
-    Tree &units(int first_id, const std::vector<int> &statuses)
-    {
-        for (int status : statuses)
-            unit(first_id++, status);
-        return *this;
-    }
-
-    /* The tree in a heap block of exactly `length` bytes (all by default). */
-    const cmic_cfg_t *bytes(std::size_t length = SIZE_MAX)
-    {
-        length_ = std::min(length, bytes_.size());
-        block_ = std::make_unique<uint8_t[]>(length_ == 0 ? 1 : length_);
-        std::memcpy(block_.get(), bytes_.data(), length_);
-        return reinterpret_cast<const cmic_cfg_t *>(block_.get());
-    }
-    std::size_t length() const { return length_; }
-    std::size_t full_length() const { return bytes_.size(); }
-
-private:
-    Tree &put(std::initializer_list<int> values)
-    {
-        for (int v : values)
-            bytes_.push_back(static_cast<uint8_t>(v));
-        return *this;
-    }
-    std::vector<uint8_t> bytes_;
-    std::unique_ptr<uint8_t[]> block_;
-    std::size_t length_ = 0;
-};
 
 /* What the rack view records for each complex of a well-formed tree. */
 struct Kind {
@@ -162,9 +124,9 @@ protected:
         clear_rack();
     }
     /* The report of a well-formed tree, with the rack recorded. */
-    static std::string report(Tree &tree)
+    static std::string report(TreeBytes &tree)
     {
-        const cmic_cfg_t *t = tree.bytes();
+        const cmic_cfg_t *t = tree.block();
         record_rack(t, tree.length());
         return rack_detail_text(t, tree.length());
     }
@@ -177,7 +139,7 @@ private:
 
 TEST_F(DetailReport, NodeChassisNamesVoltagesAndShowsBoardPorts)
 {
-    Tree tree("sysA", "Cab007", 1);
+    TreeBytes tree(1, "sysA", "Cab007");
     tree.complex(1, 47, 1, 5);
     tree.sub(1, 2).units(0, {58, 57});
     tree.sub(28, 3).units(1, {1, 59, 1});
@@ -197,7 +159,7 @@ TEST_F(DetailReport, NodeChassisNamesVoltagesAndShowsBoardPorts)
 
 TEST_F(DetailReport, DiskArrayShowsControllerPortsButNoBoardPort)
 {
-    Tree tree("sys", "cab", 1);
+    TreeBytes tree(1, "sys", "cab");
     tree.complex(2, 38, 2, 4);
     tree.sub(16, 1, 9014).units(0, {1});
     tree.sub(5, 2).unit(0, 1, 0x23, 0x28).unit(1, 4, 0x23, 0x29);
@@ -216,7 +178,7 @@ TEST_F(DetailReport, DiskArrayShowsControllerPortsButNoBoardPort)
 
 TEST_F(DetailReport, InterconnectNamesItsNinthConverterDpAndNodesDoNot)
 {
-    Tree tree("sys", "cab", 2);
+    TreeBytes tree(2, "sys", "cab");
     tree.complex(3, 40, 1, 2);
     tree.sub(21, 9).units(0, {1, 1, 1, 1, 1, 1, 1, 1, 2});
     tree.sub(22, 2).units(0, {1, 84});
@@ -236,7 +198,7 @@ TEST_F(DetailReport, InterconnectNamesItsNinthConverterDpAndNodesDoNot)
 
 TEST_F(DetailReport, UpsWithInputSelectorNamesItsLegs)
 {
-    Tree tree("sys", "cab", 1);
+    TreeBytes tree(1, "sys", "cab");
     tree.complex(6, 42, 1, 3);
     tree.sub(20, 3).units(1, {1, 2, 1});
     tree.sub(13, 2).units(0, {60, 63});
@@ -252,7 +214,7 @@ TEST_F(DetailReport, UpsWithInputSelectorNamesItsLegs)
 
 TEST_F(DetailReport, ServerManagementWithUnknownTypesAndStatuses)
 {
-    Tree tree("sys", "cab", 1);
+    TreeBytes tree(1, "sys", "cab");
     tree.complex(5, 130, 84, 3);
     tree.sub(9, 3).units(0, {78, 79, 92});
     tree.sub(0x7f, 2).units(0, {200, 84});
@@ -273,10 +235,10 @@ TEST_F(DetailReport, ServerManagementWithUnknownTypesAndStatuses)
 
 TEST_F(DetailReport, DebugLevelSixAddsChassisCountAndNumericStatuses)
 {
-    Tree tree("sys", "cab", 1);
+    TreeBytes tree(1, "sys", "cab");
     tree.complex(1, 47, 1, 1);
     tree.sub(3, 2).units(0, {1, 5});
-    const cmic_cfg_t *t = tree.bytes();
+    const cmic_cfg_t *t = tree.block();
     record_rack(t, tree.length());
 
     debug = 6;
@@ -297,7 +259,7 @@ TEST_F(DetailReport, DebugLevelSixAddsChassisCountAndNumericStatuses)
 
 TEST_F(DetailReport, DuplicateIdsAreNotedAndIdsOutsideTheRackShowTheirType)
 {
-    Tree tree("sys", "cab", 4);
+    TreeBytes tree(4, "sys", "cab");
     tree.complex(2, 37, 1, 0);
     tree.complex(2, 47, 3, 0);
     tree.complex(0, 0x33, 1, 0);
@@ -319,28 +281,28 @@ TEST_F(DetailReport, CountsPastTheBytesEndTheReportWithInvalidStatusInfo)
 
     /* More complexes announced than present. */
     {
-        Tree tree("sys", "cab", 3);
+        TreeBytes tree(3, "sys", "cab");
         tree.complex(1, 47, 1, 1);
         tree.sub(3, 2).units(0, {1, 1});
         EXPECT_EQ(report(tree), fans_head + cols({"1", "2"}) + kStatusRow + cols({"OK", "OK"}) + "\n" + kInvalid);
     }
     /* More units announced than present: the present ones are listed. */
     {
-        Tree tree("sys", "cab", 1);
+        TreeBytes tree(1, "sys", "cab");
         tree.complex(1, 47, 1, 1);
         tree.sub(3, 5).units(0, {1, 2});
         EXPECT_EQ(report(tree), fans_head + cols({"1", "2"}) + kStatusRow + cols({"OK", "Fault"}) + kInvalid);
     }
     /* More subcomplexes announced than present. */
     {
-        Tree tree("sys", "cab", 1);
+        TreeBytes tree(1, "sys", "cab");
         tree.complex(1, 47, 1, 2);
         tree.sub(3, 1).units(0, {1});
         EXPECT_EQ(report(tree), fans_head + kStatusRow + cols({"OK"}) + kInvalid);
     }
     /* A header alone with room for nothing else. */
     {
-        Tree tree("sys", "cab", 1);
+        TreeBytes tree(1, "sys", "cab");
         EXPECT_EQ(report(tree), header("sys", "cab") + kInvalid);
     }
 }
@@ -348,15 +310,15 @@ TEST_F(DetailReport, CountsPastTheBytesEndTheReportWithInvalidStatusInfo)
 TEST_F(DetailReport, NoTreeOrNoHeaderGivesNoReport)
 {
     EXPECT_EQ(rack_detail_text(nullptr, 100), "");
-    Tree tree("sys", "cab", 0);
-    const cmic_cfg_t *t = tree.bytes(sizeof(cmic_cfg_t) - 1);
+    TreeBytes tree(0, "sys", "cab");
+    const cmic_cfg_t *t = tree.block(sizeof(cmic_cfg_t) - 1);
     EXPECT_EQ(rack_detail_text(t, tree.length()), "");
     /* An empty cabinet is a report of its names only. */
-    t = tree.bytes();
+    t = tree.block();
     EXPECT_EQ(rack_detail_text(t, tree.length()), header("sys", "cab"));
     /* Names that fill their fields without a terminator stay inside them. */
-    Tree full(std::string(39, 's').c_str(), std::string(39, 'c').c_str(), 0);
-    t = full.bytes();
+    TreeBytes full(0, std::string(39, 's'), std::string(39, 'c'));
+    t = full.block();
     std::memset(const_cast<char *>(t->sysname), 'S', 40);
     std::memset(const_cast<char *>(t->cabname), 'C', 40);
     EXPECT_EQ(rack_detail_text(t, full.length()), "System: " + std::string(40, 'S') + "\nCabinet: " +
@@ -368,19 +330,19 @@ TEST_F(DetailReport, NoTreeOrNoHeaderGivesNoReport)
  * cut. */
 TEST_F(DetailReport, EveryTruncationOfAWellFormedTreeIsReportedInvalid)
 {
-    Tree tree("sys", "cab", 5);
+    TreeBytes tree(5, "sys", "cab");
     tree.complex(1, 47, 1, 2).sub(28, 3).units(1, {1, 1, 1}).sub(2, 1, 4000).units(0, {1});
     tree.complex(2, 38, 1, 2).sub(5, 2).units(0, {1, 1}).sub(16, 1, 9).units(0, {1});
     tree.complex(3, 40, 1, 1).sub(21, 9).units(0, {1, 1, 1, 1, 1, 1, 1, 1, 1});
     tree.complex(4, 42, 1, 1).sub(20, 3).units(1, {1, 1, 1});
     tree.complex(5, 130, 1, 1).sub(9, 2).units(0, {78, 79});
-    const std::size_t full = tree.full_length();
+    const std::size_t full = tree.bytes().size();
     const std::string complete = report(tree);
     ASSERT_EQ(count_substr(complete, "Invalid status info"), 0);
     ASSERT_EQ(count_substr(complete, "CHASSIS "), 5);
 
     for (std::size_t cut = sizeof(cmic_cfg_t); cut < full; ++cut) {
-        const cmic_cfg_t *t = tree.bytes(cut);
+        const cmic_cfg_t *t = tree.block(cut);
         const std::string text = rack_detail_text(t, cut);
         EXPECT_EQ(count_substr(text, "Invalid status info returned from CMIC."), 1) << cut;
         EXPECT_EQ(text.compare(text.size() - std::strlen(kInvalid), std::string::npos, kInvalid), 0) << cut;
@@ -420,17 +382,51 @@ TEST_F(DetailReport, RandomBytesAgreeWithTheTreeCheck)
 
 TEST_F(DetailReport, LongReportIsComplete)
 {
-    Tree tree("sys", "cab", 4);
+    TreeBytes tree(4, "sys", "cab");
     std::vector<int> strips(32, 1);
     strips.back() = 139;
     for (int id = 1; id <= 4; ++id)
         tree.complex(id, 45, 1, 2).sub(29, 32).units(0, strips).sub(4, 3).units(0, {1, 1, 2});
-    const cmic_cfg_t *t = tree.bytes();
+    const cmic_cfg_t *t = tree.block();
     record_rack(t, tree.length());
     const std::string text = rack_detail_text(t, tree.length());
     EXPECT_EQ(count_substr(text, "CHASSIS "), 4);
     EXPECT_EQ(count_substr(text, "Mem Err"), 4);
     EXPECT_EQ(text.substr(text.size() - 10), pad("Fault", 9) + "\n"); /* the last chassis is complete */
+}
+
+/* ---- unit display names -------------------------------------------------- */
+
+/* The name table ends at its length, no unit is named twice, and every
+ * entry is found under its own key whatever the search hint: in table order
+ * (the hint moves one record at a time), backwards (each search wraps to the
+ * top) and after a miss, which is reported once and restarts at the top. */
+TEST(UnitNames, EveryEntryIsFoundFromAnyHintAndAMissIsReportedOnce)
+{
+    EXPECT_EQ(unittbl[UNIT_NAME_COUNT].chassis_type, -1);
+    std::set<std::tuple<int, int, int>> keys;
+    for (int i = 0; i < UNIT_NAME_COUNT; ++i) {
+        const unit_name_tbl_t &e = unittbl[i];
+        EXPECT_TRUE(keys.insert({e.chassis_type, e.subcomplex_type, e.unit_number}).second) << i;
+    }
+    auto expect_found = [](int i) {
+        const unit_name_tbl_t &e = unittbl[i];
+        const char *name = getUnitDisplayName(e.chassis_type, e.subcomplex_type, e.unit_number);
+        ASSERT_NE(name, nullptr) << i;
+        EXPECT_STREQ(name, e.name) << i;
+        EXPECT_EQ(getUnitDisplayNameHint(), i + 1) << "the hint is the record after the hit";
+    };
+    for (int i = 0; i < UNIT_NAME_COUNT; ++i)
+        expect_found(i);
+    for (int i = UNIT_NAME_COUNT - 1; i >= 0; --i)
+        expect_found(i);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(getUnitDisplayName(unittbl[5].chassis_type, unittbl[5].subcomplex_type, 0), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count_substr(err, "getUnitDisplayName: Unable to find name for combination of chassis"), 1) << err;
+    EXPECT_EQ(getUnitDisplayNameHint(), 0);
+    expect_found(UNIT_NAME_COUNT / 2);
 }
 
 } // namespace

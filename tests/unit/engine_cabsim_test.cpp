@@ -4,8 +4,9 @@
  * times, a reply with a wrong sequence number, a module that is not alive,
  * a silent module, per-complex failures, many cabinets in one GO, the
  * caller's pending alarm, and the non-blocking GO_NOWAIT / Seb* interface
- * driven from the test's own poll loop.  Fault tests shorten every wait
- * with XRACKMON_TIME_SCALE.
+ * driven from the test's own poll loop; and the cabinet window's status
+ * query through the engine.  Fault tests shorten every wait with
+ * XRACKMON_TIME_SCALE.  How long GOs take is measured by the benchmarks.
  */
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/rack_query.h"
 #include "base/timescale.h"
 #include "base/trace.h"
 #include "config/config.h"
@@ -28,7 +30,7 @@
 #include "engine/rsp_check.h"
 #include "engine/scheduler.h"
 #include "engine/send_env.h"
-#include "tests/unit/cabsim_process.h"
+#include "tests/support/process.h"
 #include "tests/unit/engine_test_support.h"
 
 namespace {
@@ -180,9 +182,7 @@ TEST_F(EngineCabsim, NotReadySixteenTimesIsBusyAtTheSixthAndTwelfth)
     ASSERT_TRUE(sim.ctl("fault 7 notready count=16"));
     Query q;
     ASSERT_EQ(Buffer(kFirstCab, q), 0);
-    auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Go(), 0);
-    EXPECT_LT(Seconds(started), 10.0) << "the 2-second pauses are scaled";
     EXPECT_EQ(q.event()->get_cmd_status(), 1u) << "the seventeenth answer is the tree";
     EXPECT_EQ(Logged(kFirstCab), 17) << "resent after every not-ready, without a resend limit";
     std::vector<std::string> busy = {"cmic007 is busy.", "cmic007 is busy."};
@@ -211,9 +211,7 @@ TEST_F(EngineCabsim, AModuleNotAliveFailsAtOnceWithUndelivered)
     Query alive, dead;
     ASSERT_EQ(Buffer(7, alive), 0);
     ASSERT_EQ(Buffer(8, dead), 0);
-    auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Go(), 1);
-    EXPECT_LT(Seconds(started), 5.0);
     EXPECT_EQ(alive.event()->get_cmd_status(), 1u);
     EXPECT_EQ(dead.event()->get_cmd_status(), 17u);
     std::vector<std::string> lines = {"cmic008 not alive"};
@@ -243,7 +241,6 @@ TEST_F(EngineCabsim, ASilentModuleIsMarkedFailedAfterTwoWaits)
     std::string out = testing::internal::GetCapturedStdout();
     /* Two waits of 30 s / 100 each. */
     EXPECT_GE(spent, 0.5);
-    EXPECT_LT(spent, 10.0);
     EXPECT_EQ(answering.event()->get_cmd_status(), 1u) << "the other module finished";
     EXPECT_EQ(silent.event()->get_cmd_status(), 0u) << "no answer: nothing but the pre-set header";
     EXPECT_NE(out.find("Cab[8] Cntlr[0] Lost Rsps, retry"), std::string::npos) << out;
@@ -283,22 +280,58 @@ TEST_F(EngineCabsim, PerComplexFailuresReachTheCallerAndTheSlot)
 TEST_F(EngineCabsim, ManyCabinetsAreServedTogether)
 {
     constexpr int kCabinets = 12;
-    constexpr int kDelayMs = 400;
+    constexpr int kDelayMs = 100;
     Start(kCabinets);
     std::vector<Query> queries(kCabinets);
     for (int i = 0; i < kCabinets; ++i) {
         ASSERT_TRUE(sim.ctl("delay " + std::to_string(kFirstCab + i) + " " + std::to_string(kDelayMs)));
         ASSERT_EQ(Buffer(kFirstCab + i, queries[i]), 0);
     }
-    auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Go(), 0);
-    double spent = Seconds(started);
-    EXPECT_GE(spent, kDelayMs / 1000.0);
-    EXPECT_LT(spent, kCabinets * kDelayMs / 1000.0 / 3) << "the waits overlap";
     for (int i = 0; i < kCabinets; ++i) {
         EXPECT_EQ(queries[i].event()->get_cmd_status(), 1u) << i;
         EXPECT_EQ(queries[i].cabname(), CabName(kFirstCab + i));
     }
+}
+
+TEST_F(EngineCabsim, TheStatusQueryLeavesTheCabinetsOwnTreeBehind)
+{
+    Start();
+    tree_ptr = nullptr;
+    get_cabinet_status(7);
+    ASSERT_NE(tree_ptr, nullptr);
+    EXPECT_STREQ(tree_ptr->cabname, "Cab007");
+    EXPECT_STREQ(tree_ptr->sysname, "System Two");
+    ASSERT_EQ(tree_ptr->complex_count, 2);
+    EXPECT_EQ(complex(tree_ptr, 1)->complex_status, 59);
+    std::string log;
+    ASSERT_TRUE(sim.ctl("log", &log));
+    EXPECT_NE(log.find("cab=7 sys=2"), std::string::npos) << log;
+    EXPECT_NE(log.find("cmd=1 ctype=0x81 cid=0xff"), std::string::npos) << log;
+
+    /* A refresh asks again and sees the change. */
+    ASSERT_TRUE(sim.ctl("set 7/2 status=1"));
+    get_cabinet_status(7);
+    ASSERT_NE(tree_ptr, nullptr);
+    EXPECT_EQ(complex(tree_ptr, 1)->complex_status, 1);
+}
+
+TEST_F(EngineCabsim, PerComplexFailuresOfTheQueryBecomeOneLinePerChassis)
+{
+    Start();
+    ASSERT_TRUE(sim.ctl("fault 7 fail 1:2,2:25"));
+    Query q;
+    ASSERT_EQ(Buffer(kFirstCab, q), 0);
+    EXPECT_EQ(Go(), 0);
+    EXPECT_EQ(cmdcmplt_err_text(q.event(), "read status"),
+              "Unable to read status:\nChassis 1 - Complex not talking\nChassis 2 - Node is Powered Off");
+
+    /* A module that is not alive: the command could not be delivered. */
+    ASSERT_TRUE(sim.ctl("alive 7 no"));
+    ASSERT_EQ(Buffer(kFirstCab, q), 0);
+    EXPECT_EQ(Go(), 1);
+    EXPECT_EQ(cmdcmplt_err_text(q.event(), "read status"),
+              "Unable to read status: Unable to deliver command");
 }
 
 volatile sig_atomic_t alarms = 0;

@@ -1,15 +1,27 @@
 /*
- * engine_serial_test.cpp - GOs over the sample installation's serial
- * controllers, end to end: the engine borrows the ports from a real
- * opclogd, talks to the controllers cabsim plays on pseudo-terminals, and
- * gives everything back.  What the controllers received is read from
- * cabsim's command log, the loans from opclogd's table.
+ * engine_serial_test.cpp - the engine's serial ports and GOs end to end: the
+ * engine borrows the ports from a real opclogd, talks to the controllers
+ * cabsim plays on pseudo-terminals, and gives everything back.  What the
+ * controllers received is read from cabsim's command log, the loans from
+ * opclogd's table.  On the sample installation: every controller kind,
+ * resends, events after SP, a port held by the console program.  On
+ * installations made here: loans in batches, one cabinet closed, a port
+ * held elsewhere, a full-length name, a device that cannot be opened, a
+ * daemon that does not answer, a reply pipe that cannot be opened, and the
+ * port return when a fatal signal interrupts a GO.
  */
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include <chrono>
 #include <cstring>
@@ -25,11 +37,12 @@
 #include "daemon/portreq.h"
 #include "engine/env_regs.h"
 #include "engine/send_env.h"
-#include "tests/support/child_wait.h"
-#include "tests/unit/cabsim_process.h"
-#include "tests/unit/opclogd_process.h"
+#include "engine/ports.h"
+#include "tests/unit/engine_test_support.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 /* The serial cabinets of the sample: environmental controllers (10, 11),
  * JBOD (12) and disk-array (13) controllers front and back, a UPS (14). */
@@ -41,14 +54,15 @@ std::vector<std::string> questions;
 
 class SerialGo : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { Start(file_text(XR_SAMPLE_CONFIG)); }
+    /* cabsim and the engine on this configuration, opclogd lending. */
+    void Start(const std::string &config)
     {
         setenv("XRACKMON_TIME_SCALE", "20", 1);
-        ASSERT_TRUE(sim_.start_args({"-c", XR_SAMPLE_CONFIG}));
         root_ = sim_.root();
-        std::filesystem::create_directories(root_ + "/var/console/fifos");
         config_ = root_ + "/var/console/nxs.config";
-        std::filesystem::copy_file(XR_SAMPLE_CONFIG, config_, std::filesystem::copy_options::overwrite_existing);
+        std::ofstream(config_) << config;
+        ASSERT_TRUE(sim_.start_args({"-c", config_}));
         ASSERT_EQ(read_config_file(config_.c_str()), 0);
         get_host_types();
         daemon_ = std::make_unique<OpclogdProcess>(root_);
@@ -56,11 +70,19 @@ protected:
         questions.clear();
         engine_ui = EngineUi{nullptr, nullptr, nullptr, nullptr, nullptr};
     }
+    /* Ends the daemon, leaving its request pipe behind. */
+    void StopDaemon()
+    {
+        ASSERT_TRUE(daemon_->stop());
+        daemon_.reset();
+    }
     void TearDown() override
     {
         Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
-        EXPECT_TRUE(daemon_->loans().empty()) << "ports left on loan";
-        EXPECT_TRUE(daemon_->stop()) << daemon_->stderr_text();
+        if (daemon_) {
+            EXPECT_TRUE(daemon_->loans().empty()) << "ports left on loan";
+            EXPECT_TRUE(daemon_->stop()) << daemon_->stderr_text();
+        }
         FreeConfiguration();
         engine_ui = EngineUi{nullptr, nullptr, nullptr, nullptr, nullptr};
         unsetenv("XRACKMON_TIME_SCALE");
@@ -98,6 +120,17 @@ protected:
         }
         return by_node;
     }
+    /* True once opclogd lends `n` ports (within ten seconds). */
+    bool LoansBecome(std::size_t n)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (daemon_->loans().size() != n) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            poll(nullptr, 0, 10);
+        }
+        return true;
+    }
     std::size_t LoansOfMine()
     {
         std::size_t mine = 0;
@@ -113,6 +146,52 @@ protected:
 };
 
 using Commands = std::vector<std::string>;
+
+/* n environmental controllers, four per cabinet from cabinet 100 on, named
+ * snp0100A, snp0100B, ... with devices /dev/ttyT<cabinet><letter>, and a
+ * processor node per cabinet. */
+struct SerialInstallation {
+    std::string config;
+    std::vector<std::string> names, devices;
+};
+
+SerialInstallation Serial(int n)
+{
+    SerialInstallation made;
+    for (int i = 0; i < n; ++i) {
+        int cabinet = 100 + i / 4;
+        char letter = static_cast<char>('A' + i % 4);
+        std::string name = "snp0" + std::to_string(cabinet) + letter;
+        std::string device = "/dev/ttyT" + std::to_string(cabinet) + letter;
+        made.names.push_back(name);
+        made.devices.push_back(device);
+        made.config += Node(name, "SNP", cabinet, 0, "\tinterface=TTY\n\taddress=" + device + "\n");
+        if (i % 4 == 0) /* the processor node that makes the cabinet */
+            made.config += Node("vpr0" + std::to_string(cabinet), "VPR", cabinet, 1);
+    }
+    return made;
+}
+
+std::vector<std::string> Requests(OpclogdProcess &daemon)
+{
+    std::string out;
+    EXPECT_TRUE(daemon.ctl("requests", &out));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(out.substr(at, end - at));
+    return lines;
+}
+
+/* Installations made by the test, one cabinet of four controllers after
+ * another. */
+class Ports : public SerialGo {
+protected:
+    void SetUp() override {}
+    std::string Mine(const std::string &node, const std::string &device)
+    {
+        return "loan " + node + " " + device + " " + get_free_port_id;
+    }
+};
 
 } // namespace
 
@@ -223,13 +302,10 @@ TEST_F(SerialGo, EventsAfterSPAreCheckedAgainstTheRegistersWritten)
 TEST_F(SerialGo, APortHeldByTheConsoleProgramIsReclaimedByEndingIt)
 {
     std::string ready = root_ + "/xscp.ready";
-    pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        execl(XR_XSCP, XR_XSCP, "-r", ready.c_str(), "snp0011B", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ASSERT_TRUE(child_wait::wait_for_ready_file(&holder, ready, std::chrono::seconds(10)));
+    ChildProcess xscp;
+    ASSERT_TRUE(xscp.start(XR_XSCP, {"-r", ready, "snp0011B"}));
+    ASSERT_TRUE(xscp.wait_for_file(ready, milliseconds{10000}));
+    const pid_t holder = xscp.pid();
     engine_ui.ask_yes_no = [](const char *text, const char *) {
         questions.push_back(text);
         return 1;
@@ -238,13 +314,329 @@ TEST_F(SerialGo, APortHeldByTheConsoleProgramIsReclaimedByEndingIt)
     ReadImages(11);
     EXPECT_EQ(Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS), 0);
 
-    int status = 0;
-    ASSERT_TRUE(child_wait::reap_within(holder, &status, std::chrono::seconds(5))) << "the console program still runs";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_TRUE(xscp.wait_for_exit(milliseconds{5000})) << "the console program still runs";
+    EXPECT_TRUE(WIFSIGNALED(xscp.status()) && WTERMSIG(xscp.status()) == SIGKILL) << xscp.status();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].rfind("Couldn't get snp0011B: In use by xscp PID-" + std::to_string(holder) + "\n", 0), 0u)
         << questions[0];
     EXPECT_EQ(Slot(11, 1).owntheport, 1);
     EXPECT_EQ(LoansOfMine(), 2u);
     EXPECT_EQ(Received()["snp0011B"], (Commands{"EP", "EN"}));
+}
+
+TEST_F(Ports, FortyFivePortsAreBorrowedInBatchesUsedAndAllGivenBack)
+{
+    SerialInstallation serial = Serial(45);
+    Start(serial.config);
+
+    GrabAllPorts(1);
+
+    std::vector<std::string> asked;
+    for (const std::string &line : Requests(*daemon_))
+        asked.push_back(line.substr(0, line.find(" id=")) + line.substr(line.find(" count=")));
+    EXPECT_EQ(asked, (std::vector<std::string>{"request type=18 count=20", "request type=18 count=20",
+                                                "request type=18 count=5"}));
+    EXPECT_EQ(daemon_->loans().size(), 45u);
+    for (std::size_t i = 0; i < serial.devices.size(); ++i) {
+        const snppb &slot = Block(100 + static_cast<int>(i) / 4).spb[i % 4];
+        EXPECT_EQ(slot.owntheport, 1) << serial.names[i];
+        EXPECT_GE(slot.env_path, 0) << serial.names[i];
+        EXPECT_EQ(slot.outcome, spb_OK) << serial.names[i];
+    }
+
+    /* Closing everything sends SP over every open connection, then gives
+     * every port back in one request. */
+    Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
+    EXPECT_TRUE(daemon_->loans().empty());
+    EXPECT_EQ(Requests(*daemon_).back(), std::string("request type=20 id=") + get_free_port_id);
+    for (std::size_t i = 0; i < serial.devices.size(); ++i)
+        EXPECT_EQ(Received()[serial.names[i]], (Commands{"EP", "SP"})) << serial.names[i];
+}
+
+TEST_F(Ports, ClosingOneCabinetEndsOnlyItsConversation)
+{
+    SerialInstallation serial = Serial(6); /* cabinet 100: A-D, cabinet 101: A, B */
+    Start(serial.config);
+    int value[2] = {0, 0};
+    ASSERT_EQ(Send_env_board(101, 0x04, value, WRITE_ENV, ANOTHER_MESSAGE, ALLCNTLRS), 0);
+    ASSERT_EQ(Send_env_board(100, 0, nullptr, EP, ANOTHER_MESSAGE, ALLCNTLRS), 0);
+    ASSERT_EQ(Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS), 0);
+    ASSERT_EQ(daemon_->loans().size(), 6u);
+
+    Send_env_board(101, 0, nullptr, 0, CLOSE_CONNECTION, ALLCNTLRS);
+
+    EXPECT_EQ(daemon_->loans().size(), 4u);
+    EXPECT_EQ(Received()["snp0101A"], (std::vector<std::string>{"EP", "WE 04 00", "SP"}));
+    EXPECT_EQ(Received()["snp0101B"], (std::vector<std::string>{"EP", "WE 04 00", "SP"}));
+    EXPECT_EQ(Received()["snp0100A"], (std::vector<std::string>{"EP"}));
+    EXPECT_EQ(Block(101).num_reg_written, 0) << "the register log belongs to the connection that ended";
+    EXPECT_EQ(Block(101).spb[0].env_path, -1);
+    EXPECT_EQ(Block(100).spb[0].owntheport, 1);
+
+    /* LAST_MESSAGE runs its command and closes at once, even on a cabinet
+     * whose connection is not open yet. */
+    ASSERT_EQ(Send_env_board(101, 0x05, value, WRITE_ENV, LAST_MESSAGE, ALLCNTLRS), 0);
+    EXPECT_EQ(Received()["snp0101A"], (std::vector<std::string>{"EP", "WE 04 00", "SP", "EP", "WE 05 00", "SP"}));
+    EXPECT_EQ(daemon_->loans().size(), 4u);
+}
+
+TEST_F(Ports, APortHeldElsewhereIsReclaimedOnlyWhenTheOperatorSaysYes)
+{
+    SerialInstallation serial = Serial(2);
+    Start(serial.config);
+    ASSERT_TRUE(daemon_->ctl("hold snp0100B 999999 xscp"));
+    questions.clear();
+
+    /* No: the held port's controller fails, the other one works. */
+    engine_ui.ask_yes_no = [](const char *text, const char *tag) {
+        questions.push_back(std::string(tag) + "|" + text);
+        return 0;
+    };
+    GrabAllPorts(1);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0], "Comm_Port_Busy|Couldn't get snp0100B: " +
+                                std::string("In use by xscp PID-999999").substr(0, 40) +
+                                "\n\nReclaim port(s)? \"The current owner may not function normally.\"");
+    EXPECT_EQ(Block(100).spb[1].outcome, spb_ERROR);
+    EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
+    EXPECT_EQ(Block(100).spb[0].owntheport, 1);
+    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A"),
+                                                          "loan snp0100B /dev/ttyT100B xscp PID-999999"}));
+    Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
+
+    /* Yes: the holder is ended, the port freed and borrowed again. */
+    engine_ui.ask_yes_no = [](const char *, const char *) { return 1; };
+    GrabAllPorts(1);
+    EXPECT_EQ(Block(100).spb[1].owntheport, 1);
+    EXPECT_EQ(Block(100).spb[1].outcome, spb_OK);
+    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A"),
+                                                          Mine("snp0100B", "/dev/ttyT100B")}));
+    EXPECT_EQ(Received()["snp0100B"], (std::vector<std::string>{"EP"}));
+}
+
+/* A name of 16 characters fills the request's name field without a
+ * terminator: it must still reach the daemon, the reclaim and the return
+ * whole. */
+TEST_F(Ports, ASixteenCharacterPortNameIsBorrowedReclaimedAndGivenBack)
+{
+    const std::string name = "snp0100Aabcdefgh", device = "/dev/ttyT100A";
+    static_assert(sizeof(PortRequest_t::Processor) == 16);
+    SerialInstallation serial;
+    serial.config = Node(name, "SNP", 100, 0, "\tinterface=TTY\n\taddress=" + device + "\n") +
+                    Node("vpr0100", "VPR", 100, 1);
+    Start(serial.config);
+    ASSERT_TRUE(daemon_->ctl("hold " + name + " 999999 xscp"));
+    engine_ui.ask_yes_no = [](const char *, const char *) { return 1; };
+
+    GrabAllPorts(1);
+    EXPECT_EQ(Block(100).spb[0].owntheport, 1);
+    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine(name, device)}));
+    Send_env_board(100, 0, nullptr, 0, CLOSE_CONNECTION, ALLCNTLRS);
+    EXPECT_TRUE(daemon_->loans().empty());
+    EXPECT_EQ(Received()[name], (Commands{"EP", "SP"}));
+}
+
+TEST_F(Ports, ADeviceThatCannotBeOpenedGivesItsPortBackAtOnce)
+{
+    SerialInstallation serial = Serial(2);
+    Start(serial.config);
+    ASSERT_EQ(unlink((root_ + serial.devices[1]).c_str()), 0); /* no device for snp0100B */
+
+    GrabAllPorts(1);
+
+    EXPECT_EQ(Block(100).spb[1].outcome, spb_ERROR);
+    EXPECT_EQ(Block(100).spb[1].owntheport, 0);
+    EXPECT_EQ(Block(100).env_status, OPENPROC_FAILED);
+    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A")}));
+    EXPECT_EQ(Received()["snp0100A"], (std::vector<std::string>{"EP"}));
+}
+
+TEST_F(Ports, ASilentDaemonShowsTheTimeOutBoxAndFailsTheControllers)
+{
+    SerialInstallation serial = Serial(1);
+    Start(serial.config);
+    StopDaemon();
+    /* The request pipe exists and is read by nobody that answers. */
+    int pipe_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_RDWR | O_NONBLOCK);
+    ASSERT_GE(pipe_fd, 0);
+    questions.clear();
+    engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
+
+    GrabAllPorts(1);
+
+    EXPECT_EQ(questions, (std::vector<std::string>{"Timed out getting ports, no response from opclogd."}));
+    EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
+    EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
+    FIFO_CloseProc(pipe_fd);
+}
+
+/* A daemon that grants the first loan request in full and then falls
+ * silent: the time-out's return of every port covers the batches already
+ * granted and the port kept from an earlier GO, so none may still count as
+ * held. */
+TEST_F(Ports, ATimeOutAfterAGrantedBatchLeavesNothingCountedAsHeld)
+{
+    SerialInstallation serial = Serial(1);
+    Start(serial.config);
+    /* The request's alarm is the engine's: the helper threads never take it. */
+    sigset_t alarm_signal;
+    sigemptyset(&alarm_signal);
+    sigaddset(&alarm_signal, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarm_signal, nullptr);
+    GrabAllPorts(1);
+    ASSERT_EQ(Block(100).spb[0].owntheport, 1);
+    StopDaemon();
+    int pipe_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_RDWR | O_NONBLOCK);
+    ASSERT_GE(pipe_fd, 0);
+    std::vector<int> types;
+    std::atomic<bool> stop{false};
+    std::thread daemon([&] {
+        while (!stop) {
+            pollfd wait{pipe_fd, POLLIN, 0};
+            char message[PIPE_BUF];
+            ssize_t got = poll(&wait, 1, 20) == 1 ? read(pipe_fd, message, sizeof message) : 0;
+            if (got < IPC_HEADER_SIZE)
+                continue;
+            auto *request = reinterpret_cast<IPC_Message_t *>(message);
+            types.push_back(request->Type);
+            if (types.size() != 1)
+                continue;
+            PortRequest_t *entries = GetPortsMessage(request);
+            int count = GetCountMessage(request);
+            for (int i = 0; i < count; ++i)
+                entries[i].Valid = 1;
+            std::string address(MessageField(request->Address, sizeof request->Address));
+            MessagePtr answer(BuildManyPortMessage(ANSWER_MSG, address.c_str(), "", entries, count));
+            int reply = open((root_ + address).c_str(), O_WRONLY | O_NONBLOCK);
+            EXPECT_EQ(write(reply, answer.get(), static_cast<std::size_t>(answer->Length)), answer->Length);
+            close(reply);
+        }
+    });
+    pthread_sigmask(SIG_UNBLOCK, &alarm_signal, nullptr);
+    questions.clear();
+    engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
+
+    std::vector<PortRequest_t> ports(PORT_BATCH + 5);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        SetMessageField(ports[i].Processor, sizeof ports[i].Processor, "port" + std::to_string(i), false);
+    int got = -1;
+    EXPECT_EQ(ourGetManyPorts(ports.data(), static_cast<int>(ports.size()), &got), FAILURE);
+    stop = true;
+    daemon.join();
+    FIFO_CloseProc(pipe_fd);
+
+    EXPECT_EQ(types, (std::vector<int>{GET_MANY_PORTS_MSG, GET_MANY_PORTS_MSG, FREE_ALL_PORTS_MSG}));
+    EXPECT_EQ(Block(100).spb[0].owntheport, 0) << "the port kept from the first GO went back too";
+    EXPECT_EQ(Block(100).spb[0].env_path, -1);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(got, 0);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        EXPECT_EQ(ports[i].Valid, 0) << i;
+    EXPECT_EQ(std::string(MessageField(ports.back().Result, PORT_RESULT_SIZE)), "log daemon connection timed out");
+}
+
+TEST_F(Ports, ADaemonPipeThatNobodyReadsIsUnreachableAfterTheOpenAlarm)
+{
+    SerialInstallation serial = Serial(1);
+    Start(serial.config);
+    StopDaemon();
+    std::string pipe_path = root_ + DAEMON_FIFO_PATH;
+    unlink(pipe_path.c_str());
+    ASSERT_EQ(mkfifo(pipe_path.c_str(), 0666), 0);
+    questions.clear();
+    engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
+
+    auto started = std::chrono::steady_clock::now();
+    GrabAllPorts(1); /* the open of the pipe waits for a reader until its alarm */
+
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 2s); /* 60 s under the scale of 20 */
+    EXPECT_TRUE(questions.empty()) << "an unreachable daemon is not a time-out";
+    EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
+    EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
+}
+
+TEST_F(Ports, AReplyPipeWhoseOpenFailsIsStillRemoved)
+{
+    Start(Serial(1).config);
+    /* The daemon's pipe gets the lowest free descriptor; the reply pipe,
+     * made next, cannot be opened. */
+    int lowest = dup(0), next = dup(0);
+    close(lowest);
+    close(next);
+    rlimit saved{}, low{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    low = saved;
+    low.rlim_cur = static_cast<rlim_t>(next);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    int result = FreePort("snp0100A", get_free_port_id);
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(std::filesystem::exists(root_ + REPLY_FIFO_PREFIX + std::to_string(getpid())));
+}
+
+TEST(ReclaimQuestion, ListsThirtyOneRefusalsThenEllipsis)
+{
+    std::vector<PortRequest_t> ports(41);
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        ports[i] = PortRequest_t{};
+        std::string name = "port" + std::to_string(i);
+        SetMessageField(ports[i].Processor, sizeof ports[i].Processor, name, false);
+        SetMessageField(ports[i].Result, sizeof ports[i].Result, "In use by xscp PID-1", false);
+    }
+    ports[0].Valid = 1; /* granted entries are not listed */
+    std::string text = ReclaimQuestion(ports.data(), static_cast<int>(ports.size()));
+    EXPECT_EQ(text.find("port0:"), std::string::npos);
+    EXPECT_NE(text.find("Couldn't get port31: In use by xscp PID-1\n...\n\nReclaim port(s)?"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("port32"), std::string::npos);
+}
+
+TEST(KillProc, OnlyPlainPortNamesReachTheShell)
+{
+    ConsoleRoot root;
+    std::string marker = root.path() + "/ran";
+    setenv("XRACKMON_TIME_SCALE", "20", 1);
+    for (std::string name : {"x;touch " + marker, "$(touch " + marker + ")", "`touch " + marker + "`",
+                             "a/b|touch " + marker, std::string("-x")})
+        KillProc("xscp PID-1", name.c_str());
+    EXPECT_FALSE(std::filesystem::exists(marker));
+
+    /* A loan text without a pid reclaims nothing and only waits. */
+    auto started = std::chrono::steady_clock::now();
+    KillProc("In use by somebody", "snp0100A");
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 40ms);
+    unsetenv("XRACKMON_TIME_SCALE");
+}
+
+TEST_F(Ports, AFatalSignalDuringAGoLeavesNothingOnLoan)
+{
+    SerialInstallation serial = Serial(2);
+    Start(serial.config);
+    ASSERT_TRUE(sim_.ctl("serial snp0100B fault silent on"));
+
+    pid_t child = fork();
+    if (child == 0) {
+        struct sigaction action {};
+        action.sa_handler = [](int sig) {
+            release_ports_from_signal();
+            signal(sig, SIG_DFL);
+            raise(sig);
+        };
+        sigaction(SIGTERM, &action, nullptr);
+        unsetenv("XRACKMON_TIME_SCALE"); /* a GO that waits long */
+        std::snprintf(get_free_port_id, sizeof get_free_port_id, "xrackmon.%d", int(getpid()));
+        GrabAllPorts(1);
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    std::string holder = "xrackmon." + std::to_string(child);
+    ASSERT_TRUE(LoansBecome(2u)) << "the GO borrowed both ports";
+    EXPECT_NE(daemon_->loans()[0].find(holder), std::string::npos);
+
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(LoansBecome(0u)) << "ports left on loan";
 }

@@ -81,10 +81,10 @@ class EngineInstallation {
     EngineInstallation(const EngineInstallation &) = delete;
     EngineInstallation &operator=(const EngineInstallation &) = delete;
 
-    const TempConsoleRoot &root() const { return root_; }
+    const ConsoleRoot &root() const { return root_; }
 
   private:
-    TempConsoleRoot root_;
+    ConsoleRoot root_;
 };
 
 /* The block of a cabinet (the tables must exist). */

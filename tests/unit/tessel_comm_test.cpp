@@ -120,12 +120,6 @@ protected:
 TEST_F(TesselComm, RegistersOnceWithTheProgramsConfiguration)
 {
     EXPECT_EQ(register_for_cmic_cmds(), 1);
-    EXPECT_EQ(get_qmx_applid(), 0x100);
-    EXPECT_EQ(fake::init_config.ack_timeout, 10);
-    EXPECT_EQ(fake::init_config.maxqueuenum, 760);
-    EXPECT_EQ(fake::init_config.maxreadnum, 190);
-    EXPECT_EQ(fake::init_config.traceopts.tracelevel, 15);
-    EXPECT_EQ(fake::init_config.traceopts.tracefile[0], '\0');
     EXPECT_EQ(fake::calls, (std::vector<std::string>{"init", "register 2 none"}));
 
     /* Already initialised: only the descriptor count. */
@@ -259,71 +253,6 @@ TEST_F(TesselComm, PollInfoCopiesDescriptorsOrFails)
 
     fake::fdnum = 0;
     EXPECT_EQ(get_qmx_poll_info(pf, 4), 0);
-}
-
-/* ---- texts --------------------------------------------------------------------- */
-
-TEST_F(TesselComm, LibraryErrorTexts)
-{
-    qmx_errno = QMX_ETRUNC;
-    EXPECT_STREQ(ascii_qmx_err(QMX_ETIMEOUT), "QMX_ETIMEOUT");
-    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ETRUNC");
-    qmx_errno = QMX_ENODATA;
-    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ENODATA");
-    qmx_errno = QMX_ENOSERVICE;
-    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ENOSERVICE");
-    qmx_errno = QMX_ETIMEOUT;
-    EXPECT_STREQ(ascii_qmx_err(0), "QMX_ETIMEOUT");
-    qmx_errno = QMX_EBADCONN;
-    EXPECT_STREQ(ascii_qmx_err(0), "QMX_EBADCONN");
-    qmx_errno = QMX_EPARAM;
-    EXPECT_STREQ(ascii_qmx_err(0), "qmx_errno=5");
-    qmx_errno = QMX_ESYS;
-    errno = ENOENT;
-    EXPECT_EQ(std::string(ascii_qmx_err(0)), std::string("QMX_ESYS: ") + std::strerror(ENOENT));
-
-    EXPECT_STREQ(syserr_text(162), "unknown errno");
-    EXPECT_STREQ(syserr_text(-1), "unknown errno");
-    EXPECT_STREQ(syserr_text(EPIPE), std::strerror(EPIPE));
-}
-
-TEST_F(TesselComm, CommandAndComplexNames)
-{
-    EXPECT_STREQ(cmic_cmd_texts[0], "UNUSED");
-    EXPECT_STREQ(cmic_cmd_texts[15], "C_MARGIN");
-    EXPECT_STREQ(cmic_cmd_texts[CMIC_HIGHEST_CMD], "C_UPS_SELF_TEST");
-
-    tessel_cmd_t cmd{nullptr, reinterpret_cast<char *>(0x1234), 0x2000, 0x10, 0x81, 0xFF, 0x90, 7, C_POWER_OFF};
-    EXPECT_STREQ(TesselCmdToAscii(&cmd), "cmd=C_POWER_OFF(3) sub=90 unit=7 cmpl_t=81 cmpl_id=ff datalen=10 "
-                                         "dataptr=0 resultlen=2000 resultptr=1234");
-    cmd.cmdtype = 30;
-    EXPECT_EQ(std::string(TesselCmdToAscii(&cmd)).rfind("cmd=Unknown(1e) ", 0), 0u);
-
-    EXPECT_STREQ(tessel_complex_id_to_ascii(0x00), "CMIC");
-    EXPECT_STREQ(tessel_complex_id_to_ascii(0x12), "PSC1");
-    EXPECT_STREQ(tessel_complex_id_to_ascii(0x84), "NET0");
-    EXPECT_STREQ(tessel_complex_id_to_ascii(0x85), "Unknown complex");
-}
-
-TEST_F(TesselComm, DumpShowsHexWithAGapAndPrintableCharacters)
-{
-    unsigned char data[18];
-    for (int i = 0; i < 16; ++i)
-        data[i] = static_cast<unsigned char>('A' + i);
-    data[16] = 0x00;
-    data[17] = 0x7F;
-    std::string out = traced(5, [&] { dump_data("label", data, 18); });
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(out.substr(start, end - start));
-    ASSERT_EQ(lines.size(), 3u) << out;
-    EXPECT_EQ(lines[0].rfind("     label: ptr=0x", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(" len=18(0x12)"), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1], "       (000)  41 42 43 44 45 46 47 48  49 4a 4b 4c 4d 4e 4f 50  ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(lines[2], "       (010)  00 7f" + std::string(49 - 5, ' ') + " ..");
-
-    /* Below level 5 nothing is printed. */
-    EXPECT_EQ(traced(4, [&] { dump_data("label", data, 18); }), "");
 }
 
 } // namespace

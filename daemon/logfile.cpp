@@ -19,6 +19,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -114,11 +116,23 @@ bool header_checks()
     return header()->Checksum == HChecksum(header()) && offsets_inside();
 }
 
+/* Write_Offset and Checksum lie side by side in one aligned 8-byte word:
+ * both are stored with one instruction, so that no signal, SIGKILL
+ * included, can end a writer between them and leave a header that fails
+ * its checksum. */
+static_assert(offsetof(Header_t, Checksum) == offsetof(Header_t, Write_Offset) + 4 &&
+              offsetof(Header_t, Write_Offset) % 8 == 0);
+
 void store_write_offset(std::int32_t offset)
 {
-    Header_t *h = header();
-    h->Write_Offset = offset;
-    h->Checksum = HChecksum(h);
+    Header_t next = *header();
+    next.Write_Offset = offset;
+    next.Checksum = HChecksum(&next);
+    std::uint64_t word;
+    std::memcpy(&word, &next.Write_Offset, sizeof word);
+    /* The mapping is page-aligned, so the word is aligned too. */
+    __atomic_store_n(reinterpret_cast<std::uint64_t *>(MappedAddr + offsetof(Header_t, Write_Offset)), word,
+                     __ATOMIC_RELAXED);
 }
 
 /* "log.YYYYMMDDhhmmss" for now, under the installation folder dir; false

@@ -10,6 +10,7 @@
 #ifndef XR_BASE_CONSOLE_PATH_H
 #define XR_BASE_CONSOLE_PATH_H
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,11 @@ std::string console_path(std::string_view fixed_path);
  * the file is read.  A macro so that tables can join it with a file name at
  * compile time: CONSOLE_ICONS "FAN.tsl". */
 #define CONSOLE_ICONS "/opt/console/icons/"
+
+/* console_path() into a caller's buffer, without allocating (for paths
+ * needed when memory has run out).  false when the path does not fit; the
+ * buffer then holds an empty string. */
+bool console_path_into(char *buffer, std::size_t size, std::string_view fixed_path);
 
 /* The root in force ("" when CONSOLE_ROOT is unset). */
 std::string_view console_root();

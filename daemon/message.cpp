@@ -18,6 +18,7 @@
 #include <string>
 
 #include "base/console_path.h"
+#include "daemon/logfile.h"
 
 namespace {
 
@@ -147,6 +148,7 @@ void *nxs_malloc(std::size_t size)
     if (memory == nullptr) {
         SetSeverity(SEV_ERROR);
         DisplayMsg(nx_msg(NX_SET_MEMORY, 1, "Cannot malloc %d bytes\n"), static_cast<int>(size));
+        LogMemoryError();
     }
     return memory;
 }

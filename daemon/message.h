@@ -35,6 +35,7 @@ enum {
     NX_SET_QUERIES = 3, /* configuration queries */
     NX_SET_LOCK = 4,    /* LockFileEx */
     NX_SET_DISPLAY = 5, /* the severity prefix and severity names */
+    NX_SET_LOGFILE = 7, /* the console log file */
     NX_SET_MEMORY = 8,  /* nxs_malloc */
 };
 
@@ -52,7 +53,8 @@ void SetSeverity(int level);
 void DisplayMsg(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 /* Allocates size bytes; on failure shows "Cannot malloc %d bytes\n"
- * (severity 2) and returns null. */
+ * (severity 2), leaves the memory warning in the console log
+ * (LogMemoryError) and returns null. */
 void *nxs_malloc(std::size_t size);
 
 /* Text number `number` of catalogue set `set`, or `fallback` when the

@@ -7,8 +7,10 @@
  *       Learns the installation's serial ports from the configuration file
  *       (default /var/console/nxs.config) and from -p, serves the request
  *       pipe /var/console/fifos/nxlogd_FIFO, answers on each requester's
- *       reply pipe, appends log messages to LOG (default
- *       /var/console/opclogd.log) and writes READY (default
+ *       reply pipe, writes the log messages into the console log file LOG
+ *       (default /var/console/console.log, shared with the other console
+ *       programs; full logs are saved under /var/console/old_logs, damaged
+ *       ones copied to /var/console/corrupt_logs) and writes READY (default
  *       /var/console/fifos/opclogd.ready, holding its pid) once it serves.
  *       CTLSOCKET defaults to /var/console/fifos/opclogd.ctl.  All default
  *       paths lie under $CONSOLE_ROOT.  SIGTERM or SIGINT end it cleanly.
@@ -51,6 +53,7 @@
 #include "base/console_path.h"
 #include "base/trace.h"
 #include "daemon/fifo.h"
+#include "daemon/logfile.h"
 #include "platform/ctl/ctl_client.h"
 #include "platform/opclogd/loans.h"
 
@@ -59,7 +62,6 @@ namespace {
 constexpr const char *kConfigPath = "/var/console/nxs.config";
 constexpr const char *kCtlPath = "/var/console/fifos/opclogd.ctl";
 constexpr const char *kReadyPath = "/var/console/fifos/opclogd.ready";
-constexpr const char *kLogPath = "/var/console/opclogd.log";
 constexpr std::size_t kMaxCtlLine = 512;
 constexpr int kMaxCtlConnections = 16;
 /* A message left half-read this long is dropped: every sender writes a
@@ -102,8 +104,8 @@ private:
     int request_fd_ = -1;
     int listen_fd_ = -1;
     bool made_pipe_ = false;
-    std::string ctl_path_, ready_path_, pipe_path_;
-    FILE *log_ = nullptr;
+    std::string ctl_path_, ready_path_, pipe_path_, log_path_;
+    int log_ = -1;
     std::vector<CtlConnection> clients_;
     std::deque<std::string> requests_;
     /* Twice the longest message: after the whole messages are handled, a
@@ -192,9 +194,13 @@ bool Daemon::Start(const Options &options)
     if (request_fd_ < 0)
         return false;
 
-    /* 3. The log file and the control channel. */
-    log_ = std::fopen(options.log.c_str(), "a");
-    if (log_ == nullptr) {
+    /* 3. The console log file (with the folders its saved copies go to) and
+     *    the control channel. */
+    make_dirs(console_path(OLD_LOGS_DIR));
+    make_dirs(console_path(CORRUPT_LOGS_DIR));
+    log_path_ = options.log;
+    log_ = OpenLogFile(options.log.c_str(), O_WRONLY);
+    if (log_ < 0) {
         std::cerr << "opclogd: cannot open log " << options.log << "\n";
         return false;
     }
@@ -237,8 +243,8 @@ void Daemon::Stop()
         if (made_pipe_)
             unlink(pipe_path_.c_str());
     }
-    if (log_ != nullptr)
-        std::fclose(log_);
+    if (log_ >= 0)
+        close(log_);
     if (!ready_path_.empty())
         unlink(ready_path_.c_str());
 }
@@ -330,8 +336,9 @@ void Daemon::Handle(const char *message, int size)
     if (!outcome.complaint.empty())
         std::cerr << "opclogd: " << outcome.complaint << "\n";
     if (!outcome.log_line.empty()) {
-        std::fprintf(log_, "%s\n", outcome.log_line.c_str());
-        std::fflush(log_);
+        std::string line = outcome.log_line + "\n";
+        if (WriteLogFile(log_, line.data(), static_cast<int>(line.size())) < 0)
+            std::cerr << "opclogd: log message not written to " << log_path_ << "\n";
     }
     if (!outcome.reply)
         return;
@@ -438,7 +445,7 @@ int main(int argc, char **argv)
     Options options;
     options.ctl = console_path(kCtlPath);
     options.ready = console_path(kReadyPath);
-    options.log = console_path(kLogPath);
+    options.log = console_path(CONSOLE_LOG_PATH);
     options.config = console_path(kConfigPath);
     int opt;
     while ((opt = getopt(argc, argv, "c:p:C:l:r:d:")) != -1) {

@@ -151,7 +151,8 @@ public:
     explicit OpclogdProcess(std::string root);
     /* The loan lines ("loan <node> <device> <holder>"). */
     std::vector<std::string> loans();
-    std::string log_text() const { return file_text(at("/var/console/opclogd.log")); }
+    /* The console log file it writes, header and all. */
+    std::string log_text() const { return file_text(at("/var/console/console.log")); }
     std::string stderr_text() const { return out_text(); }
 };
 

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -87,15 +86,9 @@ class CabsimSerial : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char path[] = "/tmp/cabsim-serial-XXXXXX";
-        int fd = mkstemp(path);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        config_ = path;
         std::ofstream(config_) << kConfig;
         ASSERT_TRUE(sim_.start_args({"-c", config_}));
     }
-    void TearDown() override { std::remove(config_.c_str()); }
     std::string dev(const char *name) const { return sim_.root() + "/dev/" + name; }
     std::string show(const std::string &node)
     {
@@ -104,8 +97,8 @@ protected:
         return out;
     }
 
-    std::string config_;
     CabsimProcess sim_;
+    std::string config_ = sim_.root() + "/serial.config";
 };
 
 TEST_F(CabsimSerial, RegistersRoundTripAndDecodeAsTheConsoleReadsThem)

@@ -23,7 +23,6 @@
 #include <ctime>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "daemon/fifo.h"
@@ -203,23 +202,9 @@ TEST(FifoMessageLayout, AccessorsNeverReachPastLength)
     EXPECT_EQ(GetPortsMessage(nullptr), nullptr);
 }
 
-TEST_F(PipeTest, MessageArrivingInPiecesIsReadWhole)
+/* A message in pieces: PortRequestFakeDaemon.FreePortVerdictAndAnAnswerInPieces. */
+TEST_F(PipeTest, TwoMessagesInOneWriteComeOutOneAtATime)
 {
-    PortRequest_t requests[2] = {request_for("snp0010A"), request_for("snp0010B")};
-    MessagePtr sent(BuildManyPortMessage(ANSWER_MSG, "/x", "id", requests, 2));
-    ASSERT_TRUE(sent);
-    const char *bytes = reinterpret_cast<const char *>(sent.get());
-    int length = sent->Length;
-    /* Cut inside the header, inside the body, and the rest. */
-    std::thread writer([&] { write_in_pieces(fd, bytes, {20, 100, length}); });
-    MessagePtr got(FIFO_InputProc(fd));
-    writer.join();
-    ASSERT_TRUE(got);
-    ASSERT_EQ(got->Length, length);
-    EXPECT_EQ(std::memcmp(got.get(), sent.get(), static_cast<std::size_t>(length)), 0);
-    EXPECT_EQ(GetCountMessage(got.get()), 2);
-
-    /* Two messages in one write come out one at a time. */
     MessagePtr first(BuildTextMessage("/x", "SUCCESS"));
     MessagePtr second(BuildTextMessage("/x", "FAILED"));
     std::vector<char> both = bytes_of(first), tail = bytes_of(second);

@@ -83,27 +83,19 @@ protected:
 
     void start(const std::string &description = kCabinet7) { ASSERT_TRUE(sim.start(description)); }
 
-    /* A handle registered for commands. */
-    int link()
+    /* A handle registered for commands, or for events with `filter` only. */
+    int link(qmx_rcvopts_t *filter = nullptr)
     {
         qmx_configbuf_t config = tessel_qmx_config();
         int h = qmx_init(&config);
         EXPECT_GT(h, 0) << "qmx_errno=" << qmx_errno;
         EXPECT_EQ(h % 2, 0);
         handles.push_back(h);
-        EXPECT_EQ(qmx_register(h, QMX_SERVICE_COMMANDS, nullptr), QMX_SERVICE_COMMANDS);
+        int service = filter != nullptr ? QMX_SERVICE_EVENTS : QMX_SERVICE_COMMANDS;
+        EXPECT_EQ(qmx_register(h, service, filter), service);
         return h;
     }
-
-    /* A handle registered for events with `filter` only. */
-    int listener(qmx_rcvopts_t filter)
-    {
-        qmx_configbuf_t config = tessel_qmx_config();
-        int h = qmx_init(&config);
-        handles.push_back(h);
-        EXPECT_EQ(qmx_register(h, QMX_SERVICE_EVENTS, &filter), QMX_SERVICE_EVENTS);
-        return h;
-    }
+    int listener(qmx_rcvopts_t filter) { return link(&filter); }
 
     unsigned long send(int h, Bytes msg)
     {

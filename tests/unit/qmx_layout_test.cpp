@@ -83,23 +83,9 @@ TEST(QmxLayout, CompletionAndPerComplexRecords)
     EXPECT_EQ(records[0].get_cmd_status(), 25u);
     EXPECT_EQ(records[1].get_cmd_status(), 0x0102u);
 
-    /* Written through the accessors, the same bytes come out. */
-    std::vector<uint8_t> built(wire.size(), 0);
-    auto *b = reinterpret_cast<qmx_ecmdcmplt_t *>(built.data());
-    b->header = sample_header();
-    b->set_sequence(0x12345678);
-    b->set_cmd_status(16);
-    b->complex_count = 2;
-    b->set_datalen(16);
-    auto *out = reinterpret_cast<complex_cmd_status_t *>(b->data());
-    out[0].complex_id = 3;
-    out[0].complex_type = 0x26;
-    out[0].set_cmd_status(25);
-    out[1].complex_id = 4;
-    out[1].complex_type = 0x2C;
-    out[1].set_cmd_status(0x0102);
-    EXPECT_EQ(built, wire);
-
+    /* The writers are checked where the simulator writes completions: every
+     * QmxCabsim round trip reads them back, and the per-complex records are
+     * compared as bytes in QmxCabsim.FailureOfAMarginCommandCarriesTwelveByteRecords. */
     complex_margin_stat_t margin{};
     margin.status.complex_id = 9;
     margin.status.set_cmd_status(2);

@@ -3,27 +3,25 @@
  * meets them: the real cabsim on a small configuration under a private
  * console root, its device links opened like the engine opens a line, ASCII
  * commands and UPS frames exchanged as bytes, faults, events after SP, the
- * command log; and xscp holding a port in the log daemon's loan table.
+ * command log.
  */
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "engine/env_cmd.h"
 #include "engine/env_regs.h"
 #include "engine/rsp_check.h"
-#include "tests/support/process.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -88,15 +86,9 @@ class CabsimSerial : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char path[] = "/tmp/cabsim-serial-XXXXXX";
-        int fd = mkstemp(path);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        config_ = path;
         std::ofstream(config_) << kConfig;
         ASSERT_TRUE(sim_.start_args({"-c", config_}));
     }
-    void TearDown() override { std::remove(config_.c_str()); }
     std::string dev(const char *name) const { return sim_.root() + "/dev/" + name; }
     std::string show(const std::string &node)
     {
@@ -105,8 +97,8 @@ protected:
         return out;
     }
 
-    std::string config_;
     CabsimProcess sim_;
+    std::string config_ = sim_.root() + "/serial.config";
 };
 
 TEST_F(CabsimSerial, RegistersRoundTripAndDecodeAsTheConsoleReadsThem)
@@ -114,12 +106,10 @@ TEST_F(CabsimSerial, RegistersRoundTripAndDecodeAsTheConsoleReadsThem)
     EXPECT_FALSE(std::filesystem::exists(dev("ttyC15a"))) << "a rack-mounted UPS is not on a serial line";
     Line line(dev("ttyC10a"));
     ASSERT_TRUE(line.is_open());
-    EXPECT_EQ(line.ask("EP"), "AC 00\r\n");
-    EXPECT_EQ(line.ask("WE 04 01"), "AC 00\r\n");
     ASSERT_TRUE(sim_.ctl("reg snp0010A 0xFF 1"));
-    EXPECT_EQ(line.ask("RE 04"), "AC 01\r\n");
-    EXPECT_EQ(line.ask("RE 05"), "AC 00\r\n");
-    EXPECT_EQ(line.ask("RN 04"), "AC 01\r\n");
+    for (auto [command, reply] : {std::pair{"EP", "AC 00\r\n"}, {"WE 04 01", "AC 00\r\n"}, {"RE 04", "AC 01\r\n"},
+                                  {"RE 05", "AC 00\r\n"}, {"RN 04", "AC 01\r\n"}})
+        EXPECT_EQ(line.ask(command), reply) << command;
     line.send("RE");                      /* a command in pieces */
     line.send(" FF\r");
     EXPECT_EQ(line.read(512), "AC 01\r\n");
@@ -177,21 +167,17 @@ TEST_F(CabsimSerial, EventsFollowSpForEveryWriteInTheConsolesNumbering)
 TEST_F(CabsimSerial, FaultsBreakTheNextRepliesAndClearRestores)
 {
     Line line(dev("ttyC10a"));
-    ASSERT_TRUE(sim_.ctl("serial snp0010A fault garbage count=2"));
-    EXPECT_EQ(line.ask("EP"), "#?!x\r\n");
-    EXPECT_EQ(line.ask("EP"), "#?!x\r\n");
-    EXPECT_EQ(line.ask("EP"), "AC 00\r\n");
-
-    for (auto [fault, reply] : {std::pair{"short", "AC\r\n"}, {"nak", "\x12\n"}}) {
-        ASSERT_TRUE(sim_.ctl(std::string("serial snp0010A fault ") + fault));
-        EXPECT_EQ(line.ask("RE 01"), reply) << fault;
+    /* Each row: a fault set first (or none), a command, the reply. */
+    for (auto [fault, command, reply] :
+         {std::tuple{"garbage count=2", "EP", "#?!x\r\n"}, {"", "EP", "#?!x\r\n"}, {"", "EP", "AC 00\r\n"},
+          {"short", "RE 01", "AC\r\n"}, {"nak", "RE 01", "\x12\n"}, {"wrongsize", "RE 01", "AC 00\r\n"}}) {
+        ASSERT_TRUE(*fault == '\0' || sim_.ctl(std::string("serial snp0010A fault ") + fault)) << fault;
+        EXPECT_EQ(line.ask(command), reply) << fault << " " << command;
     }
+    EXPECT_EQ(line.ask("EN").size(), 68u) << "wrongsize cuts EN only";
     ASSERT_TRUE(sim_.ctl("serial snp0010A fault nolf"));
     line.send("RE 01\r");
     EXPECT_EQ(line.read(6), "AC 00\r");
-    ASSERT_TRUE(sim_.ctl("serial snp0010A fault wrongsize"));
-    EXPECT_EQ(line.ask("RE 01"), "AC 00\r\n") << "only EN is cut";
-    EXPECT_EQ(line.ask("EN").size(), 68u);
     ASSERT_TRUE(sim_.ctl("serial snp0010A fault split"));
     auto sent = std::chrono::steady_clock::now();
     EXPECT_EQ(line.ask("RE 01"), "AC 00\r\n");
@@ -233,17 +219,6 @@ TEST_F(CabsimSerial, UpsAnswersFramesAndNaksBadOnes)
               std::string::npos);
 }
 
-TEST_F(CabsimSerial, TheLineSurvivesTheConsoleClosingAndReopeningIt)
-{
-    for (int round = 0; round < 4; ++round) {
-        Line line(dev("ttyC10a"));
-        ASSERT_TRUE(line.is_open());
-        EXPECT_EQ(line.ask("EP"), "AC 00\r\n") << "round " << round;
-    }
-    std::string out;
-    ASSERT_TRUE(sim_.ctl("ping", &out)) << "the simulator still serves";
-}
-
 TEST_F(CabsimSerial, ControllersAddedLaterAreLinkedButNeverOverAFile)
 {
     ASSERT_TRUE(sim_.ctl("serial add dac00201 /dev/sub/ttyC20b DAC"));
@@ -256,34 +231,6 @@ TEST_F(CabsimSerial, ControllersAddedLaterAreLinkedButNeverOverAFile)
     ASSERT_TRUE(sim_.ctl("serial add snp0021A /dev/ttyC21a SNP"));
     EXPECT_NE(show("snp0021A").find("linked=no"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_regular_file(dev("ttyC21a")));
-}
-
-TEST_F(CabsimSerial, XscpHoldsThePortUntilKilled)
-{
-    OpclogdProcess daemon(sim_.root());
-    ASSERT_TRUE(daemon.start({"-c", config_}));
-    std::string ready = sim_.root() + "/xscp.ready";
-    ChildProcess xscp;
-    ASSERT_TRUE(xscp.start(XR_XSCP, {"-c", config_, "-r", ready, "snp0010A"}));
-    ASSERT_TRUE(xscp.wait_for_file(ready, milliseconds{10000}));
-    const pid_t pid = xscp.pid();
-
-    std::string holder = "xscp PID-" + std::to_string(pid);
-    bool held = false;
-    for (const std::string &loan : daemon.loans())
-        held |= loan.find("loan snp0010A ") == 0 && loan.find(holder) != std::string::npos;
-    EXPECT_TRUE(held);
-    EXPECT_NE(show("snp0010A").find("open=yes by=" + std::to_string(pid)), std::string::npos);
-
-    /* The reclaim command finds it by its command line: "xscp" and the port. */
-    std::string cmdline = file_text("/proc/" + std::to_string(pid) + "/cmdline");
-    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-    EXPECT_EQ(cmdline.rfind("xscp", 0), 0u) << cmdline;
-    EXPECT_NE(cmdline.find("snp0010A"), std::string::npos) << cmdline;
-
-    xscp.send_signal(SIGKILL);
-    ASSERT_TRUE(xscp.wait_for_exit(milliseconds{5000}));
-    EXPECT_TRUE(WIFSIGNALED(xscp.status()));
 }
 
 } // namespace

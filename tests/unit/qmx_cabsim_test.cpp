@@ -83,27 +83,19 @@ protected:
 
     void start(const std::string &description = kCabinet7) { ASSERT_TRUE(sim.start(description)); }
 
-    /* A handle registered for commands. */
-    int link()
+    /* A handle registered for commands, or for events with `filter` only. */
+    int link(qmx_rcvopts_t *filter = nullptr)
     {
         qmx_configbuf_t config = tessel_qmx_config();
         int h = qmx_init(&config);
         EXPECT_GT(h, 0) << "qmx_errno=" << qmx_errno;
         EXPECT_EQ(h % 2, 0);
         handles.push_back(h);
-        EXPECT_EQ(qmx_register(h, QMX_SERVICE_COMMANDS, nullptr), QMX_SERVICE_COMMANDS);
+        int service = filter != nullptr ? QMX_SERVICE_EVENTS : QMX_SERVICE_COMMANDS;
+        EXPECT_EQ(qmx_register(h, service, filter), service);
         return h;
     }
-
-    /* A handle registered for events with `filter` only. */
-    int listener(qmx_rcvopts_t filter)
-    {
-        qmx_configbuf_t config = tessel_qmx_config();
-        int h = qmx_init(&config);
-        handles.push_back(h);
-        EXPECT_EQ(qmx_register(h, QMX_SERVICE_EVENTS, &filter), QMX_SERVICE_EVENTS);
-        return h;
-    }
+    int listener(qmx_rcvopts_t filter) { return link(&filter); }
 
     unsigned long send(int h, Bytes msg)
     {
@@ -221,37 +213,6 @@ TEST_F(QmxCabsim, NotAliveGivesZeroAndAnUnknownCabinetAnError)
     EXPECT_NE(log.find("cab=99 "), std::string::npos) << log;
 }
 
-TEST_F(QmxCabsim, NotReadyNTimesThenTheAnswer)
-{
-    start();
-    int h = link();
-    ASSERT_TRUE(sim.ctl("fault 7 notready count=3 cmd=1"));
-    /* Only status commands are held up. */
-    EXPECT_EQ(as_completion(round_trip(h, command(4)))->get_cmd_status(), 1u);
-    for (int i = 0; i < 3; ++i) {
-        Bytes reply = round_trip(h, command(1));
-        EXPECT_EQ(as_completion(reply)->get_cmd_status(), 16u) << i;
-        EXPECT_EQ(reply.size(), 32u);
-    }
-    EXPECT_EQ(status_tree(h), cabinet7_tree(true, true));
-}
-
-TEST_F(QmxCabsim, WrongSequenceComesFirstThenTheRightOne)
-{
-    start();
-    int h = link();
-    ASSERT_TRUE(sim.ctl("fault 7 wrongseq"));
-    unsigned long sequence = send(h, command(1));
-    Bytes stray = receive(h);
-    Bytes right = receive(h);
-    ASSERT_GE(stray.size(), 32u);
-    ASSERT_GE(right.size(), 32u);
-    EXPECT_NE(as_completion(stray)->get_sequence(), sequence);
-    EXPECT_EQ(as_completion(right)->get_sequence(), sequence);
-    /* Numbers keep rising, never 0. */
-    EXPECT_EQ(send(h, command(4)), sequence + 1);
-}
-
 TEST_F(QmxCabsim, SilenceEndsATimedWaitAtItsLimit)
 {
     start();
@@ -300,23 +261,15 @@ TEST_F(QmxCabsim, BrokenFramesAreRejectedAndTheLinkSurvives)
     EXPECT_EQ(status_tree(h), cabinet7_tree(true, true));
 }
 
-TEST_F(QmxCabsim, FailureCarriesPerComplexStatuses)
+TEST_F(QmxCabsim, FailureOfAMarginCommandCarriesTwelveByteRecords)
 {
     start();
     int h = link();
-    ASSERT_TRUE(sim.ctl("fault 7 fail 1:25,2:3 cmd=2"));
-    Bytes reply = round_trip(h, command(2, 7, 0x80, 1, 0x90));
-    const qmx_ecmdcmplt_t *c = as_completion(reply);
-    EXPECT_EQ(c->get_cmd_status(), 0u);
-    EXPECT_EQ(c->complex_count, 2);
-    EXPECT_EQ(c->get_datalen(), 16);
-    EXPECT_EQ(Bytes(reply.begin() + 32, reply.end()),
-              (Bytes{1, 0x25, 0, 0, 25, 0, 0, 0, 2, 0x21, 0, 0, 3, 0, 0, 0}));
-
-    /* Margin commands carry 12-byte records. */
     ASSERT_TRUE(sim.ctl("fault 7 fail 2:7"));
-    reply = round_trip(h, command(15));
-    EXPECT_EQ(reply.size(), 32u + 12u);
+    Bytes reply = round_trip(h, command(15));
+    ASSERT_EQ(reply.size(), 32u + 12u);
+    EXPECT_EQ(as_completion(reply)->complex_count, 1);
+    EXPECT_EQ(Bytes(reply.begin() + 32, reply.end()), (Bytes{2, 0x21, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(QmxCabsim, CommandLogShowsWhatWasSent)
@@ -527,70 +480,6 @@ TEST_F(QmxCabsim, ServiceGoingAwayIsAnErrorNotAHang)
     qmx_configbuf_t config = tessel_qmx_config();
     EXPECT_EQ(qmx_init(&config), -1);
     EXPECT_EQ(qmx_errno, QMX_ENOSERVICE);
-}
-
-/* ---- the engine's layer over the real library -------------------------------------- */
-
-TEST_F(QmxCabsim, TesselCommReadsAStatusTree)
-{
-    start();
-    ASSERT_EQ(register_for_cmic_cmds(), 1);
-    char result[QMX_RECV_SIZE];
-    tessel_cmd_t cmd{nullptr, result, sizeof(result), 0, 0x81, 0xFF, 0, 0, C_STATUS};
-    unsigned long sequence = 0;
-    EXPECT_GT(send_qmx_cmd(2, 7, &cmd, &sequence), 0);
-    struct pollfd pf[2] = {};
-    ASSERT_EQ(get_qmx_poll_info(pf, 2), 1);
-    ASSERT_EQ(poll(pf, 1, 10000), 1);
-    char buf[QMX_RECV_SIZE];
-    int queued = -1;
-    int n = receive_qmx_msg(pf[0].fd, buf, &queued);
-    ASSERT_EQ(n, static_cast<int>(32 + cabinet7_tree(true, true).size()));
-    EXPECT_EQ(queued, 0);
-    EXPECT_EQ(GetQmxMsgCabid(buf), 7);
-    EXPECT_EQ(reinterpret_cast<const qmx_ecmdcmplt_t *>(buf)->get_sequence(), sequence);
-
-    ASSERT_TRUE(sim.ctl("alive 7 no"));
-    EXPECT_EQ(send_qmx_cmd(2, 7, &cmd, &sequence), 0);
-    close_qmx();
-    EXPECT_EQ(get_qmx_applid(), 0);
-}
-
-} // namespace
-
-namespace {
-
-/* ---- the sample installation -------------------------------------------------------- */
-
-TEST(CabsimSample, ServesEveryManagedCabinetOfTheSampleInstallation)
-{
-    std::vector<std::string> args = {"-c", XR_SAMPLE_CONFIG};
-    for (const char *name : {"cab001.sim", "cab002.sim", "cab003.sim", "cab004.sim"})
-        args.push_back(std::string(XR_SAMPLE_DIR) + "/cabsim/" + name);
-    CabsimProcess sim;
-    ASSERT_TRUE(sim.start_args(args));
-    qmx_configbuf_t config = tessel_qmx_config();
-    int h = qmx_init(&config);
-    ASSERT_GT(h, 0);
-    ASSERT_EQ(qmx_register(h, QMX_SERVICE_COMMANDS, nullptr), 2);
-    for (uint16_t cab = 1; cab <= 4; ++cab) {
-        Bytes msg = command(1, cab);
-        ASSERT_GT(qmx_sendcmd(h, msg.data(), static_cast<int>(msg.size()), nullptr), 0) << cab;
-        Bytes buf(QMX_MAX_MESSAGE);
-        int n = qmx_recvmsg(h, buf.data(), static_cast<int>(buf.size()), 10, nullptr);
-        ASSERT_GE(n, 32 + 84) << cab;
-        const auto *c = reinterpret_cast<const qmx_ecmdcmplt_t *>(buf.data());
-        EXPECT_EQ(c->get_cmd_status(), 1u);
-        EXPECT_EQ(c->header.sysno, 1); /* system_id of the configuration */
-        const char *cabname = reinterpret_cast<const char *>(buf.data() + 32 + 40);
-        EXPECT_EQ(std::string(cabname), "Cab00" + std::to_string(cab));
-        EXPECT_GE(buf[32 + 80], 3) << "complexes of cabinet " << cab;
-    }
-    /* The serial cabinets have no management module. */
-    Bytes msg = command(1, 10);
-    EXPECT_EQ(qmx_sendcmd(h, msg.data(), static_cast<int>(msg.size()), nullptr), -1);
-    EXPECT_EQ(qmx_errno, QMX_ENOTESSEL);
-    qmx_close(h);
 }
 
 } // namespace

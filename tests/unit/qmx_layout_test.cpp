@@ -62,28 +62,6 @@ TEST(QmxLayout, HeaderIsTwentyLittleEndianBytesAtAnyOffset)
     EXPECT_EQ(alignof(qmx_etessel_t), 1u);
 }
 
-TEST(QmxLayout, CommandAndEventMessagesPutTheirFieldsAtTwentyToTwentyFour)
-{
-    qmx_ecommand_t cmd{};
-    cmd.header = sample_header();
-    cmd.cmdtype = 6;
-    cmd.set_datalen(0x0188);
-    std::vector<uint8_t> expected = kSampleHeaderBytes;
-    expected.insert(expected.end(), {6, 0, 0x88, 0x01});
-    EXPECT_EQ(bytes_of(cmd), expected);
-
-    qmx_etessel_t event{};
-    event.header = sample_header();
-    event.event_type = QMX_S_REBOOTED;
-    event.subevent_type = 2;
-    event.set_datalen(5);
-    expected = kSampleHeaderBytes;
-    expected.insert(expected.end(), {13, 2, 5, 0});
-    EXPECT_EQ(bytes_of(event), expected);
-    /* The argument bytes follow the fixed part. */
-    EXPECT_EQ(cmd.data(), reinterpret_cast<uint8_t *>(&cmd) + 24);
-}
-
 TEST(QmxLayout, CompletionAndPerComplexRecords)
 {
     std::vector<uint8_t> wire = kSampleHeaderBytes;
@@ -105,48 +83,14 @@ TEST(QmxLayout, CompletionAndPerComplexRecords)
     EXPECT_EQ(records[0].get_cmd_status(), 25u);
     EXPECT_EQ(records[1].get_cmd_status(), 0x0102u);
 
-    /* Written through the accessors, the same bytes come out. */
-    std::vector<uint8_t> built(wire.size(), 0);
-    auto *b = reinterpret_cast<qmx_ecmdcmplt_t *>(built.data());
-    b->header = sample_header();
-    b->set_sequence(0x12345678);
-    b->set_cmd_status(16);
-    b->complex_count = 2;
-    b->set_datalen(16);
-    auto *out = reinterpret_cast<complex_cmd_status_t *>(b->data());
-    out[0].complex_id = 3;
-    out[0].complex_type = 0x26;
-    out[0].set_cmd_status(25);
-    out[1].complex_id = 4;
-    out[1].complex_type = 0x2C;
-    out[1].set_cmd_status(0x0102);
-    EXPECT_EQ(built, wire);
-
+    /* The writers are checked where the simulator writes completions: every
+     * QmxCabsim round trip reads them back, and the per-complex records are
+     * compared as bytes in QmxCabsim.FailureOfAMarginCommandCarriesTwelveByteRecords. */
     complex_margin_stat_t margin{};
     margin.status.complex_id = 9;
     margin.status.set_cmd_status(2);
     margin.margin_state = 0x55;
     EXPECT_EQ(bytes_of(margin), (std::vector<uint8_t>{9, 0, 0, 0, 2, 0, 0, 0, 0x55, 0, 0, 0}));
-}
-
-TEST(QmxWire, FrameHeaderAndFilterEncoding)
-{
-    uint8_t header[qmx_wire::HEADER_SIZE];
-    qmx_wire::encode_header(header, qmx_wire::FrameHeader{qmx_wire::SEND, 0x18, 0x01020304, -11});
-    EXPECT_EQ(std::vector<uint8_t>(header, header + 16),
-              (std::vector<uint8_t>{5, 0, 0, 0, 0x18, 0, 0, 0, 4, 3, 2, 1, 0xF5, 0xFF, 0xFF, 0xFF}));
-    qmx_wire::FrameHeader back = qmx_wire::decode_header(header);
-    EXPECT_EQ(back.kind, qmx_wire::SEND);
-    EXPECT_EQ(back.sequence, 0x01020304u);
-    EXPECT_EQ(back.arg, -11);
-
-    qmx_rcvopts_t f{17, 0xFFFFFFFF, 0x0203, 1, 0x81};
-    uint8_t filter[qmx_wire::FILTER_SIZE];
-    qmx_wire::encode_filter(filter, f);
-    EXPECT_EQ(std::vector<uint8_t>(filter, filter + 12),
-              (std::vector<uint8_t>{17, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 3, 2, 1, 0x81}));
-    qmx_rcvopts_t g = qmx_wire::decode_filter(filter);
-    EXPECT_EQ(std::memcmp(&f, &g, sizeof(f)), 0);
 }
 
 TEST(QmxWire, FramesAreCheckedAgainstTheirPacket)
@@ -177,43 +121,39 @@ TEST(QmxWire, FramesAreCheckedAgainstTheirPacket)
 
 TEST(QmxWire, EventFilterRule)
 {
-    qmx_rcvopts_t f{17, 0xFFFFFFFF, 4, 1, 0x81};
-    qmx_event_t e{};
-    e.set_cabno(4);
-    e.sysno = 1;
-    e.complex_type = 0x81;
-    auto passes = [&](const qmx_rcvopts_t &filter) {
-        return qmx_wire::event_passes(filter, reinterpret_cast<const uint8_t *>(&e), sizeof(e));
+    /* Event type, severity and cabinet of the event; the filter; passes? */
+    const qmx_rcvopts_t f{17, 0xFFFFFFFF, 4, 1, 0x81};
+    const struct {
+        uint32_t type, severity;
+        uint16_t cabno;
+        uint8_t complex_type;
+        qmx_rcvopts_t filter;
+        bool passes;
+    } kCases[] = {
+        {QMX_EVENT_HEARTBEAT, 0, 4, 0x81, f, true},
+        {QMX_EVENT_TESSEL, 0, 4, 0x81, f, true},
+        {0x20, 0, 4, 0x81, f, false}, /* no bit in common with 17 */
+        {QMX_EVENT_CMDCMPLT, 0, 4, 0x81, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFF, 0xFF, 0xFF}, false}, /* never an event */
+        {QMX_EVENT_HEARTBEAT, 0, 5, 0x81, f, false},
+        {QMX_EVENT_HEARTBEAT, 0, 5, 0x81, {17, 0xFFFFFFFF, 0xFFFF, 1, 0x81}, true},
+        {QMX_EVENT_HEARTBEAT, 0, 4, 0x80, f, false},
+        {QMX_EVENT_HEARTBEAT, 3, 4, 0x81, {17, 0x8, 4, 1, 0x81}, true}, /* bit `severity` of the mask */
+        {QMX_EVENT_HEARTBEAT, 3, 4, 0x81, {17, 0x7, 4, 1, 0x81}, false},
+        {QMX_EVENT_HEARTBEAT, 40, 4, 0x81, {17, 0x7FFFFFFF, 4, 1, 0x81}, false},
+        {QMX_EVENT_HEARTBEAT, 40, 4, 0x81, f, true},
     };
-
-    e.set_event_type(QMX_EVENT_HEARTBEAT);
-    EXPECT_TRUE(passes(f));
-    e.set_event_type(QMX_EVENT_TESSEL);
-    EXPECT_TRUE(passes(f));
-    e.set_event_type(0x20); /* no bit in common with 17 */
-    EXPECT_FALSE(passes(f));
-    e.set_event_type(QMX_EVENT_CMDCMPLT); /* completions are never events */
-    EXPECT_FALSE(passes(qmx_rcvopts_t{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFF, 0xFF, 0xFF}));
-
-    e.set_event_type(QMX_EVENT_HEARTBEAT);
-    e.set_cabno(5);
-    EXPECT_FALSE(passes(f));
-    EXPECT_TRUE(passes(qmx_rcvopts_t{17, 0xFFFFFFFF, 0xFFFF, 1, 0x81}));
-    e.set_cabno(4);
-    e.complex_type = 0x80;
-    EXPECT_FALSE(passes(f));
-    e.complex_type = 0x81;
-
-    /* Severity: bit `severity` of the mask. */
-    e.set_severity(3);
-    EXPECT_TRUE(passes(qmx_rcvopts_t{17, 0x8, 4, 1, 0x81}));
-    EXPECT_FALSE(passes(qmx_rcvopts_t{17, 0x7, 4, 1, 0x81}));
-    e.set_severity(40);
-    EXPECT_FALSE(passes(qmx_rcvopts_t{17, 0x7FFFFFFF, 4, 1, 0x81}));
-    EXPECT_TRUE(passes(f));
-
-    /* Too short to hold a header: never passes. */
-    EXPECT_FALSE(qmx_wire::event_passes(f, reinterpret_cast<const uint8_t *>(&e), sizeof(e) - 1));
+    for (const auto &c : kCases) {
+        qmx_event_t e{};
+        e.set_event_type(c.type);
+        e.set_severity(c.severity);
+        e.set_cabno(c.cabno);
+        e.sysno = 1;
+        e.complex_type = c.complex_type;
+        const auto *bytes = reinterpret_cast<const uint8_t *>(&e);
+        EXPECT_EQ(qmx_wire::event_passes(c.filter, bytes, sizeof(e)), c.passes) << &c - kCases;
+        /* Too short to hold a header: never passes. */
+        EXPECT_FALSE(qmx_wire::event_passes(c.filter, bytes, sizeof(e) - 1)) << &c - kCases;
+    }
 }
 
 } // namespace

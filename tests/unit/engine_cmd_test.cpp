@@ -170,7 +170,6 @@ TEST(EngineDiscovery, CabinetsControllersAndSlots)
     EXPECT_STREQ(Block(14).spb[0].NodeName, "pwr00140");
     EXPECT_EQ(num_ports_in_cab(10), 2);
     EXPECT_EQ(num_ports_in_cab(13), 1);
-    EXPECT_EQ(GetPBSlot(99), -1);
 
     /* Every chain its own piece of the tables. */
     EXPECT_NE(Block(10).spb[0].cmdchain, Block(10).spb[1].cmdchain);
@@ -189,20 +188,17 @@ TEST(EngineDiscovery, ControllerIdsComeFromTheNodeName)
     EngineInstallation site(Node("snp0010C", "SNP", 10, 0) + Node("snp0010E", "SNP", 10, 0) +
                             Node("snp10", "SNP", 10, 0) + Node("jbod00123", "JBOD", 12, 0) +
                             Node("cmic7", "SMC", 7, 0));
+    /* 'E' would be controller 4. */
+    const struct {
+        const char *name;
+        int cab, id;
+    } cases[] = {{"snp0010C", 10, 2}, {"snp0010E", 10, -1}, {"snp10", 10, -1}, {"jbod00123", 12, 3}, {"cmic7", 7, 0}};
     debug = 1;
     testing::internal::CaptureStdout();
-    int c = CntlrIdIs(FindNodeByName("snp0010C"), 10);
-    int e = CntlrIdIs(FindNodeByName("snp0010E"), 10); /* 'E' would be controller 4 */
-    int short_name = CntlrIdIs(FindNodeByName("snp10"), 10);
-    int jbod = CntlrIdIs(FindNodeByName("jbod00123"), 12);
-    int smc = CntlrIdIs(FindNodeByName("cmic7"), 7);
+    for (const auto &c : cases)
+        EXPECT_EQ(CntlrIdIs(FindNodeByName(c.name), c.cab), c.id) << c.name;
     std::string out = testing::internal::GetCapturedStdout();
     debug = 0;
-    EXPECT_EQ(c, 2);
-    EXPECT_EQ(e, -1);
-    EXPECT_EQ(short_name, -1);
-    EXPECT_EQ(jbod, 3);
-    EXPECT_EQ(smc, 0);
     EXPECT_NE(out.find("CntlrIdis(): Bad value, snp0010E (4)"), std::string::npos) << out;
 }
 

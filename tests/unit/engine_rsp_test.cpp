@@ -183,16 +183,17 @@ TEST_F(EngineReplies, BackSideControllersGetTheirOwnRegisterNumbers)
     ASSERT_EQ(Send_env_board(12, 0x18, &ignored, READ_ENV, ANOTHER_MESSAGE, ALLCNTLRS), 0);
     int idx = GetPBSlot(12);
     snppb &back = Block(12).spb[1];
-    /* The side is known after the READ_FRONT_BACK reply (entry 1); register
-     * 00 becoming 08 is met end to end with the simulator. */
-    back.nexttosend = 2;
+    /* The side is known after the READ_FRONT_BACK reply (entry 1); here
+     * the read of register 00 (entry 2, whose renumbering to 08 is met end
+     * to end with the simulator) went out already. */
+    back.nexttosend = 3;
     int one = 1;
     ASSERT_EQ(SetBackFlag(idx, CNTLR1, &one), 0);
     EXPECT_EQ(back.back, 1);
     ConvertJBODRegs(idx, CNTLR1);
+    EXPECT_EQ(EntryText(back, 2), "RE 00\r") << "what was sent stays as it was";
     EXPECT_EQ(EntryText(back, 3), "WE 1A 05\r") << "0x1A maps to itself";
     EXPECT_EQ(EntryText(back, 4), "RE 19\r");
-    EXPECT_EQ(EntryText(back, 1), "RE BD\r") << "what was sent stays as it was";
 
     /* A failed controller's side stays unknown. */
     back.outcome = spb_ERROR;

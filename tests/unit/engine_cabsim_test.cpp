@@ -4,9 +4,8 @@
  * times, a reply with a wrong sequence number, a module that is not alive,
  * a silent module, per-complex failures, many cabinets in one GO, the
  * caller's pending alarm, and the non-blocking GO_NOWAIT / Seb* interface
- * driven from the test's own poll loop; and the cabinet window's status
- * query through the engine.  Fault tests shorten every wait with
- * XRACKMON_TIME_SCALE.  How long GOs take is measured by the benchmarks.
+ * driven from the test's own poll loop.  Fault tests shorten every wait
+ * with XRACKMON_TIME_SCALE.  How long GOs take is measured by the benchmarks.
  */
 #include <gtest/gtest.h>
 
@@ -22,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include "app/rack_query.h"
 #include "base/timescale.h"
 #include "base/trace.h"
 #include "config/config.h"
@@ -41,13 +39,6 @@ std::string CabName(int cab)
 {
     char name[16];
     std::snprintf(name, sizeof(name), "Cab%03d", cab);
-    return name;
-}
-
-std::string ModuleName(int cab)
-{
-    char name[16];
-    std::snprintf(name, sizeof(name), "cmic%03d", cab);
     return name;
 }
 
@@ -87,7 +78,7 @@ class EngineCabsim : public ::testing::Test {
                            CabName(cab) + "\"\n"
                            "complex 1 type=0x25 status=1\nsubcomplex 4 units=2 status=1\n"
                            "complex 2 type=0x21 status=59\nsubcomplex 13 units=1 status=61\n";
-            config += Node(ModuleName(cab), "CMIC", cab, 0, "\tsubtype=RM_CMBR\n\tsystem_id=2\n") +
+            config += Node("cmic" + CabName(cab).substr(3), "CMIC", cab, 0, "\tsubtype=RM_CMBR\n\tsystem_id=2\n") +
                       Node("smp" + std::to_string(cab), "SMP", cab, 1, "\tsubtype=RM_SMP8\n\tsystem_id=2\n");
         }
         ASSERT_TRUE(sim.start(description));
@@ -126,11 +117,6 @@ class EngineCabsim : public ::testing::Test {
     }
 };
 
-double Seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 TEST_F(EngineCabsim, StatusReadFillsTheCallersBuffer)
 {
     Start();
@@ -142,11 +128,8 @@ TEST_F(EngineCabsim, StatusReadFillsTheCallersBuffer)
     EXPECT_EQ(q.event()->header.get_cabno(), kFirstCab);
     EXPECT_EQ(q.event()->header.sysno, 2);
     ASSERT_EQ(q.event()->get_datalen(), 84u + 28u);
-    EXPECT_EQ(q.result[32 + 80], 2) << "two complexes";
     EXPECT_EQ(q.cabname(), "Cab007");
-    EXPECT_EQ(q.result[32 + 84], 1);       /* complex 1 */
-    EXPECT_EQ(q.result[32 + 84 + 16], 2);  /* complex 2 */
-    EXPECT_EQ(q.result[32 + 84 + 18], 59); /* its status */
+    EXPECT_EQ(q.result[32 + 84 + 18], 59) << "the status of complex 2, the tree's last bytes";
 
     std::string log;
     ASSERT_TRUE(sim.ctl("log", &log));
@@ -235,12 +218,8 @@ TEST_F(EngineCabsim, ASilentModuleIsMarkedFailedAfterTwoWaits)
     ASSERT_EQ(Buffer(8, silent), 0);
     debug = 1;
     testing::internal::CaptureStdout();
-    auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Go(), 1);
-    double spent = Seconds(started);
     std::string out = testing::internal::GetCapturedStdout();
-    /* Two waits of 30 s / 100 each. */
-    EXPECT_GE(spent, 0.5);
     EXPECT_EQ(answering.event()->get_cmd_status(), 1u) << "the other module finished";
     EXPECT_EQ(silent.event()->get_cmd_status(), 0u) << "no answer: nothing but the pre-set header";
     EXPECT_NE(out.find("Cab[8] Cntlr[0] Lost Rsps, retry"), std::string::npos) << out;
@@ -275,63 +254,6 @@ TEST_F(EngineCabsim, PerComplexFailuresReachTheCallerAndTheSlot)
     Query blind(C_POWER_OFF, 1, false);
     ASSERT_EQ(Buffer(kFirstCab, blind), 0);
     EXPECT_EQ(Go(), 1);
-}
-
-TEST_F(EngineCabsim, ManyCabinetsAreServedTogether)
-{
-    constexpr int kCabinets = 12;
-    constexpr int kDelayMs = 100;
-    Start(kCabinets);
-    std::vector<Query> queries(kCabinets);
-    for (int i = 0; i < kCabinets; ++i) {
-        ASSERT_TRUE(sim.ctl("delay " + std::to_string(kFirstCab + i) + " " + std::to_string(kDelayMs)));
-        ASSERT_EQ(Buffer(kFirstCab + i, queries[i]), 0);
-    }
-    EXPECT_EQ(Go(), 0);
-    for (int i = 0; i < kCabinets; ++i) {
-        EXPECT_EQ(queries[i].event()->get_cmd_status(), 1u) << i;
-        EXPECT_EQ(queries[i].cabname(), CabName(kFirstCab + i));
-    }
-}
-
-TEST_F(EngineCabsim, TheStatusQueryLeavesTheCabinetsOwnTreeBehind)
-{
-    Start();
-    tree_ptr = nullptr;
-    get_cabinet_status(7);
-    ASSERT_NE(tree_ptr, nullptr);
-    EXPECT_STREQ(tree_ptr->cabname, "Cab007");
-    EXPECT_STREQ(tree_ptr->sysname, "System Two");
-    ASSERT_EQ(tree_ptr->complex_count, 2);
-    EXPECT_EQ(complex(tree_ptr, 1)->complex_status, 59);
-    std::string log;
-    ASSERT_TRUE(sim.ctl("log", &log));
-    EXPECT_NE(log.find("cab=7 sys=2"), std::string::npos) << log;
-    EXPECT_NE(log.find("cmd=1 ctype=0x81 cid=0xff"), std::string::npos) << log;
-
-    /* A refresh asks again and sees the change. */
-    ASSERT_TRUE(sim.ctl("set 7/2 status=1"));
-    get_cabinet_status(7);
-    ASSERT_NE(tree_ptr, nullptr);
-    EXPECT_EQ(complex(tree_ptr, 1)->complex_status, 1);
-}
-
-TEST_F(EngineCabsim, PerComplexFailuresOfTheQueryBecomeOneLinePerChassis)
-{
-    Start();
-    ASSERT_TRUE(sim.ctl("fault 7 fail 1:2,2:25"));
-    Query q;
-    ASSERT_EQ(Buffer(kFirstCab, q), 0);
-    EXPECT_EQ(Go(), 0);
-    EXPECT_EQ(cmdcmplt_err_text(q.event(), "read status"),
-              "Unable to read status:\nChassis 1 - Complex not talking\nChassis 2 - Node is Powered Off");
-
-    /* A module that is not alive: the command could not be delivered. */
-    ASSERT_TRUE(sim.ctl("alive 7 no"));
-    ASSERT_EQ(Buffer(kFirstCab, q), 0);
-    EXPECT_EQ(Go(), 1);
-    EXPECT_EQ(cmdcmplt_err_text(q.event(), "read status"),
-              "Unable to read status: Unable to deliver command");
 }
 
 volatile sig_atomic_t alarms = 0;
@@ -375,11 +297,19 @@ TEST_F(EngineCabsim, ThePendingAlarmOfTheCallerIsReArmed)
     sigaction(SIGALRM, &before, nullptr);
 }
 
-TEST_F(EngineCabsim, GoNowaitRepliesAreCollectedFromTheCallersPollLoop)
+TEST_F(EngineCabsim, ManyCabinetsAreServedByGoAndByGoNowaitFromTheCallersPollLoop)
 {
-    constexpr int kCabinets = 3;
+    constexpr int kCabinets = 12;
     Start(kCabinets);
-    std::vector<Query> queries(kCabinets);
+    std::vector<Query> waited(kCabinets), queries(kCabinets);
+    for (int i = 0; i < kCabinets; ++i) {
+        ASSERT_TRUE(sim.ctl("delay " + std::to_string(kFirstCab + i) + " 100"));
+        ASSERT_EQ(Buffer(kFirstCab + i, waited[i]), 0);
+    }
+    EXPECT_EQ(Go(), 0);
+    for (int i = 0; i < kCabinets; ++i)
+        EXPECT_EQ(waited[i].cabname(), CabName(kFirstCab + i)) << "the answer of each cabinet in its own buffer";
+
     for (int i = 0; i < kCabinets; ++i)
         ASSERT_EQ(Buffer(kFirstCab + i, queries[i]), 0);
     EXPECT_EQ(Send_env_board(0, 0, nullptr, 0, GO_NOWAIT, ALLCNTLRS), 0);
@@ -401,9 +331,10 @@ TEST_F(EngineCabsim, GoNowaitRepliesAreCollectedFromTheCallersPollLoop)
     }
     ASSERT_TRUE(all_done);
     EXPECT_EQ(errors, 0);
-    EXPECT_EQ(finished, (std::set<int>{7, 8, 9}));
+    ASSERT_EQ(finished.size(), std::size_t{kCabinets});
+    EXPECT_EQ(*finished.begin(), kFirstCab);
     for (int i = 0; i < kCabinets; ++i)
-        EXPECT_EQ(queries[i].event()->get_cmd_status(), 1u) << i;
+        EXPECT_EQ(queries[i].cabname(), CabName(kFirstCab + i)) << i;
     EXPECT_EQ(Block(kFirstCab).spb[0].chain_len, 0) << "reviewed once all were in";
 }
 

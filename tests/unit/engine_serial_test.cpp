@@ -6,8 +6,8 @@
  * opclogd's table.  On the sample installation: every controller kind,
  * resends, events after SP, a port held by the console program.  On
  * installations made here: loans in batches, one cabinet closed, a port
- * held elsewhere, a full-length name, a device that cannot be opened, a
- * daemon that does not answer, a reply pipe that cannot be opened, and the
+ * held elsewhere and a device that cannot be opened, a full-length name, a
+ * daemon that stops answering, a reply pipe that cannot be opened, and the
  * port return when a fatal signal interrupts a GO.
  */
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -41,8 +42,6 @@
 #include "tests/unit/engine_test_support.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 /* The serial cabinets of the sample: environmental controllers (10, 11),
  * JBOD (12) and disk-array (13) controllers front and back, a UPS (14). */
@@ -133,11 +132,10 @@ protected:
     }
     std::size_t LoansOfMine()
     {
-        std::size_t mine = 0;
-        for (const std::string &loan : daemon_->loans())
-            mine += loan.size() > std::strlen(get_free_port_id) &&
-                    loan.compare(loan.size() - std::strlen(get_free_port_id), std::string::npos, get_free_port_id) == 0;
-        return mine;
+        std::vector<std::string> loans = daemon_->loans();
+        return std::count_if(loans.begin(), loans.end(), [](const std::string &loan) {
+            return loan.ends_with(std::string(" ") + get_free_port_id);
+        });
     }
 
     CabsimProcess sim_;
@@ -247,17 +245,6 @@ TEST_F(SerialGo, OneGoReachesEverySerialCabinetAndClosingGivesEveryPortBack)
     EXPECT_EQ(received["pwr00140"].size(), 1u);
 }
 
-TEST_F(SerialGo, AUpsQuerySentAsTheLastMessageRunsAtOnceAndGivesThePortBack)
-{
-    unsigned char frame[8] = {0x01, 0x03, 0x02, 'S', 'T', 0xAD, 0, 0};
-    ASSERT_EQ(Send_env_board(kUpsCabinet, 0, reinterpret_cast<int *>(frame), UPS_DATA_MSG, LAST_MESSAGE, CNTLR0), 0);
-
-    EXPECT_EQ(Received()["pwr00140"], (Commands{"0103025354ad"}));
-    EXPECT_EQ(frame[1], 'R');
-    EXPECT_EQ(LoansOfMine(), 0u);
-    EXPECT_EQ(Slot(kUpsCabinet, 0).owntheport, 0);
-}
-
 TEST_F(SerialGo, RepliesThatCannotBeUsedAreResentAndASilentControllerFails)
 {
     ASSERT_TRUE(sim_.ctl("serial snp0010A fault nak"));
@@ -355,8 +342,7 @@ TEST_F(Ports, FortyFivePortsAreBorrowedInBatchesUsedAndAllGivenBack)
 
 TEST_F(Ports, ClosingOneCabinetEndsOnlyItsConversation)
 {
-    SerialInstallation serial = Serial(6); /* cabinet 100: A-D, cabinet 101: A, B */
-    Start(serial.config);
+    Start(Serial(6).config); /* cabinet 100: A-D, cabinet 101: A, B */
     int value[2] = {0, 0};
     ASSERT_EQ(Send_env_board(101, 0x04, value, WRITE_ENV, ANOTHER_MESSAGE, ALLCNTLRS), 0);
     ASSERT_EQ(Send_env_board(100, 0, nullptr, EP, ANOTHER_MESSAGE, ALLCNTLRS), 0);
@@ -380,14 +366,16 @@ TEST_F(Ports, ClosingOneCabinetEndsOnlyItsConversation)
     EXPECT_EQ(daemon_->loans().size(), 4u);
 }
 
-TEST_F(Ports, APortHeldElsewhereIsReclaimedOnlyWhenTheOperatorSaysYes)
+/* Two controllers fail in the same GO, each alone: one whose port another
+ * program holds (and the operator says No), one whose device cannot be
+ * opened (its port goes back at once). */
+TEST_F(Ports, APortHeldElsewhereOrADeviceThatCannotBeOpenedFailsOnlyItsController)
 {
-    SerialInstallation serial = Serial(2);
+    SerialInstallation serial = Serial(5); /* cabinet 100: A-D, cabinet 101: A */
     Start(serial.config);
     ASSERT_TRUE(daemon_->ctl("hold snp0100B 999999 xscp"));
+    ASSERT_EQ(unlink((root_ + serial.devices[4]).c_str()), 0);
     questions.clear();
-
-    /* No: the held port's controller fails, the other one works. */
     engine_ui.ask_yes_no = [](const char *text, const char *tag) {
         questions.push_back(std::string(tag) + "|" + text);
         return 0;
@@ -399,19 +387,14 @@ TEST_F(Ports, APortHeldElsewhereIsReclaimedOnlyWhenTheOperatorSaysYes)
                                 "\n\nReclaim port(s)? \"The current owner may not function normally.\"");
     EXPECT_EQ(Block(100).spb[1].outcome, spb_ERROR);
     EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
-    EXPECT_EQ(Block(100).spb[0].owntheport, 1);
-    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A"),
-                                                          "loan snp0100B /dev/ttyT100B xscp PID-999999"}));
-    Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
-
-    /* Yes: the holder is ended, the port freed and borrowed again. */
-    engine_ui.ask_yes_no = [](const char *, const char *) { return 1; };
-    GrabAllPorts(1);
-    EXPECT_EQ(Block(100).spb[1].owntheport, 1);
-    EXPECT_EQ(Block(100).spb[1].outcome, spb_OK);
-    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A"),
-                                                          Mine("snp0100B", "/dev/ttyT100B")}));
-    EXPECT_EQ(Received()["snp0100B"], (std::vector<std::string>{"EP"}));
+    EXPECT_EQ(Block(101).spb[0].outcome, spb_ERROR);
+    EXPECT_EQ(Block(101).spb[0].owntheport, 0);
+    EXPECT_EQ(Block(101).env_status, OPENPROC_FAILED);
+    EXPECT_EQ(daemon_->loans(),
+              (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A"), "loan snp0100B /dev/ttyT100B xscp PID-999999",
+                                        Mine("snp0100C", "/dev/ttyT100C"), Mine("snp0100D", "/dev/ttyT100D")}));
+    EXPECT_EQ(Received()["snp0100A"], (Commands{"EP"}));
+    ASSERT_TRUE(daemon_->ctl("release snp0100B"));
 }
 
 /* A name of 16 characters fills the request's name field without a
@@ -436,48 +419,13 @@ TEST_F(Ports, ASixteenCharacterPortNameIsBorrowedReclaimedAndGivenBack)
     EXPECT_EQ(Received()[name], (Commands{"EP", "SP"}));
 }
 
-TEST_F(Ports, ADeviceThatCannotBeOpenedGivesItsPortBackAtOnce)
-{
-    SerialInstallation serial = Serial(2);
-    Start(serial.config);
-    ASSERT_EQ(unlink((root_ + serial.devices[1]).c_str()), 0); /* no device for snp0100B */
-
-    GrabAllPorts(1);
-
-    EXPECT_EQ(Block(100).spb[1].outcome, spb_ERROR);
-    EXPECT_EQ(Block(100).spb[1].owntheport, 0);
-    EXPECT_EQ(Block(100).env_status, OPENPROC_FAILED);
-    EXPECT_EQ(daemon_->loans(), (std::vector<std::string>{Mine("snp0100A", "/dev/ttyT100A")}));
-    EXPECT_EQ(Received()["snp0100A"], (std::vector<std::string>{"EP"}));
-}
-
-TEST_F(Ports, ASilentDaemonShowsTheTimeOutBoxAndFailsTheControllers)
-{
-    SerialInstallation serial = Serial(1);
-    Start(serial.config);
-    StopDaemon();
-    /* The request pipe exists and is read by nobody that answers. */
-    int pipe_fd = FIFO_OpenProc(DAEMON_FIFO_PATH, O_RDWR | O_NONBLOCK);
-    ASSERT_GE(pipe_fd, 0);
-    questions.clear();
-    engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
-
-    GrabAllPorts(1);
-
-    EXPECT_EQ(questions, (std::vector<std::string>{"Timed out getting ports, no response from opclogd."}));
-    EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
-    EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
-    FIFO_CloseProc(pipe_fd);
-}
-
 /* A daemon that grants the first loan request in full and then falls
  * silent: the time-out's return of every port covers the batches already
  * granted and the port kept from an earlier GO, so none may still count as
  * held. */
 TEST_F(Ports, ATimeOutAfterAGrantedBatchLeavesNothingCountedAsHeld)
 {
-    SerialInstallation serial = Serial(1);
-    Start(serial.config);
+    Start(Serial(1).config);
     /* The request's alarm is the engine's: the helper threads never take it. */
     sigset_t alarm_signal;
     sigemptyset(&alarm_signal);
@@ -523,22 +471,27 @@ TEST_F(Ports, ATimeOutAfterAGrantedBatchLeavesNothingCountedAsHeld)
     EXPECT_EQ(ourGetManyPorts(ports.data(), static_cast<int>(ports.size()), &got), FAILURE);
     stop = true;
     daemon.join();
-    FIFO_CloseProc(pipe_fd);
 
     EXPECT_EQ(types, (std::vector<int>{GET_MANY_PORTS_MSG, GET_MANY_PORTS_MSG, FREE_ALL_PORTS_MSG}));
     EXPECT_EQ(Block(100).spb[0].owntheport, 0) << "the port kept from the first GO went back too";
     EXPECT_EQ(Block(100).spb[0].env_path, -1);
-    EXPECT_EQ(questions.size(), 1u);
     EXPECT_EQ(got, 0);
     for (std::size_t i = 0; i < ports.size(); ++i)
         EXPECT_EQ(ports[i].Valid, 0) << i;
     EXPECT_EQ(std::string(MessageField(ports.back().Result, PORT_RESULT_SIZE)), "log daemon connection timed out");
+
+    /* A GO's request to the daemon, now silent from the start: the
+     * time-out box again, and the controller fails. */
+    GrabAllPorts(1);
+    EXPECT_EQ(questions, (std::vector<std::string>(2, "Timed out getting ports, no response from opclogd.")));
+    EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
+    EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
+    FIFO_CloseProc(pipe_fd);
 }
 
 TEST_F(Ports, ADaemonPipeThatNobodyReadsIsUnreachableAfterTheOpenAlarm)
 {
-    SerialInstallation serial = Serial(1);
-    Start(serial.config);
+    Start(Serial(1).config);
     StopDaemon();
     std::string pipe_path = root_ + DAEMON_FIFO_PATH;
     unlink(pipe_path.c_str());
@@ -546,10 +499,7 @@ TEST_F(Ports, ADaemonPipeThatNobodyReadsIsUnreachableAfterTheOpenAlarm)
     questions.clear();
     engine_ui.error_dialog = [](const char *text) { questions.push_back(text); };
 
-    auto started = std::chrono::steady_clock::now();
     GrabAllPorts(1); /* the open of the pipe waits for a reader until its alarm */
-
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 2s); /* 60 s under the scale of 20 */
     EXPECT_TRUE(questions.empty()) << "an unreachable daemon is not a time-out";
     EXPECT_EQ(Block(100).spb[0].outcome, spb_ERROR);
     EXPECT_EQ(Block(100).env_status, GETPORT_FAILED);
@@ -601,18 +551,12 @@ TEST(KillProc, OnlyPlainPortNamesReachTheShell)
                              "a/b|touch " + marker, std::string("-x")})
         KillProc("xscp PID-1", name.c_str());
     EXPECT_FALSE(std::filesystem::exists(marker));
-
-    /* A loan text without a pid reclaims nothing and only waits. */
-    auto started = std::chrono::steady_clock::now();
-    KillProc("In use by somebody", "snp0100A");
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 40ms);
     unsetenv("XRACKMON_TIME_SCALE");
 }
 
 TEST_F(Ports, AFatalSignalDuringAGoLeavesNothingOnLoan)
 {
-    SerialInstallation serial = Serial(2);
-    Start(serial.config);
+    Start(Serial(2).config);
     ASSERT_TRUE(sim_.ctl("serial snp0100B fault silent on"));
 
     pid_t child = fork();

@@ -65,6 +65,8 @@ TEST_F(ChassisViews, DiskGridTakesTheLargestColumnCountThatDividesTheDisks)
         {29, 14, 3, lbl_da2_dsks4, stat_da2_dsks4, "3-1"},
         {56, 14, 4, lbl_da2_dsks4, stat_da2_dsks4, "4-14"},
         {33, 11, 3, lbl_da2_dsks1, stat_da2_dsks1, "3-11"},
+        {48, 12, 4, lbl_da2_dsks2, stat_da2_dsks2, "4-12"},
+        {52, 13, 4, lbl_da2_dsks3, stat_da2_dsks3, "4-13"},
         {30, 10, 3, lbl_da2_dsks, stat_da2_dsks, "3-10"},
     };
     for (const Case &c : cases) {
@@ -79,6 +81,7 @@ TEST_F(ChassisViews, DiskGridTakesTheLargestColumnCountThatDividesTheDisks)
         for (int col = 10; col < DA2_DISK_COLUMNS; ++col)
             EXPECT_EQ(managed(frm_da2_dsk_cells[0][col]), col < c.columns) << "column " << col + 1;
         EXPECT_EQ(gui::label_text(c.lbl[0]), "1-1");
+        EXPECT_EQ(gui::label_text(c.lbl[c.columns]), "2-1");
         EXPECT_EQ(gui::label_text(c.lbl[c.disks - 1]), c.last_name);
         EXPECT_TRUE(shows_status(c.stat[c.disks - 1], FAULT));
         EXPECT_TRUE(shows_status(c.stat[0], OK));

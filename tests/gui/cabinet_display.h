@@ -38,6 +38,17 @@ namespace display {
 constexpr int kWaitMs = 4000;
 #define TEST_ICONS "/opt/console/icons/"
 
+/* Processes events until the server has nothing more to send. */
+inline void settle()
+{
+    for (int round = 0; round < 50; ++round) {
+        XSync(XtDisplay(Toplevel), False);
+        if (!XtAppPending(app_context))
+            return;
+        gui::pump_pending();
+    }
+}
+
 class CabinetDisplay : public ::testing::Test {
 protected:
     /* The invocation name: "rack_test" puts the program in test mode. */
@@ -80,13 +91,6 @@ protected:
         const std::vector<uint8_t> bytes = tree::build(complexes);
         ASSERT_EQ(load_status_tree(bytes.data(), bytes.size()), 0);
         settle();
-    }
-
-    static void settle()
-    {
-        gui::pump_pending();
-        XSync(XtDisplay(rack_cabstat_dlg), False);
-        gui::pump_pending();
     }
 
     /* Clicks a rack toggle through the X server and waits for its effect. */

@@ -24,49 +24,40 @@
 
 namespace {
 
-using display::CabinetDisplay;
-using display::managed;
-using display::rack_order;
-using display::shows_status;
-using display::toggle_set;
-using display::view_name;
-using tree::Chassis;
-using tree::same;
+using namespace display;
+using namespace tree;
 
-constexpr uint8_t OK = 1;
-constexpr uint8_t MISSING = 3;
-constexpr uint8_t FAULT = 2;
 
 using RackView = CabinetDisplay;
 
 TEST_F(RackView, ComplexesArrivingOutOfOrderAreListedByIdAndNewOnesSlotIn)
 {
-    show({{3, 33, OK, {}}, {1, 37, OK, {}}, {2, 38, FAULT, {}}});
+    show({{3, 33, S_OK, {}}, {1, 37, S_OK, {}}, {2, 38, S_FAULT, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(chassis_cnt, 3);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "SMP\n1");
     EXPECT_EQ(gui::label_text(chassis_rec[2].radio_btn), "Disk\nArray 2");
     EXPECT_EQ(gui::label_text(chassis_rec[3].radio_btn), "UPS\n3");
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, FAULT));
-    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, OK));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_FAULT));
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, S_OK));
 
     /* Later trees add chassis between and after the known ones. */
-    show({{5, 33, OK, {}}, {1, 37, OK, {}}, {4, 37, OK, {}}, {2, 38, OK, {}}, {3, 33, OK, {}}});
+    show({{5, 33, S_OK, {}}, {1, 37, S_OK, {}}, {4, 37, S_OK, {}}, {2, 38, S_OK, {}}, {3, 33, S_OK, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(chassis_cnt, 5);
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, OK));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_OK));
 }
 
 TEST_F(RackView, ChassisThatDisappearsStaysMissingAndSelectsTheEmptyView)
 {
-    show({{1, 37, OK, {}}, {2, 38, OK, {}}});
+    show({{1, 37, S_OK, {}}, {2, 38, S_OK, {}}});
     click_chassis(2);
     EXPECT_EQ(view_name(), "da2_frame");
 
-    show({{1, 37, OK, {}}});
+    show({{1, 37, S_OK, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2}));
     EXPECT_EQ(chassis_rec[2].complex_ptr, nullptr);
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, MISSING));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_MISSING));
     EXPECT_EQ(current_chassis, 2);
     EXPECT_EQ(view_name(), "empty_frame");
     EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis 2 - Disk Array");
@@ -79,14 +70,14 @@ TEST_F(RackView, ChassisThatDisappearsStaysMissingAndSelectsTheEmptyView)
     EXPECT_EQ(view_name(), "empty_frame");
 
     /* A chassis the cabinet reports as Missing is shown the same way. */
-    show({{1, 37, OK, {}}, {2, 38, MISSING, {}}});
+    show({{1, 37, S_OK, {}}, {2, 38, S_MISSING, {}}});
     EXPECT_EQ(view_name(), "empty_frame");
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, MISSING));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_MISSING));
 }
 
 TEST_F(RackView, ClickingTheSelectedToggleKeepsItSelected)
 {
-    show({{1, 37, OK, {}}, {2, 33, OK, {}}});
+    show({{1, 37, S_OK, {}}, {2, 33, S_OK, {}}});
     ASSERT_TRUE(toggle_set(chassis_rec[1].radio_btn));
 
     ASSERT_TRUE(gui::click(chassis_rec[1].radio_btn));
@@ -131,7 +122,7 @@ TEST_F(RackView, EachComplexTypeGetsANamePictureAndWindowAndSelectsByClick)
         const int in_rack = static_cast<int>(std::min<std::size_t>(KINDS_PER_RACK, types.size() - first));
         std::vector<Chassis> rack;
         for (int k = 0; k < in_rack; ++k)
-            rack.push_back({static_cast<uint8_t>(k + 1), types[first + k], OK, {}});
+            rack.push_back({static_cast<uint8_t>(k + 1), types[first + k], S_OK, {}});
         show(rack);
 
         for (int id = in_rack; id >= 1; --id) {
@@ -154,24 +145,24 @@ TEST_F(RackView, EachComplexTypeGetsANamePictureAndWindowAndSelectsByClick)
 
 TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnknown)
 {
-    show({{1, 39, OK, {}}});
+    show({{1, 39, S_OK, {}}});
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
 
     /* Reported Missing as the plain kind: drawn as the 16G switch seen last. */
-    show({{1, 35, MISSING, {}}});
+    show({{1, 35, S_MISSING, {}}});
     EXPECT_EQ(tree_ptr->complex_count, 1);
     EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 39);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
-    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, MISSING));
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, S_MISSING));
 
     /* A present plain switch becomes the kind remembered from now on. */
-    show({{1, 36, OK, {}}});
-    show({{1, 39, MISSING, {}}});
+    show({{1, 36, S_OK, {}}});
+    show({{1, 39, S_MISSING, {}}});
     EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 36);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNB\n1");
 
     /* A tree that overruns its bytes becomes the Unknown tree. */
-    std::vector<uint8_t> bytes = tree::build({{1, 37, OK, {same(3, 6, OK)}}, {2, 38, OK, {}}});
+    std::vector<uint8_t> bytes = tree::build({{1, 37, S_OK, {same(3, 6, S_OK)}}, {2, 38, S_OK, {}}});
     bytes.resize(bytes.size() - 1);
     EXPECT_EQ(load_status_tree(bytes.data(), bytes.size()), -1);
     settle();
@@ -187,13 +178,13 @@ TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnkn
 
 TEST_F(RackView, IdsOutsideTheTableAreSkippedAndDuplicatesShareOneEntry)
 {
-    show({{0, 37, OK, {}}, {21, 37, OK, {}}, {255, 33, OK, {}}, {5, 38, FAULT, {}}, {5, 33, OK, {}}});
+    show({{0, 37, S_OK, {}}, {21, 37, S_OK, {}}, {255, 33, S_OK, {}}, {5, 38, S_FAULT, {}}, {5, 33, S_OK, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{5}));
     EXPECT_EQ(chassis_cnt, 1);
     EXPECT_EQ(chassis_rec[0].chassis_frm, nullptr);
     /* The last record of an id wins. */
     EXPECT_EQ(gui::label_text(chassis_rec[5].radio_btn), "UPS\n5");
-    EXPECT_TRUE(shows_status(chassis_rec[5].stat_lbl, OK));
+    EXPECT_TRUE(shows_status(chassis_rec[5].stat_lbl, S_OK));
     click_chassis(5);
     EXPECT_EQ(view_name(), "ups_frame");
 }
@@ -211,7 +202,7 @@ int node_index(const char *name)
 TEST_F(RackView, NodeChassisShowTheirNodeAndARereadFindsTheNodesAgain)
 {
     /* Before the configuration is read no node matches. */
-    show({{3, 45, OK, {}}, {8, 33, OK, {}}});
+    show({{3, 45, S_OK, {}}, {8, 33, S_OK, {}}});
     EXPECT_LT(chassis_rec[3].node_id, 0);
 
     /* The sample installation shipped with the sources; its lock file goes
@@ -294,13 +285,7 @@ TEST_F(TestMode, BuiltInTreeShowsSixChassisEachSelectsByClickAndReloadKeepsTheSe
     EXPECT_EQ(chassis_cnt, 6);
 }
 
-} // namespace
-
 /* ---- the detail box ------------------------------------------------------ */
-
-namespace {
-
-using display::kWaitMs;
 
 std::string report_text()
 {

@@ -23,21 +23,8 @@
 
 namespace {
 
-using display::CabinetDisplay;
-using tree::Chassis;
-using tree::Sub;
-
-/* Processes events until the server has nothing more to send. */
-void settle_fully()
-{
-    Display *d = XtDisplay(Toplevel);
-    for (int round = 0; round < 50; ++round) {
-        XSync(d, False);
-        if (!XtAppPending(app_context))
-            return;
-        gui::pump_pending();
-    }
-}
+using namespace display;
+using namespace tree;
 
 /* Everything a shown widget tells the operator, one line per widget. */
 void describe(Widget w, const std::string &path, std::vector<std::string> &out)
@@ -100,10 +87,10 @@ void expose_all(Display *d, Window w)
 /* True when drawing the view (or w) again from its widgets changes nothing. */
 bool screen_shows_widgets(Widget view = display::shown_view())
 {
-    settle_fully();
+    settle();
     const std::vector<char> before = view_pixels(view);
     expose_all(XtDisplay(view), XtWindow(view));
-    settle_fully();
+    settle();
     return !before.empty() && before == view_pixels(view);
 }
 
@@ -251,7 +238,7 @@ TEST_F(WorkDialogText, HoldsItsLongestLineWholeAndLeavesNothingOfAnOlderText)
     ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
     ASSERT_EQ(ChangeWorkDialogMsg("Setting up cabinet\ncmic001 not alive"), 1);
     ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
-    settle_fully();
+    settle();
 
     /* The text's label is as wide as its longest line in its font, and the
      * dialog is large enough for the label. */

@@ -1,10 +1,6 @@
 /*
- * cabinet_display.h - fixture of the rack view and chassis view tests: the
- * cabinet window built and realized as start-up builds it (the installation
- * icons of the build's console root, the shipped app-defaults file), trees
- * put on it with load_status_tree, and the questions the tests ask of it:
- * which chassis view is shown, in what order the rack lists its entries,
- * which status a status label shows, what a caption says.
+ * cabinet_display.h - the cabinet window as start-up builds it, trees put on
+ * it with load_status_tree, and the questions the tests ask of it.
  */
 #ifndef XR_TESTS_GUI_CABINET_DISPLAY_H
 #define XR_TESTS_GUI_CABINET_DISPLAY_H
@@ -112,8 +108,6 @@ private:
     std::string program_;
     char *argv_[2] = {nullptr, nullptr};
 };
-
-/* ---- questions ----------------------------------------------------------- */
 
 inline bool managed(Widget w)
 {

@@ -1,14 +1,4 @@
-/*
- * chassis_views_test.cpp - the chassis views under a real X server: trees of
- * every kind put on the cabinet window and read back from the widgets (which
- * slots are shown, which status each shows, what the captions say): the
- * disk grid's columns, memory rows by unit count, slot frames by unit count
- * and the "Not enough icons" trace, substitutes for empty subcomplexes, the
- * management-board slots with their chassis and MLAN links, a UPS that does
- * not talk, the 2U UPS switches, the input selector, the 64G converters, the
- * temperatures; and random bytes are either a whole tree or the Unknown
- * tree.  Random well-formed trees of every family: view_repaint_test.cpp.
- */
+/* chassis_views_test.cpp - what each chassis view shows for trees of every kind. */
 #include <gtest/gtest.h>
 
 #include <random>
@@ -36,8 +26,6 @@ template <typename F> std::string traces_of(F paint)
     debug = 0;
     return testing::internal::GetCapturedStdout();
 }
-
-/* ---- slots by unit count ------------------------------------------------- */
 
 TEST_F(ChassisViews, DiskGridTakesTheLargestColumnCountThatDividesTheDisks)
 {
@@ -158,8 +146,6 @@ TEST_F(ChassisViews, SlotFramesFollowTheUnitsSurplusIsReportedAndEmptyKindsShowS
         EXPECT_FALSE(managed(frm_smp_pwrs[i])) << i;
 }
 
-/* ---- management-board slots ---------------------------------------------- */
-
 TEST_F(ChassisViews, BoardSlotsNameTheirChassisTheFirstTransferBoardTheMlanLinksAndMismatchesAreReported)
 {
     /* Chassis 2 and 3 (an older node and a switch) hang on the first
@@ -231,8 +217,6 @@ TEST_F(ChassisViews, BoardSlotsNameTheirChassisTheFirstTransferBoardTheMlanLinks
     EXPECT_EQ(message, "Unable to match RCMBs with Chassis. CMIC may\nbe in configuration process.");
 }
 
-/* ---- UPS ------------------------------------------------------------------ */
-
 TEST_F(ChassisViews, UpsKindsDrawTheirPartsSwitchesAndLegsAndUnknownWhenSilent)
 {
     show({{1, 33, S_NOCOMM, {same(1, 1, 58)}}});
@@ -296,8 +280,6 @@ TEST_F(ChassisViews, UpsKindsDrawTheirPartsSwitchesAndLegsAndUnknownWhenSilent)
     show({{1, 42, S_OK, {Sub{20, {S_OK, S_FAULT, S_OK}}}}});
     EXPECT_EQ(display::label_pixmap(btn_ups_dam_dams3), picture_pixmap(btn_ups_dam_dams3, TEST_ICONS "DAM_A.tsl"));
 }
-
-/* ---- interconnect and node parts ----------------------------------------- */
 
 TEST_F(ChassisViews, ConvertersSitInTheirSlotOrderAndTemperaturesSayHowWarm)
 {

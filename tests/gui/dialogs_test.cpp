@@ -1,10 +1,4 @@
-/*
- * dialogs_test.cpp - the dialog utilities driven through a real X server:
- * message, error, information and verify boxes answered by XTest clicks,
- * the work dialog's text and states, icons, placement, FreshenWindow's
- * dropping of operator input, and the help callbacks' "Cannot open help
- * file" box.
- */
+/* dialogs_test.cpp - the dialog utilities and help callbacks, answered by XTest clicks. */
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -107,8 +101,6 @@ protected:
     std::string icons_, help_;
 };
 
-/* ---- message boxes ------------------------------------------------------ */
-
 TEST_F(Dialogs, ModalErrorAndInfoDialogsShowOnlyOkAndReturnWhenItIsClicked)
 {
     using Open = void (*)(Widget, const char *, const char *);
@@ -170,8 +162,6 @@ TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndGoesUnderTheRealizedShell)
     SetRealizedShell(nullptr);
 }
 
-/* ---- verify boxes ------------------------------------------------------- */
-
 TEST_F(Dialogs, VerifyBoxesAnswerOkCancelNestedAndListTheCabinets)
 {
     no_verify_timeout = 0; /* the 15-minute time-out is armed and removed again */
@@ -190,7 +180,7 @@ TEST_F(Dialogs, VerifyBoxesAnswerOkCancelNestedAndListTheCabinets)
             EXPECT_EQ(gui::is_shown(gui::find("*error_widget.Help")), c.topic != nullptr && *c.topic != '\0');
             gui::click(gui::find(c.answer));
         });
-        EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Power off chassis 2?", DIALOG_QUESTION, c.topic), c.result);
+        EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Power off?", DIALOG_QUESTION, c.topic), c.result);
         EXPECT_TRUE(dialog_gone("*error_widget"));
     }
 
@@ -222,8 +212,6 @@ TEST_F(Dialogs, VerifyBoxesAnswerOkCancelNestedAndListTheCabinets)
     EXPECT_EQ(ModalVerifyArgsDialog(nullptr, "FRU Power Off", "Power off", DIALOG_QUESTION, ""), 1);
     EXPECT_EQ(shown, "Power off\na, b, c, d,\ne, f ?");
 }
-
-/* ---- help --------------------------------------------------------------- */
 
 TEST_F(Dialogs, HelpReleasesTheVerifyGrabAndReportsMissingAndFoundFiles)
 {
@@ -292,8 +280,6 @@ TEST_F(Dialogs, HelpReleasesTheVerifyGrabAndReportsMissingAndFoundFiles)
     EXPECT_EQ(gui::message_text(box), "Can't open index file x.index.\nNo writable directory on search path");
 }
 
-/* ---- icons -------------------------------------------------------------- */
-
 /* Which icon each dialog kind shows is the icon table's business (its
  * fall-back is checked without X); here the program's own icon. */
 TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
@@ -315,8 +301,6 @@ TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
     EXPECT_EQ(after, pixmap);
     EXPECT_STREQ(progicon_name, "Other");
 }
-
-/* ---- the work dialog ---------------------------------------------------- */
 
 TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCorner)
 {
@@ -406,8 +390,6 @@ TEST_F(Dialogs, WorkDialogStatesAnswerOnlyWhenTheyAct)
     ASSERT_EQ(StartWorkDialog(nullptr, "t", "again"), 1);
     EXPECT_EQ(gui::label_text(WorkText), "again\n");
 }
-
-/* ---- operator input during synchronous work ----------------------------- */
 
 TEST_F(Dialogs, FreshenWindowDropsClicksButPaints)
 {

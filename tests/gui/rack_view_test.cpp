@@ -1,14 +1,4 @@
-/*
- * rack_view_test.cpp - the rack view under a real X server, driven by real
- * clicks: entries sorted by complex id whatever the arrival order, chassis
- * that disappear, the selection that cannot be emptied, the chassis view
- * window and names chosen for every complex type, the remembered
- * interconnect kind, bad ids and bad trees, and test mode (the built-in
- * tree, every chassis selectable, Reload keeping the selection).  The
- * detail box in test mode: opened from the View menu with every chassis
- * listed, refreshed by Update, closed by Cancel.  The test-mode
- * screenshots are kept in $XR_ARTIFACTS.
- */
+/* rack_view_test.cpp - the rack view and the detail box, driven by real clicks. */
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,8 +93,6 @@ TEST_F(RackView, ClickingTheSelectedToggleKeepsItSelected)
     EXPECT_EQ(view_name(), "ups_frame");
 }
 
-/* ---- every complex type -------------------------------------------------- */
-
 constexpr int KINDS_PER_RACK = 5; /* a rack that fits the screen */
 
 /* Racks of five complex types in turn on the same ids, every type from 32 to
@@ -189,8 +177,6 @@ TEST_F(RackView, IdsOutsideTheTableAreSkippedAndDuplicatesShareOneEntry)
     EXPECT_EQ(view_name(), "ups_frame");
 }
 
-/* ---- the configuration --------------------------------------------------- */
-
 int node_index(const char *name)
 {
     for (int i = 0; i < NodeCount; ++i)
@@ -226,8 +212,6 @@ TEST_F(RackView, NodeChassisShowTheirNodeAndARereadFindsTheNodesAgain)
     reread_config_file();
     EXPECT_EQ(chassis_rec[3].node_id, 77);
 }
-
-/* ---- test mode ----------------------------------------------------------- */
 
 class TestMode : public CabinetDisplay {
 protected:
@@ -284,8 +268,6 @@ TEST_F(TestMode, BuiltInTreeShowsSixChassisEachSelectsByClickAndReloadKeepsTheSe
     EXPECT_EQ(view_name(), "node7U_frame");
     EXPECT_EQ(chassis_cnt, 6);
 }
-
-/* ---- the detail box ------------------------------------------------------ */
 
 std::string report_text()
 {

@@ -1,12 +1,7 @@
 /*
  * view_repaint_test.cpp - a chassis view shows its own tree and nothing left
- * over: for every chassis family, generated trees are painted in random
- * order among other trees and other selected chassis, and each time a tree
- * comes back its view must equal its first painting (every shown label's
- * text, pixmaps, colours and sensitivity, which frames are managed), and the
- * screen must show what the widgets hold: exposing every window of the view
- * again changes no pixel.  The work dialog likewise: after a long line and
- * a changed text every line is shown whole and drawn cleanly.
+ * over: for every chassis family, a tree painted again after other trees and
+ * chassis equals its first painting, and exposing the view changes no pixel.
  */
 #include <gtest/gtest.h>
 
@@ -126,8 +121,6 @@ Pixmap symbol_missing_from_key()
     return 0;
 }
 
-/* ---- generated trees ------------------------------------------------------ */
-
 constexpr uint8_t FAMILIES[] = {32, 38, 33, 42, 46, 130, 44, 35, 39, 40, 41, 43, 45, 47, 49, 51, 37};
 constexpr uint8_t KINDS[] = {1,  2,  3,  4,  5,  10, 11, 13, 15, 16, 18, 20, 21, 22, 23, 24, 25,
                              26, 27, 29, 30, 31, 32, 33, 34, 35, 36, 37, 47, 48, 49, 50};
@@ -225,8 +218,6 @@ TEST_P(ViewRepaint, AViewPaintedAfterOtherTreesAndChassisEqualsItsFirstPainting)
 
 INSTANTIATE_TEST_SUITE_P(Families, ViewRepaint, ::testing::ValuesIn(std::vector<int>(std::begin(FAMILIES), std::end(FAMILIES))),
                          [](const auto &info) { return "complex" + std::to_string(info.param); });
-
-/* ---- the work dialog ----------------------------------------------------- */
 
 using WorkDialogText = CabinetDisplay;
 

@@ -1,8 +1,4 @@
-/*
- * windows_layout_test.cpp - the window builders and status painters under a
- * real X server.  Each test leaves a screenshot of what it built in
- * $XR_ARTIFACTS.
- */
+/* windows_layout_test.cpp - the window builders and status painters; screenshots go to $XR_ARTIFACTS. */
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -204,8 +200,6 @@ TEST_F(Windows, MainWindowAndItsBuiltInChassisWindowsAreSoundAndFitTheScreen)
     }
 }
 
-/* ---- the chassis windows built on first use ------------------------------ */
-
 struct LazyWindow {
     const char *name;
     std::function<Widget(Widget)> build;
@@ -224,8 +218,6 @@ const LazyWindow kLazyWindows[] = {
     {"ups2U_frame", [](Widget p) { return create_ups2U_dlg(p, "ups2U"); },
      [](Widget w) { EXPECT_FAMILY(w, ups2U_loads); }},
 };
-
-/* ---- clicks --------------------------------------------------------------- */
 
 /* What a click on a component toggle did, seen by a callback that runs
  * after cru_repl_cb, and the debug trace it printed. */
@@ -368,8 +360,6 @@ TEST_F(Windows, FunctionTogglesRetitleTheWindowAndTheHelpMenuOpensKeyAndContents
     EXPECT_EQ(xh_Toplevel, contents_btn);
 }
 
-/* ---- icons ---------------------------------------------------------------- */
-
 TEST_F(Windows, EveryStatusHasALookAndEveryStatusAndDialogIconIsAReadableBitmap)
 {
     std::set<std::string> icons;
@@ -390,8 +380,6 @@ TEST_F(Windows, EveryStatusHasALookAndEveryStatusAndDialogIconIsAReadableBitmap)
         paths.insert(console_path(icon));
     expect_readable_bitmaps(paths);
 }
-
-/* ---- status painters ------------------------------------------------------ */
 
 constexpr const char *ICONS = "/opt/console/icons/";
 
@@ -471,8 +459,6 @@ private:
     Widget shell_ = nullptr;
 };
 
-/* ---- the status table ---------------------------------------------------- */
-
 struct Mapped {
     std::string icon;
     int scheme;
@@ -504,8 +490,6 @@ TEST(StatusTable, UnrecognisedCodesShowTheirNumber)
     get_status_visual_elements(1, &icon, &scheme, &text, 0);
     EXPECT_STREQ(first, "(0x0)") << "a recognised code leaves the buffer alone";
 }
-
-/* ---- the colour table ------------------------------------------------------ */
 
 TEST_F(StatusVisuals, ColourTableFollowsTheStatusKeyResources)
 {

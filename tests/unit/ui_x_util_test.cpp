@@ -1,9 +1,4 @@
-/*
- * ui_x_util_test.cpp - the parts of the dialog utilities and of the help
- * entry that need no display: the help file chosen for a topic, the
- * verify-args prompt, the icon index of a dialog type, the help path and
- * the help file search.
- */
+/* ui_x_util_test.cpp - the dialog and help utilities that need no display. */
 #include <gtest/gtest.h>
 
 #include <cerrno>

@@ -302,7 +302,7 @@ TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
     EXPECT_STREQ(progicon_name, "Other");
 }
 
-TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCorner)
+TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCornerAndAnswersOnlyWhenItActs)
 {
     ASSERT_EQ(StartWorkDialog(nullptr, "Rack Status", "Reading configuration"), 1);
     EXPECT_EQ(IsWorkDialog(), 1);
@@ -356,10 +356,8 @@ TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCorner)
     ASSERT_EQ(ChangeWorkDialogMsg(long_text.c_str()), 1);
     EXPECT_EQ(gui::label_text(WorkText), long_text + "\n");
     EXPECT_GT(WorkStringSize, 1001);
-}
+    ASSERT_EQ(EndWorkDialog(), 1);
 
-TEST_F(Dialogs, WorkDialogStatesAnswerOnlyWhenTheyAct)
-{
     /* Absent. */
     EXPECT_EQ(EndWorkDialog(), 0);
     EXPECT_EQ(HideWorkDialog(), 0);

@@ -194,7 +194,6 @@ TEST_F(RackView, NodeChassisShowTheirNodeAndARereadFindsTheNodesAgain)
     /* The sample installation shipped with the sources; its lock file goes
      * under the console root. */
     std::filesystem::create_directories(console_path("/var/console"));
-    /* The sample installation shipped with the sources. */
     ConfigFilename = XR_APP_DEFAULTS_DIR "/sample/nxs.config";
     cfg_file_mtime = 0;
     reread_config_file();

@@ -1,10 +1,6 @@
 /*
- * cabinet_display.h - fixture of the rack view and chassis view tests: the
- * cabinet window built and realized as start-up builds it (the installation
- * icons of the build's console root, the shipped app-defaults file), trees
- * put on it with load_status_tree, and the questions the tests ask of it:
- * which chassis view is shown, in what order the rack lists its entries,
- * which status a status label shows, what a caption says.
+ * cabinet_display.h - the cabinet window as start-up builds it, trees put on
+ * it with load_status_tree, and the questions the tests ask of it.
  */
 #ifndef XR_TESTS_GUI_CABINET_DISPLAY_H
 #define XR_TESTS_GUI_CABINET_DISPLAY_H
@@ -37,6 +33,17 @@ namespace display {
 
 constexpr int kWaitMs = 4000;
 #define TEST_ICONS "/opt/console/icons/"
+
+/* Processes events until the server has nothing more to send. */
+inline void settle()
+{
+    for (int round = 0; round < 50; ++round) {
+        XSync(XtDisplay(Toplevel), False);
+        if (!XtAppPending(app_context))
+            return;
+        gui::pump_pending();
+    }
+}
 
 class CabinetDisplay : public ::testing::Test {
 protected:
@@ -82,13 +89,6 @@ protected:
         settle();
     }
 
-    static void settle()
-    {
-        gui::pump_pending();
-        XSync(XtDisplay(rack_cabstat_dlg), False);
-        gui::pump_pending();
-    }
-
     /* Clicks a rack toggle through the X server and waits for its effect. */
     static void click_chassis(int id)
     {
@@ -108,8 +108,6 @@ private:
     std::string program_;
     char *argv_[2] = {nullptr, nullptr};
 };
-
-/* ---- questions ----------------------------------------------------------- */
 
 inline bool managed(Widget w)
 {

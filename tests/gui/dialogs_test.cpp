@@ -1,10 +1,4 @@
-/*
- * dialogs_test.cpp - the dialog utilities driven through a real X server:
- * message, error, information and verify boxes answered by XTest clicks,
- * the work dialog's text and states, icons, placement, FreshenWindow's
- * dropping of operator input, and the help callbacks' "Cannot open help
- * file" box.
- */
+/* dialogs_test.cpp - the dialog utilities and help callbacks, answered by XTest clicks. */
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -107,48 +101,36 @@ protected:
     std::string icons_, help_;
 };
 
-/* ---- message boxes ------------------------------------------------------ */
-
 TEST_F(Dialogs, ModalErrorAndInfoDialogsShowOnlyOkAndReturnWhenItIsClicked)
 {
-    bool inspected = false;
-    gui::run_later(kAnswerDelayMs, [&] {
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
-        Widget box = gui::find("*error_widget");
-        EXPECT_EQ(gui::message_text(box), "Cabinet 3\ncannot be reached");
-        EXPECT_EQ(gui::shell_title(box), "Rack Status");
-        EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Cancel")));
-        EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
-        /* Error boxes draw the error bitmap with the box's colours exchanged. */
-        Pixel fg, bg;
-        colours_of(box, &fg, &bg);
-        EXPECT_EQ(symbol_of(box), icon("error.xbm", bg, fg));
-        /* PopupCallback places message boxes at 250,250. */
-        int x = 0, y = 0;
-        root_position(XtParent(box), &x, &y);
-        EXPECT_EQ(x, 250);
-        EXPECT_EQ(y, 250);
-        inspected = true;
-        gui::click(gui::find("*error_widget.OK"));
-    });
-    ModalErrorDialog(nullptr, "Rack Status", "Cabinet 3\ncannot be reached");
-    EXPECT_TRUE(inspected);
-    EXPECT_TRUE(dialog_gone("*error_widget"));
-
-    /* The information box draws its own icon the same way. */
-    Pixmap seen = None, expected = None;
-    gui::run_later(kAnswerDelayMs, [&] {
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
-        Widget box = gui::find("*error_widget");
-        Pixel fg, bg;
-        colours_of(box, &fg, &bg);
-        seen = symbol_of(box);
-        expected = icon("information.xbm", bg, fg);
-        gui::click(gui::find("*error_widget.OK"));
-    });
-    ModalInfoDialog(Toplevel, "Info", "Power is on");
-    EXPECT_NE(seen, static_cast<Pixmap>(XmUNSPECIFIED_PIXMAP));
-    EXPECT_EQ(seen, expected);
+    using Open = void (*)(Widget, const char *, const char *);
+    for (const auto &[open, icon_name] : {std::pair<Open, const char *>{ModalErrorDialog, "error.xbm"},
+                                          {ModalInfoDialog, "information.xbm"}}) {
+        SCOPED_TRACE(icon_name);
+        bool inspected = false;
+        gui::run_later(kAnswerDelayMs, [&] {
+            ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
+            Widget box = gui::find("*error_widget");
+            EXPECT_EQ(gui::message_text(box), "Cabinet 3\ncannot be reached");
+            EXPECT_EQ(gui::shell_title(box), "Rack Status");
+            EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Cancel")));
+            EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
+            /* The box's bitmap is drawn with its colours exchanged. */
+            Pixel fg, bg;
+            colours_of(box, &fg, &bg);
+            EXPECT_EQ(symbol_of(box), icon(icon_name, bg, fg));
+            /* PopupCallback places message boxes at 250,250. */
+            int x = 0, y = 0;
+            root_position(XtParent(box), &x, &y);
+            EXPECT_EQ(x, 250);
+            EXPECT_EQ(y, 250);
+            inspected = true;
+            gui::click(gui::find("*error_widget.OK"));
+        });
+        open(nullptr, "Rack Status", "Cabinet 3\ncannot be reached");
+        EXPECT_TRUE(inspected);
+        EXPECT_TRUE(dialog_gone("*error_widget"));
+    }
 }
 
 TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndGoesUnderTheRealizedShell)
@@ -180,31 +162,27 @@ TEST_F(Dialogs, WidgetDialogReturnsAtOnceAndGoesUnderTheRealizedShell)
     SetRealizedShell(nullptr);
 }
 
-/* ---- verify boxes ------------------------------------------------------- */
-
 TEST_F(Dialogs, VerifyBoxesAnswerOkCancelNestedAndListTheCabinets)
 {
     no_verify_timeout = 0; /* the 15-minute time-out is armed and removed again */
-    gui::run_later(kAnswerDelayMs, [] {
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.OK")); }, kWaitMs));
-        EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.Cancel")));
-        EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.Help")));
-        gui::click(gui::find("*error_widget.OK"));
-    });
-    EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Power off chassis 2?", DIALOG_QUESTION, "FRU_MB"), 1);
-    EXPECT_TRUE(dialog_gone("*error_widget"));
-
-    /* Cancel gives 0; without a topic there is no Help button. */
-    gui::run_later(kAnswerDelayMs, [] {
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*error_widget.Cancel")); }, kWaitMs));
-        EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.OK")));
-        EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
-        gui::click(gui::find("*error_widget.Cancel"));
-    });
-    EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Replace the fan?", DIALOG_QUESTION, ""), 0);
-    gui::answer_later("*error_widget.Cancel", kAnswerDelayMs);
-    EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Again?", DIALOG_QUESTION, nullptr), 0);
-    EXPECT_TRUE(dialog_gone("*error_widget"));
+    /* OK gives 1 and Cancel 0; without a topic there is no Help button. */
+    struct Case {
+        const char *topic, *answer;
+        int result;
+    };
+    for (const Case &c : {Case{"FRU_MB", "*error_widget.OK", 1}, {"", "*error_widget.Cancel", 0},
+                          {nullptr, "*error_widget.Cancel", 0}}) {
+        SCOPED_TRACE(c.answer);
+        gui::run_later(kAnswerDelayMs, [c] {
+            ASSERT_TRUE(gui::pump_until([c] { return gui::is_shown(gui::find(c.answer)); }, kWaitMs));
+            EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.OK")));
+            EXPECT_TRUE(gui::is_shown(gui::find("*error_widget.Cancel")));
+            EXPECT_EQ(gui::is_shown(gui::find("*error_widget.Help")), c.topic != nullptr && *c.topic != '\0');
+            gui::click(gui::find(c.answer));
+        });
+        EXPECT_EQ(ModalVerifyDialog(nullptr, "Rack Status", "Power off?", DIALOG_QUESTION, c.topic), c.result);
+        EXPECT_TRUE(dialog_gone("*error_widget"));
+    }
 
     /* Nested boxes answer innermost first. */
     int inner = -1;
@@ -234,8 +212,6 @@ TEST_F(Dialogs, VerifyBoxesAnswerOkCancelNestedAndListTheCabinets)
     EXPECT_EQ(ModalVerifyArgsDialog(nullptr, "FRU Power Off", "Power off", DIALOG_QUESTION, ""), 1);
     EXPECT_EQ(shown, "Power off\na, b, c, d,\ne, f ?");
 }
-
-/* ---- help --------------------------------------------------------------- */
 
 TEST_F(Dialogs, HelpReleasesTheVerifyGrabAndReportsMissingAndFoundFiles)
 {
@@ -304,8 +280,6 @@ TEST_F(Dialogs, HelpReleasesTheVerifyGrabAndReportsMissingAndFoundFiles)
     EXPECT_EQ(gui::message_text(box), "Can't open index file x.index.\nNo writable directory on search path");
 }
 
-/* ---- icons -------------------------------------------------------------- */
-
 /* Which icon each dialog kind shows is the icon table's business (its
  * fall-back is checked without X); here the program's own icon. */
 TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
@@ -328,9 +302,7 @@ TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
     EXPECT_STREQ(progicon_name, "Other");
 }
 
-/* ---- the work dialog ---------------------------------------------------- */
-
-TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCorner)
+TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCornerAndAnswersOnlyWhenItActs)
 {
     ASSERT_EQ(StartWorkDialog(nullptr, "Rack Status", "Reading configuration"), 1);
     EXPECT_EQ(IsWorkDialog(), 1);
@@ -384,10 +356,8 @@ TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCorner)
     ASSERT_EQ(ChangeWorkDialogMsg(long_text.c_str()), 1);
     EXPECT_EQ(gui::label_text(WorkText), long_text + "\n");
     EXPECT_GT(WorkStringSize, 1001);
-}
+    ASSERT_EQ(EndWorkDialog(), 1);
 
-TEST_F(Dialogs, WorkDialogStatesAnswerOnlyWhenTheyAct)
-{
     /* Absent. */
     EXPECT_EQ(EndWorkDialog(), 0);
     EXPECT_EQ(HideWorkDialog(), 0);
@@ -418,8 +388,6 @@ TEST_F(Dialogs, WorkDialogStatesAnswerOnlyWhenTheyAct)
     ASSERT_EQ(StartWorkDialog(nullptr, "t", "again"), 1);
     EXPECT_EQ(gui::label_text(WorkText), "again\n");
 }
-
-/* ---- operator input during synchronous work ----------------------------- */
 
 TEST_F(Dialogs, FreshenWindowDropsClicksButPaints)
 {

@@ -1,14 +1,4 @@
-/*
- * rack_view_test.cpp - the rack view under a real X server, driven by real
- * clicks: entries sorted by complex id whatever the arrival order, chassis
- * that disappear, the selection that cannot be emptied, the chassis view
- * window and names chosen for every complex type, the remembered
- * interconnect kind, bad ids and bad trees, and test mode (the built-in
- * tree, every chassis selectable, Reload keeping the selection).  The
- * detail box in test mode: opened from the View menu with every chassis
- * listed, refreshed by Update, closed by Cancel.  The test-mode
- * screenshots are kept in $XR_ARTIFACTS.
- */
+/* rack_view_test.cpp - the rack view and the detail box, driven by real clicks. */
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,49 +14,40 @@
 
 namespace {
 
-using display::CabinetDisplay;
-using display::managed;
-using display::rack_order;
-using display::shows_status;
-using display::toggle_set;
-using display::view_name;
-using tree::Chassis;
-using tree::same;
+using namespace display;
+using namespace tree;
 
-constexpr uint8_t OK = 1;
-constexpr uint8_t MISSING = 3;
-constexpr uint8_t FAULT = 2;
 
 using RackView = CabinetDisplay;
 
 TEST_F(RackView, ComplexesArrivingOutOfOrderAreListedByIdAndNewOnesSlotIn)
 {
-    show({{3, 33, OK, {}}, {1, 37, OK, {}}, {2, 38, FAULT, {}}});
+    show({{3, 33, S_OK, {}}, {1, 37, S_OK, {}}, {2, 38, S_FAULT, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(chassis_cnt, 3);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "SMP\n1");
     EXPECT_EQ(gui::label_text(chassis_rec[2].radio_btn), "Disk\nArray 2");
     EXPECT_EQ(gui::label_text(chassis_rec[3].radio_btn), "UPS\n3");
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, FAULT));
-    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, OK));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_FAULT));
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, S_OK));
 
     /* Later trees add chassis between and after the known ones. */
-    show({{5, 33, OK, {}}, {1, 37, OK, {}}, {4, 37, OK, {}}, {2, 38, OK, {}}, {3, 33, OK, {}}});
+    show({{5, 33, S_OK, {}}, {1, 37, S_OK, {}}, {4, 37, S_OK, {}}, {2, 38, S_OK, {}}, {3, 33, S_OK, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(chassis_cnt, 5);
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, OK));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_OK));
 }
 
 TEST_F(RackView, ChassisThatDisappearsStaysMissingAndSelectsTheEmptyView)
 {
-    show({{1, 37, OK, {}}, {2, 38, OK, {}}});
+    show({{1, 37, S_OK, {}}, {2, 38, S_OK, {}}});
     click_chassis(2);
     EXPECT_EQ(view_name(), "da2_frame");
 
-    show({{1, 37, OK, {}}});
+    show({{1, 37, S_OK, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2}));
     EXPECT_EQ(chassis_rec[2].complex_ptr, nullptr);
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, MISSING));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_MISSING));
     EXPECT_EQ(current_chassis, 2);
     EXPECT_EQ(view_name(), "empty_frame");
     EXPECT_EQ(gui::label_text(chassis_lbl), "Chassis 2 - Disk Array");
@@ -79,14 +60,14 @@ TEST_F(RackView, ChassisThatDisappearsStaysMissingAndSelectsTheEmptyView)
     EXPECT_EQ(view_name(), "empty_frame");
 
     /* A chassis the cabinet reports as Missing is shown the same way. */
-    show({{1, 37, OK, {}}, {2, 38, MISSING, {}}});
+    show({{1, 37, S_OK, {}}, {2, 38, S_MISSING, {}}});
     EXPECT_EQ(view_name(), "empty_frame");
-    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, MISSING));
+    EXPECT_TRUE(shows_status(chassis_rec[2].stat_lbl, S_MISSING));
 }
 
 TEST_F(RackView, ClickingTheSelectedToggleKeepsItSelected)
 {
-    show({{1, 37, OK, {}}, {2, 33, OK, {}}});
+    show({{1, 37, S_OK, {}}, {2, 33, S_OK, {}}});
     ASSERT_TRUE(toggle_set(chassis_rec[1].radio_btn));
 
     ASSERT_TRUE(gui::click(chassis_rec[1].radio_btn));
@@ -112,8 +93,6 @@ TEST_F(RackView, ClickingTheSelectedToggleKeepsItSelected)
     EXPECT_EQ(view_name(), "ups_frame");
 }
 
-/* ---- every complex type -------------------------------------------------- */
-
 constexpr int KINDS_PER_RACK = 5; /* a rack that fits the screen */
 
 /* Racks of five complex types in turn on the same ids, every type from 32 to
@@ -131,7 +110,7 @@ TEST_F(RackView, EachComplexTypeGetsANamePictureAndWindowAndSelectsByClick)
         const int in_rack = static_cast<int>(std::min<std::size_t>(KINDS_PER_RACK, types.size() - first));
         std::vector<Chassis> rack;
         for (int k = 0; k < in_rack; ++k)
-            rack.push_back({static_cast<uint8_t>(k + 1), types[first + k], OK, {}});
+            rack.push_back({static_cast<uint8_t>(k + 1), types[first + k], S_OK, {}});
         show(rack);
 
         for (int id = in_rack; id >= 1; --id) {
@@ -154,24 +133,24 @@ TEST_F(RackView, EachComplexTypeGetsANamePictureAndWindowAndSelectsByClick)
 
 TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnknown)
 {
-    show({{1, 39, OK, {}}});
+    show({{1, 39, S_OK, {}}});
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
 
     /* Reported Missing as the plain kind: drawn as the 16G switch seen last. */
-    show({{1, 35, MISSING, {}}});
+    show({{1, 35, S_MISSING, {}}});
     EXPECT_EQ(tree_ptr->complex_count, 1);
     EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 39);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNA16G\n1");
-    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, MISSING));
+    EXPECT_TRUE(shows_status(chassis_rec[1].stat_lbl, S_MISSING));
 
     /* A present plain switch becomes the kind remembered from now on. */
-    show({{1, 36, OK, {}}});
-    show({{1, 39, MISSING, {}}});
+    show({{1, 36, S_OK, {}}});
+    show({{1, 39, S_MISSING, {}}});
     EXPECT_EQ(complex(tree_ptr, 0)->complex_type, 36);
     EXPECT_EQ(gui::label_text(chassis_rec[1].radio_btn), "QNB\n1");
 
     /* A tree that overruns its bytes becomes the Unknown tree. */
-    std::vector<uint8_t> bytes = tree::build({{1, 37, OK, {same(3, 6, OK)}}, {2, 38, OK, {}}});
+    std::vector<uint8_t> bytes = tree::build({{1, 37, S_OK, {same(3, 6, S_OK)}}, {2, 38, S_OK, {}}});
     bytes.resize(bytes.size() - 1);
     EXPECT_EQ(load_status_tree(bytes.data(), bytes.size()), -1);
     settle();
@@ -187,18 +166,16 @@ TEST_F(RackView, MissingInterconnectIsDrawnAsTheKindLastPresentAndBadTreesAsUnkn
 
 TEST_F(RackView, IdsOutsideTheTableAreSkippedAndDuplicatesShareOneEntry)
 {
-    show({{0, 37, OK, {}}, {21, 37, OK, {}}, {255, 33, OK, {}}, {5, 38, FAULT, {}}, {5, 33, OK, {}}});
+    show({{0, 37, S_OK, {}}, {21, 37, S_OK, {}}, {255, 33, S_OK, {}}, {5, 38, S_FAULT, {}}, {5, 33, S_OK, {}}});
     EXPECT_EQ(rack_order(), (std::vector<int>{5}));
     EXPECT_EQ(chassis_cnt, 1);
     EXPECT_EQ(chassis_rec[0].chassis_frm, nullptr);
     /* The last record of an id wins. */
     EXPECT_EQ(gui::label_text(chassis_rec[5].radio_btn), "UPS\n5");
-    EXPECT_TRUE(shows_status(chassis_rec[5].stat_lbl, OK));
+    EXPECT_TRUE(shows_status(chassis_rec[5].stat_lbl, S_OK));
     click_chassis(5);
     EXPECT_EQ(view_name(), "ups_frame");
 }
-
-/* ---- the configuration --------------------------------------------------- */
 
 int node_index(const char *name)
 {
@@ -211,13 +188,12 @@ int node_index(const char *name)
 TEST_F(RackView, NodeChassisShowTheirNodeAndARereadFindsTheNodesAgain)
 {
     /* Before the configuration is read no node matches. */
-    show({{3, 45, OK, {}}, {8, 33, OK, {}}});
+    show({{3, 45, S_OK, {}}, {8, 33, S_OK, {}}});
     EXPECT_LT(chassis_rec[3].node_id, 0);
 
     /* The sample installation shipped with the sources; its lock file goes
      * under the console root. */
     std::filesystem::create_directories(console_path("/var/console"));
-    /* The sample installation shipped with the sources. */
     ConfigFilename = XR_APP_DEFAULTS_DIR "/sample/nxs.config";
     cfg_file_mtime = 0;
     reread_config_file();
@@ -235,8 +211,6 @@ TEST_F(RackView, NodeChassisShowTheirNodeAndARereadFindsTheNodesAgain)
     reread_config_file();
     EXPECT_EQ(chassis_rec[3].node_id, 77);
 }
-
-/* ---- test mode ----------------------------------------------------------- */
 
 class TestMode : public CabinetDisplay {
 protected:
@@ -294,14 +268,6 @@ TEST_F(TestMode, BuiltInTreeShowsSixChassisEachSelectsByClickAndReloadKeepsTheSe
     EXPECT_EQ(chassis_cnt, 6);
 }
 
-} // namespace
-
-/* ---- the detail box ------------------------------------------------------ */
-
-namespace {
-
-using display::kWaitMs;
-
 std::string report_text()
 {
     char *text = XmTextGetString(ss_text);
@@ -318,13 +284,12 @@ int count_substr(const std::string &text, const std::string &what)
     return n;
 }
 
-/* Every chassis of the built-in tree, as the report heads it. */
+/* Every chassis of the built-in tree, each once (the headings themselves
+ * are the detail report's, tested without X). */
 bool lists_every_chassis(const std::string &text)
 {
-    const char *headings[] = {"CHASSIS 1 (Server Mgmt.):", "CHASSIS 2 (Disk Array):", "CHASSIS 3 (Disk Array):",
-                              "CHASSIS 4 (SMP):",          "CHASSIS 5 (SMP):",        "CHASSIS 6 (UPS):"};
-    for (const char *heading : headings)
-        if (count_substr(text, heading) != 1)
+    for (int id = 1; id <= 6; ++id)
+        if (count_substr(text, "CHASSIS " + std::to_string(id) + " (") != 1)
             return false;
     return count_substr(text, "CHASSIS ") == 6;
 }
@@ -354,18 +319,10 @@ protected:
 
 TEST_F(DetailBoxTest, BuiltHiddenShowDetailListsEveryChassisUpdateRefreshesCancelCloses)
 {
-    /* 0. Built hidden, with its widgets and texts. */
+    /* 0. Built hidden, read-only. */
     ASSERT_TRUE(IsTestMode());
     EXPECT_FALSE(XtIsManaged(s_detail_frame));
-    EXPECT_EQ(XtParent(s_detail_frame), DetailBox);
     EXPECT_EQ(gui::shell_title(s_detail_frame), "Cabinet Status Detail");
-    EXPECT_EQ(gui::label_text(s_detail_title), "Cabinet Status");
-    EXPECT_EQ(gui::label_text(s_detail_cab_label), "(Cab001)");
-    EXPECT_EQ(gui::label_text(s_detail_update_btn), "Update");
-    EXPECT_EQ(gui::label_text(s_detail_cancel_btn), "Cancel");
-    for (const char *name : {"*s_detail_form", "*s_detail_title", "*s_detail_cab_label", "*s_detail_update_btn",
-                             "*s_detail_cancel_btn", "*s_detail_separator", "*ss_text"})
-        EXPECT_NE(gui::find_in(DetailBox, name), nullptr) << name;
     Boolean editable = True;
     XtVaGetValues(ss_text, XmNeditable, &editable, nullptr);
     EXPECT_FALSE(editable);

@@ -1,12 +1,7 @@
 /*
  * view_repaint_test.cpp - a chassis view shows its own tree and nothing left
- * over: for every chassis family, generated trees are painted in random
- * order among other trees and other selected chassis, and each time a tree
- * comes back its view must equal its first painting (every shown label's
- * text, pixmaps, colours and sensitivity, which frames are managed), and the
- * screen must show what the widgets hold: exposing every window of the view
- * again changes no pixel.  The work dialog likewise: after a long line and
- * a changed text every line is shown whole and drawn cleanly.
+ * over: for every chassis family, a tree painted again after other trees and
+ * chassis equals its first painting, and exposing the view changes no pixel.
  */
 #include <gtest/gtest.h>
 
@@ -23,21 +18,8 @@
 
 namespace {
 
-using display::CabinetDisplay;
-using tree::Chassis;
-using tree::Sub;
-
-/* Processes events until the server has nothing more to send. */
-void settle_fully()
-{
-    Display *d = XtDisplay(Toplevel);
-    for (int round = 0; round < 50; ++round) {
-        XSync(d, False);
-        if (!XtAppPending(app_context))
-            return;
-        gui::pump_pending();
-    }
-}
+using namespace display;
+using namespace tree;
 
 /* Everything a shown widget tells the operator, one line per widget. */
 void describe(Widget w, const std::string &path, std::vector<std::string> &out)
@@ -100,10 +82,10 @@ void expose_all(Display *d, Window w)
 /* True when drawing the view (or w) again from its widgets changes nothing. */
 bool screen_shows_widgets(Widget view = display::shown_view())
 {
-    settle_fully();
+    settle();
     const std::vector<char> before = view_pixels(view);
     expose_all(XtDisplay(view), XtWindow(view));
-    settle_fully();
+    settle();
     return !before.empty() && before == view_pixels(view);
 }
 
@@ -138,8 +120,6 @@ Pixmap symbol_missing_from_key()
             return p;
     return 0;
 }
-
-/* ---- generated trees ------------------------------------------------------ */
 
 constexpr uint8_t FAMILIES[] = {32, 38, 33, 42, 46, 130, 44, 35, 39, 40, 41, 43, 45, 47, 49, 51, 37};
 constexpr uint8_t KINDS[] = {1,  2,  3,  4,  5,  10, 11, 13, 15, 16, 18, 20, 21, 22, 23, 24, 25,
@@ -239,8 +219,6 @@ TEST_P(ViewRepaint, AViewPaintedAfterOtherTreesAndChassisEqualsItsFirstPainting)
 INSTANTIATE_TEST_SUITE_P(Families, ViewRepaint, ::testing::ValuesIn(std::vector<int>(std::begin(FAMILIES), std::end(FAMILIES))),
                          [](const auto &info) { return "complex" + std::to_string(info.param); });
 
-/* ---- the work dialog ----------------------------------------------------- */
-
 using WorkDialogText = CabinetDisplay;
 
 TEST_F(WorkDialogText, HoldsItsLongestLineWholeAndLeavesNothingOfAnOlderText)
@@ -251,7 +229,7 @@ TEST_F(WorkDialogText, HoldsItsLongestLineWholeAndLeavesNothingOfAnOlderText)
     ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
     ASSERT_EQ(ChangeWorkDialogMsg("Setting up cabinet\ncmic001 not alive"), 1);
     ASSERT_EQ(AddToWorkDialogMsg(long_line.c_str()), 1);
-    settle_fully();
+    settle();
 
     /* The text's label is as wide as its longest line in its font, and the
      * dialog is large enough for the label. */

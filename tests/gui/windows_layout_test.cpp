@@ -1,10 +1,4 @@
-/*
- * windows_layout_test.cpp - the window builders under a real X server: every
- * window builds with unique slot names and readable pictures, the widget
- * arrays the chassis views walk end at their length, the component toggles
- * reach cru_repl_cb, the menus work, and every status and dialog icon is a
- * readable X bitmap.  Each test leaves a screenshot of what it built in $XR_ARTIFACTS.
- */
+/* windows_layout_test.cpp - the window builders and status painters; screenshots go to $XR_ARTIFACTS. */
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,6 +11,9 @@
 
 #include <X11/Xlib.h>
 #include <Xm/Form.h>
+#include <Xm/Frame.h>
+#include <Xm/Label.h>
+#include <Xm/RowColumn.h>
 #include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 
@@ -203,41 +200,16 @@ TEST_F(Windows, MainWindowAndItsBuiltInChassisWindowsAreSoundAndFitTheScreen)
     }
 }
 
-/* ---- the chassis windows built on first use ------------------------------ */
-
 struct LazyWindow {
     const char *name;
     std::function<Widget(Widget)> build;
     std::function<void(Widget)> check;
 };
 
-/* The disk grid: unit i of a grid with c columns is the cell of row i / c,
- * column i % c, for every column count the arrays serve. */
-void check_da2(Widget w)
-{
-    EXPECT_FAMILY(w, da2_esms);
-    struct Order {
-        Widget *btn;
-        std::size_t size;
-    };
-    for (const Order &o : {Order{btn_da2_dsks, std::size(btn_da2_dsks)}, Order{btn_da2_dsks1, std::size(btn_da2_dsks1)},
-                           Order{btn_da2_dsks2, std::size(btn_da2_dsks2)}, Order{btn_da2_dsks3, std::size(btn_da2_dsks3)},
-                           Order{btn_da2_dsks4, std::size(btn_da2_dsks4)}}) {
-        const int n = static_cast<int>(o.size) - 1, columns = n / DA2_DISK_ROWS;
-        EXPECT_EQ(o.btn[n], nullptr);
-        for (int i = 0; i < n; ++i) {
-            ASSERT_NE(o.btn[i], nullptr);
-            const int cell = (i / columns) * DA2_DISK_COLUMNS + i % columns + 1;
-            ASSERT_EQ(XtName(o.btn[i]), "btn_da2_dsk" + std::to_string(cell)) << columns << " columns";
-            EXPECT_EQ(XtParent(XtParent(XtParent(o.btn[i]))), hdd_dsk_rows[i / columns]);
-        }
-    }
-}
-
 /* The cobalt window, whose components are clicked, in the second half. */
 const LazyWindow kLazyWindows[] = {
     {"da_frame", create_rack_damc_dlg, [](Widget w) { EXPECT_FAMILY(w, da_dsks); }},
-    {"da2_frame", create_rack_mdamc_dlg, check_da2},
+    {"da2_frame", create_rack_mdamc_dlg, [](Widget w) { EXPECT_FAMILY(w, da2_esms); }},
     {"node7U_frame", create_rack_node7U_dlg, [](Widget w) { EXPECT_FAMILY(w, node7U_mems); }},
     {"quartz_node_frame", create_rack_quartz_node_dlg, [](Widget w) { EXPECT_FAMILY(w, quartz_mems); }},
     {"cobalt_frame", create_rack_cobalt_dlg, [](Widget w) { EXPECT_FAMILY(w, cobalt_disks); }},
@@ -246,8 +218,6 @@ const LazyWindow kLazyWindows[] = {
     {"ups2U_frame", [](Widget p) { return create_ups2U_dlg(p, "ups2U"); },
      [](Widget w) { EXPECT_FAMILY(w, ups2U_loads); }},
 };
-
-/* ---- clicks --------------------------------------------------------------- */
 
 /* What a click on a component toggle did, seen by a callback that runs
  * after cru_repl_cb, and the debug trace it printed. */
@@ -390,16 +360,16 @@ TEST_F(Windows, FunctionTogglesRetitleTheWindowAndTheHelpMenuOpensKeyAndContents
     EXPECT_EQ(xh_Toplevel, contents_btn);
 }
 
-/* ---- icons ---------------------------------------------------------------- */
-
-TEST_F(Windows, EveryStatusAndDialogIconIsAReadableBitmap)
+TEST_F(Windows, EveryStatusHasALookAndEveryStatusAndDialogIconIsAReadableBitmap)
 {
     std::set<std::string> icons;
     for (int code = 0; code <= 600; ++code)
         for (int tiny : {0, 1}) {
             const char *icon = nullptr, *text = nullptr;
-            int scheme = 0;
+            int scheme = -1;
             get_status_visual_elements(code, &icon, &scheme, &text, tiny);
+            ASSERT_TRUE(icon != nullptr && text != nullptr && *text != '\0') << code;
+            EXPECT_TRUE(scheme >= 0 && scheme < STATUS_last) << code;
             icons.insert(icon);
         }
     for (int i = 1; i < ICONPATH_COUNT; ++i)
@@ -409,6 +379,254 @@ TEST_F(Windows, EveryStatusAndDialogIconIsAReadableBitmap)
     for (const std::string &icon : icons)
         paths.insert(console_path(icon));
     expect_readable_bitmaps(paths);
+}
+
+constexpr const char *ICONS = "/opt/console/icons/";
+
+Pixel pixel_of(const char *colour_name)
+{
+    Display *display = XtDisplay(Toplevel);
+    XColor color;
+    Colormap map = DefaultColormap(display, DefaultScreen(display));
+    EXPECT_TRUE(XParseColor(display, map, colour_name, &color)) << colour_name;
+    EXPECT_TRUE(XAllocColor(display, map, &color)) << colour_name;
+    return color.pixel;
+}
+
+Pixel resource_pixel(Widget w, const char *resource)
+{
+    Pixel p = 0;
+    XtVaGetValues(w, resource, &p, nullptr);
+    return p;
+}
+
+Pixmap pixmap_resource(Widget w, const char *resource)
+{
+    Pixmap p = XmUNSPECIFIED_PIXMAP;
+    XtVaGetValues(w, resource, &p, nullptr);
+    return p;
+}
+
+/* The cached pixmap of an icon file in the colours of scheme `s`. */
+Pixmap icon_in(Widget w, const std::string &icon, Pixel fg, Pixel bg)
+{
+    return XmGetPixmap(XtScreen(w), xs(console_path(icon)), fg, bg);
+}
+Pixmap icon_in_scheme(Widget w, const std::string &icon, int s)
+{
+    return icon_in(w, icon, s_colors[s].foreground, s_colors[s].background);
+}
+
+class StatusVisuals : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("CONSOLE_ROOT", XR_DATA_ROOT, 1); }
+
+    static void put(const char *resource, const char *value)
+    {
+        XrmDatabase db = XtDatabase(XtDisplay(Toplevel));
+        XrmPutStringResource(&db, resource, value);
+    }
+
+    /* The key built from the shipped app-defaults file, colours read. */
+    static void key_from_app_defaults()
+    {
+        XrmDatabase db = XtDatabase(XtDisplay(Toplevel));
+        ASSERT_EQ(XrmCombineFileDatabase(XR_APP_DEFAULTS_DIR "/Xrackmon", &db, True), 1);
+        create_s_key_shell(Toplevel);
+        get_colors();
+    }
+
+    /* A row in its own shell, where widgets to paint sit side by side. */
+    Widget canvas()
+    {
+        Widget shell = XtVaAppCreateShell("canvas", "Xrackmon", topLevelShellWidgetClass, XtDisplay(Toplevel),
+                                          XmNx, 200, XmNy, 0, nullptr);
+        Widget form = XtVaCreateManagedWidget("canvas_form", xmRowColumnWidgetClass, shell, XmNorientation,
+                                              XmHORIZONTAL, nullptr);
+        shell_ = shell;
+        return form;
+    }
+    void show_canvas()
+    {
+        XtRealizeWidget(shell_);
+        Widget form = XtNameToWidget(shell_, "canvas_form");
+        ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(form); }, kWaitMs));
+        gui::pump_pending();
+        XSync(XtDisplay(shell_), False);
+    }
+
+private:
+    Widget shell_ = nullptr;
+};
+
+struct Mapped {
+    std::string icon;
+    int scheme;
+    std::string text;
+};
+
+Mapped map_status(int status, int tiny)
+{
+    const char *icon = nullptr, *text = nullptr;
+    int scheme = -1;
+    get_status_visual_elements(status, &icon, &scheme, &text, tiny);
+    return {icon, scheme, text};
+}
+
+TEST(StatusTable, UnrecognisedCodesShowTheirNumber)
+{
+    /* An unrecognised code shows itself in hex, in one static buffer, until
+     * the next unrecognised one. */
+    const char *icon = nullptr, *text = nullptr;
+    int scheme = -1;
+    get_status_visual_elements(200, &icon, &scheme, &text, 1);
+    EXPECT_STREQ(icon, "/opt/console/icons/STAT.unrecognized");
+    EXPECT_EQ(scheme, STATUS_WARN);
+    EXPECT_STREQ(text, "(0xc8)");
+    const char *first = text;
+    get_status_visual_elements(0, &icon, &scheme, &text, 0);
+    EXPECT_STREQ(text, "(0x0)");
+    EXPECT_EQ(first, text) << "one static buffer";
+    get_status_visual_elements(1, &icon, &scheme, &text, 0);
+    EXPECT_STREQ(first, "(0x0)") << "a recognised code leaves the buffer alone";
+}
+
+TEST_F(StatusVisuals, ColourTableFollowsTheStatusKeyResources)
+{
+    for (auto [resource, value] : {std::pair{"*s_OK.background", "#102030"}, {"*s_OK.foreground", "#405060"},
+                                   {"*s_warn.background", "#aa5500"}, {"*s_warn.foreground", "#001100"},
+                                   {"*s_not_OK.background", "#bb0000"}, {"*s_not_OK.foreground", "#000022"},
+                                   {"*s_key_form.background", "#c0c0c0"}, {"*s_key_form.foreground", "#000033"},
+                                   {"*s_fan_fast.background", "#ff00ff"}})
+        put(resource, value);
+    create_s_key_shell(Toplevel);
+    get_colors();
+
+    EXPECT_EQ(s_colors[STATUS_OK].background, pixel_of("#102030"));
+    EXPECT_EQ(s_colors[STATUS_OK].foreground, pixel_of("#405060"));
+    EXPECT_EQ(s_colors[STATUS_WARN].background, pixel_of("#aa5500"));
+    EXPECT_EQ(s_colors[STATUS_FAST].background, pixel_of("#ff00ff"));
+    /* Lamps: the warning and fault colours on a dark face. */
+    EXPECT_EQ(s_colors[STATUS_LED_AMBER].foreground, pixel_of("#aa5500"));
+    EXPECT_EQ(s_colors[STATUS_LED_AMBER].background, pixel_of("#001100"));
+    EXPECT_EQ(s_colors[STATUS_LED_RED].foreground, pixel_of("#bb0000"));
+    EXPECT_EQ(s_colors[STATUS_LED_RED].background, pixel_of("#000022"));
+    EXPECT_EQ(s_colors[STATUS_TITLE].background, pixel_of("#c0c0c0"));
+    EXPECT_EQ(s_colors[STATUS_TITLE].foreground, pixel_of("#000033"));
+    /* "Not used" text is invisible. */
+    EXPECT_EQ(s_colors[STATUS_NOT_USED].foreground, pixel_of("#c0c0c0"));
+    EXPECT_EQ(s_colors[STATUS_NOT_USED].background, pixel_of("#c0c0c0"));
+    /* Every scheme reads the widget of its table entry. */
+    for (int i = 0; i < STATUS_last; ++i) {
+        if (i == STATUS_LED_AMBER || i == STATUS_LED_RED || i == STATUS_NOT_USED)
+            continue;
+        EXPECT_EQ(s_colors[i].background, resource_pixel(*s_color_src[i], XmNbackground)) << i;
+        EXPECT_EQ(s_colors[i].foreground, resource_pixel(*s_color_src[i], XmNforeground)) << i;
+    }
+    /* Symbols without a scheme of their own show the colours they stand for. */
+    EXPECT_EQ(resource_pixel(s_cflt, XmNbackground), pixel_of("#aa5500"));
+    EXPECT_EQ(resource_pixel(s_hot, XmNbackground), pixel_of("#bb0000"));
+    EXPECT_EQ(resource_pixel(s_cool, XmNforeground), pixel_of("#405060"));
+}
+
+/* Number of pixels of `pixel` inside w's window. */
+int count_pixels(Widget w, Pixel pixel)
+{
+    Dimension width = 0, height = 0;
+    XtVaGetValues(w, XmNwidth, &width, XmNheight, &height, nullptr);
+    XImage *image = XGetImage(XtDisplay(w), XtWindow(w), 0, 0, width, height, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return -1;
+    int count = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            count += XGetPixel(image, x, y) == pixel;
+    XDestroyImage(image);
+    return count;
+}
+
+/* The key from the shipped app-defaults file, then every painter on one
+ * canvas in its colours, then both on the screen. */
+TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
+{
+    /* 1. The key from the shipped app-defaults file gives the colours. */
+    key_from_app_defaults();
+
+    /* 2. show_status paints the icon, and the frame behind only when asked. */
+    Widget row = canvas();
+    Widget frame = XtVaCreateManagedWidget("frame", xmFrameWidgetClass, row, nullptr);
+    Widget label = XtVaCreateManagedWidget("label", xmLabelWidgetClass, frame, XmNlabelType, XmPIXMAP, nullptr);
+    const Pixel frame_bg = resource_pixel(frame, XmNbackground);
+    const std::string bad = std::string(ICONS) + "STAT.bad";
+    show_status(label, bad.c_str(), STATUS_BAD, 0);
+    EXPECT_EQ(pixmap_resource(label, XmNlabelPixmap), icon_in_scheme(label, bad, STATUS_BAD));
+    EXPECT_EQ(resource_pixel(frame, XmNbackground), frame_bg);
+    const std::string ok = std::string(ICONS) + "STAT.powered";
+    show_status(label, ok.c_str(), STATUS_OK, 1);
+    EXPECT_EQ(pixmap_resource(label, XmNlabelPixmap), icon_in_scheme(label, ok, STATUS_OK));
+    EXPECT_EQ(resource_pixel(frame, XmNbackground), s_colors[STATUS_OK].background);
+    EXPECT_EQ(resource_pixel(frame, XmNforeground), s_colors[STATUS_OK].foreground);
+
+    /* 3. A toggle is neutral while selectable and shows its status otherwise. */
+    auto toggle = [row](const char *name) {
+        return XtVaCreateManagedWidget(name, xmToggleButtonWidgetClass, row, XmNlabelType, XmPIXMAP,
+                                       XmNindicatorOn, False, nullptr);
+    };
+    Widget selectable = toggle("selectable");
+    Widget locked = toggle("locked");
+    XtSetSensitive(locked, False);
+    const std::string fan = std::string(ICONS) + "FAN.tsl";
+    show_tb_status(selectable, fan.c_str(), STATUS_BAD);
+    show_tb_status(locked, fan.c_str(), STATUS_BAD);
+    const Pixmap inverted =
+        icon_in(selectable, fan, s_colors[STATUS_TITLE].background, s_colors[STATUS_TITLE].foreground);
+    for (Widget t : {selectable, locked}) {
+        EXPECT_EQ(pixmap_resource(t, XmNlabelPixmap), icon_in_scheme(t, fan, STATUS_TITLE));
+        EXPECT_EQ(pixmap_resource(t, XmNlabelInsensitivePixmap), icon_in_scheme(t, fan, STATUS_BAD));
+        EXPECT_EQ(pixmap_resource(t, XmNselectPixmap), inverted);
+    }
+
+    /* 4. A component's status icon, frame and picture for every look; the
+     *    button keeps the component's picture, only its colours follow. */
+    Widget part_frame = XtVaCreateManagedWidget("frm_part", xmFrameWidgetClass, row, nullptr);
+    Widget stat = XtVaCreateManagedWidget("stat_part", xmLabelWidgetClass, part_frame, XmNlabelType, XmPIXMAP, nullptr);
+    Widget btn = XtVaCreateManagedWidget("btn_part", xmToggleButtonWidgetClass, row, XmNlabelType, XmPIXMAP, nullptr);
+    const std::string picture = std::string(ICONS) + "PWR.tsl";
+    for (int code : {1, 2, 4, 56, 84, 139, 250, static_cast<int>(S_NO_STATUS)})
+        for (int tiny : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "status " << code << " tiny " << tiny);
+            const Mapped look = map_status(code, tiny);
+            show_component_status(stat, btn, code, picture.c_str(), tiny);
+            EXPECT_EQ(pixmap_resource(stat, XmNlabelPixmap), icon_in_scheme(stat, look.icon, look.scheme));
+            EXPECT_EQ(resource_pixel(part_frame, XmNbackground), s_colors[look.scheme].background);
+            EXPECT_EQ(pixmap_resource(btn, XmNlabelPixmap), icon_in_scheme(btn, picture, STATUS_TITLE));
+            EXPECT_EQ(pixmap_resource(btn, XmNlabelInsensitivePixmap), icon_in_scheme(btn, picture, look.scheme));
+        }
+
+    /* 5. Labels carry name, number and status in title colours; show_text
+     *    colours a text, invisibly for "not used". */
+    Widget text = XtVaCreateManagedWidget("lbl_part", xmLabelWidgetClass, row, nullptr);
+    add_status_to_label(-1, 1, "FAN", text);
+    EXPECT_EQ(gui::label_text(text), "FAN\nOK");
+    add_status_to_label(3, 2, "PS", text);
+    EXPECT_EQ(gui::label_text(text), "PS 3\nFault");
+    add_status_to_label(0, 200, "CTL", text);
+    EXPECT_EQ(gui::label_text(text), "CTL 0\n(0xc8)");
+    EXPECT_EQ(resource_pixel(text, XmNforeground), s_colors[STATUS_TITLE].foreground);
+    EXPECT_EQ(resource_pixel(text, XmNbackground), s_colors[STATUS_TITLE].background);
+    show_text("Temperature\nCritical", STATUS_BAD, text);
+    EXPECT_EQ(gui::label_text(text), "Temperature\nCritical");
+    EXPECT_EQ(resource_pixel(text, XmNbackground), s_colors[STATUS_BAD].background);
+    show_text("hidden", STATUS_NOT_USED, text);
+    EXPECT_EQ(resource_pixel(text, XmNforeground), resource_pixel(text, XmNbackground));
+
+    /* 6. On the screen: the fault colour only in the insensitive toggle. */
+    XtManageChild(s_key_form);
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_key_form); }, kWaitMs));
+    show_canvas();
+    ASSERT_TRUE(gui::pump_until([&] { return count_pixels(locked, s_colors[STATUS_BAD].background) > 50; }, kWaitMs));
+    EXPECT_EQ(count_pixels(selectable, s_colors[STATUS_BAD].background), 0);
+    gui::screenshot("windows_status_painters");
 }
 
 } // namespace

@@ -1,16 +1,12 @@
-/*
- * ui_x_util_test.cpp - the parts of the dialog utilities and of the help
- * entry that need no display: the help file chosen for a topic, the
- * verify-args prompt, the icon index of a dialog type, the help path and
- * the help file search.
- */
+/* ui_x_util_test.cpp - the dialog and help utilities that need no display. */
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -68,13 +64,10 @@ TEST(VerifyArgsPrompt, NamesFourToALineAfterOptindAndTheOversizedSkipped)
 
 TEST(IconIndexForType, TypesOutsideTheTableTakeTheUnknownIcon)
 {
-    for (auto [type, index] : {std::pair{0, 36}, {-1, 36}, {36, 36}, {1000, 36}, {1, 1}, {35, 35}})
-        EXPECT_EQ(IconIndexForType(type), index) << type;
-    EXPECT_STREQ(iconpaths[IconIndexForType(0)], "/opt/console/icons/unknown.icon");
-    EXPECT_STREQ(iconpaths[DIALOG_QUESTION], "/opt/console/icons/question.xbm");
-    EXPECT_STREQ(iconpaths[7], "/opt/console/icons/8810.icon");
-    EXPECT_STREQ(iconpaths[35], "/opt/console/icons/JBDP.icon");
-    EXPECT_STREQ(iconpaths[0], "");
+    for (int type : {0, -1, DIALOG_HIGHEST_TYPE + 1, 1000})
+        EXPECT_TRUE(std::string_view(iconpaths[IconIndexForType(type)]).ends_with("/unknown.icon")) << type;
+    for (int type = 1; type <= DIALOG_HIGHEST_TYPE; ++type)
+        EXPECT_EQ(IconIndexForType(type), type);
 }
 
 TEST(HelpPath, SplitsAtColonsReplacesTheFirstLanguageMarkerKeepsTwenty)
@@ -113,37 +106,27 @@ protected:
     void SetUp() override
     {
         dir_ = testing::TempDir() + "xr_help_search_" + std::to_string(getpid());
-        ASSERT_EQ(std::system(("mkdir -p " + dir_ + "/one " + dir_ + "/two").c_str()), 0);
+        std::filesystem::create_directories(dir_ + "/one");
+        std::filesystem::create_directories(dir_ + "/two");
         std::ofstream(dir_ + "/one/a.help") << "one";
         std::ofstream(dir_ + "/two/a.help") << "two";
         std::ofstream(dir_ + "/two/b.help") << "two-b";
         xh_SetHelpPath((dir_ + "/missing:" + dir_ + "/one:" + dir_ + "/two").c_str(), "C");
     }
-    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-
-    static std::string read_all(FILE *fp)
-    {
-        std::string text;
-        int c;
-        while ((c = std::fgetc(fp)) != EOF)
-            text += static_cast<char>(c);
-        std::fclose(fp);
-        return text;
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
     std::string dir_;
 };
 
 TEST_F(HelpSearch, FirstDirectoryHoldingTheFileWinsAbsoluteNamesIgnoreThePath)
 {
-    FILE *a = xh_Search("a.help");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(read_all(a), "one");
-    FILE *b = xh_Search("b.help");
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(read_all(b), "two-b");
-    FILE *fp = xh_Search((dir_ + "/two/a.help").c_str());
-    ASSERT_NE(fp, nullptr);
-    EXPECT_EQ(read_all(fp), "two");
+    for (const auto &[name, text] : {std::pair<std::string, std::string>{"a.help", "one"}, {"b.help", "two-b"},
+                                     {dir_ + "/two/a.help", "two"}}) {
+        FILE *fp = xh_Search(name.c_str());
+        ASSERT_NE(fp, nullptr) << name;
+        char buf[16];
+        EXPECT_EQ(std::string(buf, std::fread(buf, 1, sizeof buf, fp)), text) << name;
+        std::fclose(fp);
+    }
 
     /* A missing file fails with the system error. */
     for (const std::string &missing : {std::string("/nonexistent/a.help"), std::string("c.help")}) {

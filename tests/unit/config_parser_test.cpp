@@ -25,74 +25,66 @@ class ParserTest : public testing::Test {
     ConsoleRoot root;
 };
 
-/* ---- Lines ----------------------------------------------------------- */
+/* ---- Lines, SET statements and broken records ------------------------ */
 
-TEST_F(ParserTest, OverlongLinesAreReadAsTwoAndTheRestIsRejected)
+/* One file per row: what the read reports, how many nodes it lists and the
+ * first one's name, and the settings it stores (null: not stored). */
+TEST_F(ParserTest, LinesSetStatementsAndBrokenRecords)
 {
-    /* 100 characters: 79 read first, the other 21 as a second line. */
-    std::string top_level = "SET longkey=" + std::string(88, 'v') + "\n";
-    ASSERT_EQ(top_level.size(), 101u);
-    std::string comment = "# " + std::string(90, 'c') + "\n";
-    ReadResult read = ReadConfigText(root, top_level + comment);
-    EXPECT_EQ(read.status, 0);
-    ASSERT_NE(SearchTable("longkey"), nullptr);
-    EXPECT_EQ(std::string(SearchTable("longkey")), std::string(67, 'v'));
-    EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n");
-}
-
-TEST_F(ParserTest, CommentsAreSkippedBlankLinesAndUnknownStatementsRejectedAndTheParseGoesOn)
-{
-    /* Comments and empty lines give nothing and no error. */
-    ReadResult read = ReadConfigText(root, "# installation\n\n#\n   \nFOO bar\nset x=1\n" +
-                                               NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"));
-    EXPECT_EQ(read.status, 0);
-    EXPECT_EQ(TypeCount, 0);
-    EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n"
-                           "ERROR: ParseConfig: Invalid Record\n");
-    EXPECT_EQ(NodeCount, 1);
-}
-
-TEST_F(ParserTest, BinaryAndNulBytesNeitherCrashNorStopTheParse)
-{
-    std::string text = std::string("SET a=\x01\xff\xfe\n", 10) + std::string("\x80\x90\xa0\n", 4) +
-                       std::string("SET b=x\0y\n", 10) + std::string("\0\0\0\n", 4) +
-                       NodeRecord(std::string("name=bin\xff\ntype=SMP\ncabinet=2\nprocessor=\x80\x81\n\xfe\xfd=1\n"));
-    ReadResult read = ReadConfigText(root, text);
-    EXPECT_EQ(read.status, 0);
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "bin\xff");
-    ASSERT_NE(SearchTable("b"), nullptr);
-    EXPECT_STREQ(SearchTable("b"), "x"); /* the line ends at its NUL byte */
-}
-
-/* ---- SET -------------------------------------------------------------- */
-
-TEST_F(ParserTest, SetStoresTheRestOfTheLineUnderALowerCaseKey)
-{
-    ReadResult read = ReadConfigText(root, "SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \n"
-                                           "SET empty=\nSET novalue\nSET\n");
-    ASSERT_NE(SearchTable("foo"), nullptr);
-    EXPECT_STREQ(SearchTable("FOO"), "a b=c");
-    EXPECT_STREQ(SearchTable("twice"), "2");
-    EXPECT_STREQ(SearchTable("q"), "x y");
-    EXPECT_STREQ(SearchTable("sp "), " v "); /* nothing is trimmed */
-    EXPECT_EQ(SearchTable("sp"), nullptr);
-    EXPECT_EQ(SearchTable("empty"), nullptr);
-    /* Without an equals sign a SET is invalid. */
-    EXPECT_EQ(read.errors, "ERROR: ParseSetStatement: Invalid Set Record : SET novalue\n"
-                           "ERROR: ParseSetStatement: Invalid Set Record : SET\n");
-    EXPECT_EQ(SearchTable("novalue\n"), nullptr);
-}
-
-TEST_F(ParserTest, QuoteConverterKeepsInnerQuotesAndEscapes)
-{
-    ReadConfigText(root, "SET a=\"x\"y\"\nSET b=\"say \\\"hi\\\"\"\nSET c=\"back\\slash\"\nSET d=\"end\\\n"
-                         "SET e=plain\"quote\"\n");
-    EXPECT_STREQ(SearchTable("a"), "x\"y");
-    EXPECT_STREQ(SearchTable("b"), "say \"hi\"");
-    EXPECT_STREQ(SearchTable("c"), "back\\slash");
-    EXPECT_STREQ(SearchTable("d"), "end\\");
-    EXPECT_STREQ(SearchTable("e"), "plain\"quote\""); /* only tokens that begin with a quote are converted */
+    struct Case {
+        std::string text;
+        std::string errors;
+        int nodes;
+        const char *first_node;
+        std::vector<std::pair<const char *, const char *>> settings;
+    };
+    const std::string invalid = "ERROR: ParseConfig: Invalid Record\n";
+    const std::string v67(67, 'v');
+    const Case cases[] = {
+        /* 100 characters: 79 read first, the other 21 as a second, rejected line; a long comment likewise. */
+        {"SET longkey=" + std::string(88, 'v') + "\n# " + std::string(90, 'c') + "\n", invalid + invalid, 0, "",
+         {{"longkey", v67.c_str()}}},
+        /* Comments and empty lines give nothing; unknown statements are rejected and the parse goes on. */
+        {"# installation\n\n#\n   \nFOO bar\nset x=1\n" + NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"),
+         invalid + invalid + invalid, 1, "n1", {{"x", nullptr}}},
+        /* Binary and NUL bytes neither crash nor stop the parse; a line ends at its NUL byte. */
+        {std::string("SET a=\x01\xff\xfe\n", 10) + std::string("\x80\x90\xa0\n", 4) + std::string("SET b=x\0y\n", 10) +
+             std::string("\0\0\0\n", 4) +
+             NodeRecord(std::string("name=bin\xff\ntype=SMP\ncabinet=2\nprocessor=\x80\x81\n\xfe\xfd=1\n")),
+         invalid + invalid, 1, "bin\xff", {{"b", "x"}}},
+        /* SET keeps the rest of the line under a lower-case key, untrimmed; without '=' it is invalid. */
+        {"SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \nSET empty=\nSET novalue\nSET\n",
+         "ERROR: ParseSetStatement: Invalid Set Record : SET novalue\n"
+         "ERROR: ParseSetStatement: Invalid Set Record : SET\n",
+         0, "",
+         {{"FOO", "a b=c"}, {"twice", "2"}, {"q", "x y"}, {"sp ", " v "}, {"sp", nullptr}, {"empty", nullptr},
+          {"novalue\n", nullptr}}},
+        /* Quoted tokens keep inner quotes and lose escapes; only tokens that begin with a quote are converted. */
+        {"SET a=\"x\"y\"\nSET b=\"say \\\"hi\\\"\"\nSET c=\"back\\slash\"\nSET d=\"end\\\nSET e=plain\"quote\"\n", "",
+         0, "", {{"a", "x\"y"}, {"b", "say \"hi\""}, {"c", "back\\slash"}, {"d", "end\\"}, {"e", "plain\"quote\""}}},
+        /* A malformed line abandons its record up to the END. */
+        {NodeRecord("name=bad\nno equals sign\nalias=ignored\n") + NodeRecord("name=good\nempty=\n") +
+             NodeRecord("name=next\ntype=VPR\n"),
+         "ERROR: ParseNodeStatement: Invalid Node Record : no equals sign\n"
+         "ERROR: ParseNodeStatement: Invalid Node Record : empty=\n",
+         1, "next", {}},
+        /* A record without END does not swallow the next. */
+        {"NODE_RECORD\nname=lost\n" + NodeRecord("name=kept\ntype=VPR\ncabinet=4\n") + "SET after=1\n",
+         "ERROR: ParseNodeStatement: Invalid Node Record : NODE_RECORD\n", 1, "kept", {{"after", "1"}}},
+        /* End of file inside a record ends the parse and drops the record. */
+        {NodeRecord("name=whole\ntype=APP\n") + "NODE_RECORD\nname=cut\ncabinet=1\n",
+         "WARNING: ParseNodeStatement: no END before end of file, record dropped (line 7)\n", 1, "whole", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        ReadResult read = ReadConfigText(root, c.text);
+        EXPECT_EQ(read.status, 0);
+        EXPECT_EQ(read.errors, c.errors);
+        ASSERT_EQ(NodeCount, c.nodes);
+        EXPECT_STREQ(c.nodes > 0 ? NodeList[0]->NodeName.get() : "", c.first_node);
+        for (const auto &[key, value] : c.settings)
+            EXPECT_STREQ(SearchTable(key), value) << key; /* two nulls compare equal */
+    }
 }
 
 /* ---- TYPE_RECORD -------------------------------------------------------- */
@@ -300,35 +292,6 @@ TEST_F(ParserTest, ALaterNodeOfTheSameNameReplacesTheEarlierInPlace)
     ASSERT_EQ(NodeCount, 2);
     EXPECT_STREQ(NodeNamed("dup")->Alias.get(), "second");
     EXPECT_STREQ(NodeNamed("x")->Alias.get(), "x3"); /* a key given twice keeps the later value */
-}
-
-TEST_F(ParserTest, MalformedLineAbandonsTheRecordUpToItsEnd)
-{
-    ReadResult read = ReadConfigText(root, NodeRecord("name=bad\nno equals sign\nalias=ignored\n") +
-                                               NodeRecord("name=good\nempty=\n") + NodeRecord("name=next\ntype=VPR\n"));
-    EXPECT_EQ(read.errors, "ERROR: ParseNodeStatement: Invalid Node Record : no equals sign\n"
-                           "ERROR: ParseNodeStatement: Invalid Node Record : empty=\n");
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_NE(NodeNamed("next"), nullptr);
-}
-
-TEST_F(ParserTest, ARecordWithoutEndDoesNotSwallowTheNext)
-{
-    ReadResult read =
-        ReadConfigText(root, "NODE_RECORD\nname=lost\n" + NodeRecord("name=kept\ntype=VPR\ncabinet=4\n") + "SET after=1\n");
-    EXPECT_EQ(read.errors, "ERROR: ParseNodeStatement: Invalid Node Record : NODE_RECORD\n");
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "kept");
-    EXPECT_STREQ(SearchTable("after"), "1");
-}
-
-TEST_F(ParserTest, EndOfFileInsideARecordEndsTheParseAndDropsTheRecord)
-{
-    ReadResult read = ReadConfigText(root, NodeRecord("name=whole\ntype=APP\n") + "NODE_RECORD\nname=cut\ncabinet=1\n");
-    EXPECT_EQ(read.status, 0);
-    EXPECT_EQ(read.errors, "WARNING: ParseNodeStatement: no END before end of file, record dropped (line 7)\n");
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "whole");
 }
 
 TEST_F(ParserTest, NodesBeyondTheListSizeAreDropped)

@@ -82,9 +82,7 @@ TEST(NxpMsgTest, NumbersOutOfRangeAreMessageZero)
     testing::internal::GetCapturedStdout();
     EXPECT_STREQ(nxp_message, "Unknown Error Message");
     nxpmsg(14, dest, 1);
-    EXPECT_STREQ(dest, "Bad HostType Argument");
-    EXPECT_STREQ(nxp_msg_text[16], "\t");
-    EXPECT_STREQ(nxp_msg_text[34], "Cannot determine HostType for MB");
+    EXPECT_STREQ(dest, nxp_msg_text[14]);
 }
 
 void ShowFatal(const char *message)

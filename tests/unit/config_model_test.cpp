@@ -382,21 +382,6 @@ std::string Installation(int nodes, const char *tag)
     return text;
 }
 
-TEST(RereadTest, ARereadReplacesEverything)
-{
-    ConsoleRoot root;
-    ReadConfigText(root, Installation(20, "first") + "SET only_first=1\n");
-    ASSERT_EQ(NodeCount, 20);
-    ReadConfigText(root, Installation(5, "second"));
-    EXPECT_EQ(NodeCount, 5);
-    EXPECT_EQ(TypeCount, 1);
-    EXPECT_STREQ(SearchTable("tag"), "second");
-    EXPECT_EQ(SearchTable("only_first"), nullptr);
-    for (int i = 0; i < NodeCount; ++i)
-        EXPECT_STREQ(NodeList[i]->Alias.get(), "second");
-    FreeConfiguration();
-}
-
 TEST(RereadTest, RepeatedRereadsKeepTheHeapSteady)
 {
     ConsoleRoot root;

@@ -60,9 +60,8 @@ TEST_F(ModelTest, GetHostTypesWithoutTheTableReportsEveryKind)
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(DISK_type, -1);
     EXPECT_EQ(MB_type, -1);
-    EXPECT_NE(out.find(" Cannot determine HostType for DiskArray \n\tDAC\ttype:\t-1"), std::string::npos) << out;
-    EXPECT_NE(out.find(" Cannot determine HostType for JBOD \n\tJBOD\ttype:\t-1"), std::string::npos);
-    EXPECT_NE(out.find(" Cannot determine HostType for MB \n\tMB\ttype:\t-1"), std::string::npos);
+    for (const char *kind : {"DiskArray \n\tDAC", "JBOD \n\tJBOD", "MB \n\tMB"})
+        EXPECT_NE(out.find(std::string(" Cannot determine HostType for ") + kind + "\ttype:\t-1"), std::string::npos) << out;
 }
 
 TEST_F(ModelTest, SubTypeNamesAndLabelsMatchIgnoringCase)
@@ -95,10 +94,8 @@ TEST_F(ModelTest, FindNodeByNameDBConsoleAndClearNode)
 {
     ConsoleRoot root;
     ReadConfigText(root, NodeRecord("name=console01\ncabinet=0\n") + NodeRecord("name=n2\ncabinet=2\n"));
-    EXPECT_EQ(FindNodeByName("n2"), 1);
-    EXPECT_EQ(FindNodeByName("console01"), 0);
-    EXPECT_EQ(FindNodeByName("N2"), -1);
-    EXPECT_EQ(FindNodeByName(nullptr), -1);
+    for (auto [name, index] : {std::pair{"n2", 1}, {"console01", 0}, {"N2", -1}, {nullptr, -1}})
+        EXPECT_EQ(FindNodeByName(name), index);
 
     debug = 3;
     testing::internal::CaptureStdout();
@@ -288,10 +285,8 @@ TEST_F(QueriesTest, SystemIdsAndRackMountedDiskAndProcessorCabinets)
     EXPECT_EQ(get_cabinet_system_id(0), 0);
     debug = 0;
 
-    EXPECT_EQ(IsRMDiskCab(2), 1);
-    EXPECT_EQ(IsRMDiskCab(1), 0);
-    EXPECT_EQ(IsRMDiskCab(11), 0); /* older disk arrays */
-    EXPECT_EQ(IsRMDiskCab(99), 0);
+    for (auto [cabinet, disk] : {std::pair{2, 1}, {1, 0}, {11, 0} /* older disk arrays */, {99, 0}})
+        EXPECT_EQ(IsRMDiskCab(cabinet), disk) << cabinet;
 
     int sub_type = -7;
     EXPECT_EQ(IsRMSMPCab(1, &sub_type), 1);

@@ -179,10 +179,8 @@ TEST_F(ParserTest, InterfaceKeywordsAndUnknownTypesWhichGiveZero)
 
     ReadConfigText(root, NodeRecord("name=t\ninterface=TELNET\n") + NodeRecord("name=y\ninterface=TTY\n") +
                              NodeRecord("name=n\ninterface=NONE\n") + NodeRecord("name=s\ninterface=SLAN\n"));
-    EXPECT_EQ(NodeNamed("t")->InterfaceType, 1);
-    EXPECT_EQ(NodeNamed("y")->InterfaceType, 2);
-    EXPECT_EQ(NodeNamed("n")->InterfaceType, 8);
-    EXPECT_EQ(NodeNamed("s")->InterfaceType, 10);
+    for (auto [name, type] : {std::pair{"t", 1}, {"y", 2}, {"n", 8}, {"s", 10}})
+        EXPECT_EQ(NodeNamed(name)->InterfaceType, type) << name;
 }
 
 TEST_F(ParserTest, SubTypesAreDefaultedByHostType)

@@ -110,15 +110,9 @@ int count_substr(const std::string &text, const std::string &what)
 
 class DetailReport : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved_debug_ = debug;
-        debug = 0;
-        clear_rack();
-    }
     void TearDown() override
     {
-        debug = saved_debug_;
+        debug = 0;
         clear_rack();
     }
     /* The report of a well-formed tree, with the rack recorded. */
@@ -128,9 +122,6 @@ protected:
         record_rack(t, tree.length());
         return rack_detail_text(t, tree.length());
     }
-
-private:
-    int saved_debug_ = 0;
 };
 
 /* ---- chassis kinds ------------------------------------------------------- */

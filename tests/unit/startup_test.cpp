@@ -133,18 +133,6 @@ TEST(CabinetNumber, FromOneIconName)
     EXPECT_EQ(get_cabinet_id((std::string(5000, 'x') + "017").c_str()), 17);
 }
 
-struct IconCheck {
-    int cabinet;
-    std::string output;
-};
-
-IconCheck check(Args args)
-{
-    testing::internal::CaptureStdout();
-    int cabinet = check_selected_icons(args.argc(), args.argv(), 1);
-    return {cabinet, testing::internal::GetCapturedStdout()};
-}
-
 TEST(CabinetNumber, IconsOfOneOrOfDifferentCabinets)
 {
     const char *same = "All icons belong to same cabinet\n";
@@ -167,9 +155,10 @@ TEST(CabinetNumber, IconsOfOneOrOfDifferentCabinets)
         std::vector<const char *> words = {"xrackmon"};
         words.insert(words.end(), c.icons.begin(), c.icons.end());
         SCOPED_TRACE(::testing::PrintToString(words));
-        IconCheck got = check(Args(words));
-        EXPECT_EQ(got.cabinet, c.cabinet);
-        EXPECT_EQ(got.output, c.output);
+        Args args(words);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(check_selected_icons(args.argc(), args.argv(), 1), c.cabinet);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/trace.h"
@@ -129,6 +130,10 @@ TEST_F(ParserTest, TypeListStopsAt25)
 
 /* ---- NODE_RECORD: keys and conversions ------------------------------- */
 
+/* Keys are stored as written, after leading tabs and up to the next tab (a
+ * blank makes a key unknown); rack-mounted nodes treat a name that begins
+ * with a blank as absent; a later node of the same name replaces the
+ * earlier one, and a key given twice keeps the later value. */
 TEST_F(ParserTest, NodeKeysAreStoredAsWritten)
 {
     ReadConfigText(root, NodeRecord("\tname=n1\n\talias=a1\n\tlabel=\"Node One\"\n\ttype=vpr\n"
@@ -136,30 +141,34 @@ TEST_F(ParserTest, NodeKeysAreStoredAsWritten)
                                     "\tcabinet=12\n\tprocessor=4\n\tcluster=c\n\tsystem_id=7\n"
                                     "\tsystem_name= East\n\tcabinet_name=Cab012\n\tinit_script=/bin/i\n"
                                     "\tdeinit_script=/bin/d\n\tparity=even\n\tbaud=9600\n\tdatabits=7\n"
-                                    "\tstopbits=2\n\tunknown_key=1\n"));
-    ASSERT_EQ(NodeCount, 1);
-    const Node_t *n = NodeList[0];
-    const std::pair<NodeString Node_t::*, const char *> fields[] = {
-        {&Node_t::NodeName, "n1"},          {&Node_t::Alias, "a1"},
-        {&Node_t::InterfaceAddress, "/dev/ttyC1"}, {&Node_t::IPNumber, "10.0.0.1"},
-        {&Node_t::CabinetID, "12"},         {&Node_t::ProcessorID, "4"},
-        {&Node_t::SystemID, "7"},           {&Node_t::SystemName, " East"}, /* an older node keeps a leading blank */
-        {&Node_t::CabinetName, "Cab012"},
+                                    "\tstopbits=2\n\tunknown_key=1\n") +
+                             NodeRecord("\t\tname\t=tabbed\ncabinet =3\nprocessor=5\n") +
+                             NodeRecord("name=rm\ntype=SMP\nsubtype=RM_SMP4\nsystem_name= West\ncabinet_name= C1\n") +
+                             NodeRecord("name=emc\ntype=EMC\nsystem_name= West\n") +
+                             NodeRecord("name=ok\ntype=SMP\nsystem_name=West\n") +
+                             NodeRecord("name=dup\ncabinet=1\nalias=first\n") + NodeRecord("name=x\ncabinet=2\n") +
+                             NodeRecord("name=dup\ncabinet=1\nalias=second\n") +
+                             NodeRecord("name=x\ncabinet=2\nalias=x2\nalias=x3\n"));
+    ASSERT_EQ(NodeCount, 7);
+    const std::tuple<const char *, NodeString Node_t::*, const char *> fields[] = {
+        {"n1", &Node_t::Alias, "a1"},          {"n1", &Node_t::InterfaceAddress, "/dev/ttyC1"},
+        {"n1", &Node_t::IPNumber, "10.0.0.1"}, {"n1", &Node_t::CabinetID, "12"},
+        {"n1", &Node_t::ProcessorID, "4"},     {"n1", &Node_t::SystemID, "7"},
+        {"n1", &Node_t::SystemName, " East"}, /* an older node keeps a leading blank */
+        {"n1", &Node_t::CabinetName, "Cab012"}, {"tabbed", &Node_t::CabinetID, nullptr},
+        {"tabbed", &Node_t::ProcessorID, "5"}, {"rm", &Node_t::SystemName, nullptr},
+        {"rm", &Node_t::CabinetName, nullptr}, {"emc", &Node_t::SystemName, " West"}, /* 210, sub-type 0: not rack-mounted */
+        {"ok", &Node_t::SystemName, "West"},   {"dup", &Node_t::Alias, "second"},
+        {"x", &Node_t::Alias, "x3"},
     };
-    for (const auto &[field, value] : fields)
-        EXPECT_STREQ((n->*field).get(), value) << value;
+    for (const auto &[name, field, value] : fields) {
+        ASSERT_NE(NodeNamed(name), nullptr) << name;
+        EXPECT_STREQ((NodeNamed(name)->*field).get(), value) << name << " " << (value ? value : "(null)");
+    }
+    const Node_t *n = NodeNamed("n1");
     EXPECT_EQ(n->HostType, 1);
     EXPECT_EQ(n->InterfaceType, INTERFACE_TTY);
     EXPECT_EQ(n->RequestID, nullptr);
-}
-
-TEST_F(ParserTest, KeysLoseLeadingTabsAndEndAtTheNextTabButABlankMakesThemUnknown)
-{
-    ReadConfigText(root, NodeRecord("\t\tname\t=tabbed\ncabinet =3\nprocessor=5\n"));
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "tabbed");
-    EXPECT_EQ(NodeList[0]->CabinetID, nullptr);
-    EXPECT_STREQ(NodeList[0]->ProcessorID.get(), "5");
 }
 
 TEST_F(ParserTest, InterfaceKeywordsAndUnknownTypesWhichGiveZero)
@@ -213,17 +222,6 @@ TEST_F(ParserTest, SubTypesAreDefaultedByHostType)
         ASSERT_NE(node, nullptr) << name;
         EXPECT_EQ(node->SubType, c.expected) << c.type << " " << (c.subtype ? c.subtype : "(none)");
     }
-}
-
-TEST_F(ParserTest, RackMountedNodesTreatALeadingBlankNameAsAbsent)
-{
-    ReadConfigText(root, NodeRecord("name=rm\ntype=SMP\nsubtype=RM_SMP4\nsystem_name= West\ncabinet_name= C1\n") +
-                             NodeRecord("name=emc\ntype=EMC\nsystem_name= West\n") +
-                             NodeRecord("name=ok\ntype=SMP\nsystem_name=West\n"));
-    EXPECT_EQ(NodeNamed("rm")->SystemName, nullptr);
-    EXPECT_EQ(NodeNamed("rm")->CabinetName, nullptr);
-    EXPECT_STREQ(NodeNamed("emc")->SystemName.get(), " West"); /* 210 with sub-type 0 is not rack-mounted */
-    EXPECT_STREQ(NodeNamed("ok")->SystemName.get(), "West");
 }
 
 TEST_F(ParserTest, InterconnectWordFields)
@@ -281,16 +279,6 @@ TEST_F(ParserTest, AttachmentsAreReadOnlyWhereALabelIsGiven)
 }
 
 /* ---- NODE_RECORD: identity, limits and broken records ----------------- */
-
-TEST_F(ParserTest, ALaterNodeOfTheSameNameReplacesTheEarlierInPlace)
-{
-    ReadConfigText(root, NodeRecord("name=dup\ncabinet=1\nalias=first\n") + NodeRecord("name=x\ncabinet=2\n") +
-                             NodeRecord("name=dup\ncabinet=1\nalias=second\n") +
-                             NodeRecord("name=x\ncabinet=2\nalias=x2\nalias=x3\n"));
-    ASSERT_EQ(NodeCount, 2);
-    EXPECT_STREQ(NodeNamed("dup")->Alias.get(), "second");
-    EXPECT_STREQ(NodeNamed("x")->Alias.get(), "x3"); /* a key given twice keeps the later value */
-}
 
 TEST_F(ParserTest, NodesBeyondTheListSizeAreDropped)
 {

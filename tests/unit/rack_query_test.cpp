@@ -34,7 +34,7 @@ protected:
 
 /* ---- accessors ----------------------------------------------------------- */
 
-TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCounts)
+TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCountsAndTheCheckAcceptsNoPrefix)
 {
     TreeBytes t(2);
     t.complex(1, 0x2C, 1, 2).ids(3, {0, 1, 2}).ids(4, {0, 1});  /* 84: 4 + 16 + 12 */
@@ -73,6 +73,16 @@ TEST_F(RackQueryTest, AccessorsWalkGroupsAndStopPastTheCounts)
     EXPECT_EQ(complex(static_cast<cmic_cfg_t *>(nullptr), 0), nullptr);
     EXPECT_EQ(subcomplex(static_cast<complex_cfg_t *>(nullptr), 0), nullptr);
     EXPECT_EQ(unit(static_cast<subcomplex_cfg_t *>(nullptr), 0), nullptr);
+
+    /* The bounds check accepts exactly this tree.  Every prefix cuts a count
+     * short of its bytes (complexes, subcomplexes or units), so the prefixes
+     * stand for trees with inflated counts. */
+    EXPECT_EQ(check_status_tree(t.bytes().data(), 124), 124);
+    t.raw({0xEE, 0xEE}); /* bytes after the tree are not its business */
+    EXPECT_EQ(check_status_tree(t.bytes().data(), t.bytes().size()), 124);
+    for (int len = 0; len < 124; ++len)
+        EXPECT_EQ(check_status_tree(t.bytes().data(), len), -1) << "prefix of " << len << " bytes";
+    EXPECT_EQ(check_status_tree(nullptr, 100), -1);
 }
 
 /* ---- search_tree --------------------------------------------------------- */
@@ -233,24 +243,6 @@ TEST_F(RackQueryTest, TestModeQueryGivesTheFakeTree)
     possible.erase(STATUS_TITLE);
     shown.erase(STATUS_TITLE);
     EXPECT_EQ(shown, possible);
-}
-
-/* ---- bounds check -------------------------------------------------------- */
-
-/* Every prefix cuts a count short of its bytes (complexes, subcomplexes or
- * units), so the prefixes stand for trees with inflated counts. */
-TEST_F(RackQueryTest, CheckAcceptsExactlyTheTreeAndNoPrefix)
-{
-    TreeBytes t(2);
-    t.complex(1, 0x2C, 1, 2).ids(3, {0, 1, 2}).ids(4, {0, 1});
-    t.complex(7, 0x26, 1, 1).ids(11, {});
-    const int size = static_cast<int>(t.bytes().size());
-    EXPECT_EQ(check_status_tree(t.bytes().data(), size), size);
-    t.raw({0xEE, 0xEE});  /* bytes after the tree are not its business */
-    EXPECT_EQ(check_status_tree(t.bytes().data(), t.bytes().size()), size);
-    for (int len = 0; len < size; ++len)
-        EXPECT_EQ(check_status_tree(t.bytes().data(), len), -1) << "prefix of " << len << " bytes";
-    EXPECT_EQ(check_status_tree(nullptr, 100), -1);
 }
 
 /* ---- texts of a failed command ------------------------------------------- */

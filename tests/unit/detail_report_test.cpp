@@ -243,32 +243,23 @@ TEST_F(DetailReport, CountsPastTheBytesEndTheReportWithInvalidStatusInfo)
 {
     const std::string fans_head = header("sys", "cab") + chassis("CHASSIS 1 (SMP)", "OK") + sub("Fans");
 
-    /* More complexes announced than present. */
-    {
-        TreeBytes tree(3, "sys", "cab");
-        tree.complex(1, 47, 1, 1);
-        tree.sub(3, 2).units(0, {1, 1});
-        EXPECT_EQ(report(tree), fans_head + cols({"1", "2"}) + kStatusRow + cols({"OK", "OK"}) + "\n" + kInvalid);
+    struct Case {
+        int complexes, subcomplexes, units;
+        std::vector<int> present;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {3, 1, 2, {1, 1}, cols({"1", "2"}) + kStatusRow + cols({"OK", "OK"}) + "\n"}, /* more complexes */
+        {1, 1, 5, {1, 2}, cols({"1", "2"}) + kStatusRow + cols({"OK", "Fault"})}, /* more units: the present listed */
+        {1, 2, 1, {1}, kStatusRow + cols({"OK"})},                               /* more subcomplexes */
+    };
+    for (const Case &c : cases) {
+        TreeBytes tree(c.complexes, "sys", "cab");
+        tree.complex(1, 47, 1, c.subcomplexes).sub(3, c.units).units(0, c.present);
+        EXPECT_EQ(report(tree), fans_head + c.tail + kInvalid) << c.complexes << c.subcomplexes << c.units;
     }
-    /* More units announced than present: the present ones are listed. */
-    {
-        TreeBytes tree(1, "sys", "cab");
-        tree.complex(1, 47, 1, 1);
-        tree.sub(3, 5).units(0, {1, 2});
-        EXPECT_EQ(report(tree), fans_head + cols({"1", "2"}) + kStatusRow + cols({"OK", "Fault"}) + kInvalid);
-    }
-    /* More subcomplexes announced than present. */
-    {
-        TreeBytes tree(1, "sys", "cab");
-        tree.complex(1, 47, 1, 2);
-        tree.sub(3, 1).units(0, {1});
-        EXPECT_EQ(report(tree), fans_head + kStatusRow + cols({"OK"}) + kInvalid);
-    }
-    /* A header alone with room for nothing else. */
-    {
-        TreeBytes tree(1, "sys", "cab");
-        EXPECT_EQ(report(tree), header("sys", "cab") + kInvalid);
-    }
+    TreeBytes header_only(1, "sys", "cab"); /* a header with room for nothing else */
+    EXPECT_EQ(report(header_only), header("sys", "cab") + kInvalid);
 }
 
 TEST_F(DetailReport, NoTreeOrNoHeaderGivesNoReport)

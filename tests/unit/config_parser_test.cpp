@@ -261,21 +261,15 @@ TEST_F(ParserTest, AttachmentsAreReadOnlyWhereALabelIsGiven)
                                     "device_id0=1,2\nscsi_label55=7\ndevice_id55=9\nmca_bus3=4\ndevice_id3=1\n"
                                     "scsi_label7=1\ndevice_id7=3\n"));
     const Node_t *s = NodeNamed("s");
-    EXPECT_EQ(s->SCSI_Label[0], 0x304);
-    EXPECT_EQ(s->MCA_Bus[0], 1);
-    EXPECT_EQ(s->MCA_Slot[0], 2);
-    EXPECT_EQ(s->BusNumber[0], 5);
-    EXPECT_EQ(s->SCSI_ID[0], 6);
-    EXPECT_EQ(s->DEVICE_ID[0], 0x600);
-    EXPECT_EQ(s->SCSI_Label[55], 0x700);
-    EXPECT_EQ(s->MCA_Bus[55], -1);
-    EXPECT_EQ(s->DEVICE_ID[55], -2);
-    EXPECT_EQ(s->DEVICE_ID[7], 3);
-    /* No label: the attachment is not configured, whatever else is given. */
-    EXPECT_EQ(s->SCSI_Label[3], -1);
-    EXPECT_EQ(s->MCA_Bus[3], -1);
-    EXPECT_EQ(s->DEVICE_ID[3], -1);
-    EXPECT_EQ(s->SCSI_Label[1], -1);
+    /* Attachment 3 has no label: it is not configured, whatever else is given. */
+    const std::pair<int, int> got_want[] = {
+        {s->SCSI_Label[0], 0x304}, {s->MCA_Bus[0], 1},      {s->MCA_Slot[0], 2},       {s->BusNumber[0], 5},
+        {s->SCSI_ID[0], 6},        {s->DEVICE_ID[0], 0x600}, {s->SCSI_Label[55], 0x700}, {s->MCA_Bus[55], -1},
+        {s->DEVICE_ID[55], -2},    {s->DEVICE_ID[7], 3},     {s->SCSI_Label[3], -1},     {s->MCA_Bus[3], -1},
+        {s->DEVICE_ID[3], -1},     {s->SCSI_Label[1], -1},
+    };
+    for (std::size_t i = 0; i < std::size(got_want); ++i)
+        EXPECT_EQ(got_want[i].first, got_want[i].second) << "row " << i;
 }
 
 /* ---- NODE_RECORD: identity, limits and broken records ----------------- */

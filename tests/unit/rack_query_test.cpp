@@ -179,22 +179,16 @@ TEST_F(RackQueryTest, EmptyTreeIsOneChassisOfUnknownUnits)
 TEST_F(RackQueryTest, DummySubcomplexBytes)
 {
     uint8_t buf[24];
-    std::memset(buf, 0xAA, sizeof buf);
     auto *sc = reinterpret_cast<subcomplex_cfg_t *>(buf);
-    sc->set_port_id(0x2352);
 
-    /* The input selector numbers its units from 1. */
-    subcomplex_cfg_t *end = build_dummy_subcomplex(sc, 20, 3, 84);
-    const uint8_t want20[] = {20, 3, 0x23, 0x52, 1, 84, 0xAA, 0xAA, 2, 84, 0xAA, 0xAA, 3, 84, 0xAA, 0xAA, 0xAA};
-    EXPECT_EQ(addr(end), buf + 16);
-    EXPECT_EQ(std::vector<uint8_t>(buf, buf + sizeof want20), std::vector<uint8_t>(want20, want20 + sizeof want20));
-
-    std::memset(buf, 0xAA, sizeof buf);
-    end = build_dummy_subcomplex(sc, 11, 2, 3);
-    const uint8_t want11[] = {11, 2, 0xAA, 0xAA, 0, 3, 0xAA, 0xAA, 1, 3, 0xAA, 0xAA, 0xAA};
-    EXPECT_EQ(addr(end), buf + 12);
-    EXPECT_EQ(std::vector<uint8_t>(buf, buf + sizeof want11), std::vector<uint8_t>(want11, want11 + sizeof want11));
-
+    auto expect = [&](int type, int count, int status, std::vector<uint8_t> want) {
+        std::memset(buf, 0xAA, sizeof buf);
+        EXPECT_EQ(addr(build_dummy_subcomplex(sc, type, count, status)), buf + 4 + 4 * count);
+        EXPECT_EQ(std::vector<uint8_t>(buf, buf + want.size()), want) << type;
+    };
+    /* The input selector numbers its units from 1; the port bytes are left alone. */
+    expect(20, 3, 84, {20, 3, 0xAA, 0xAA, 1, 84, 0xAA, 0xAA, 2, 84, 0xAA, 0xAA, 3, 84, 0xAA, 0xAA, 0xAA});
+    expect(11, 2, 3, {11, 2, 0xAA, 0xAA, 0, 3, 0xAA, 0xAA, 1, 3, 0xAA, 0xAA, 0xAA});
     EXPECT_EQ(addr(build_dummy_subcomplex(sc, 4, 0, 84)), buf + 4);
     EXPECT_EQ(sc->unit_count, 0);
     EXPECT_EQ(build_dummy_subcomplex(nullptr, 4, 1, 84), nullptr);

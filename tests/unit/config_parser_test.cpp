@@ -7,6 +7,7 @@
 
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/trace.h"
@@ -25,74 +26,66 @@ class ParserTest : public testing::Test {
     ConsoleRoot root;
 };
 
-/* ---- Lines ----------------------------------------------------------- */
+/* ---- Lines, SET statements and broken records ------------------------ */
 
-TEST_F(ParserTest, OverlongLinesAreReadAsTwoAndTheRestIsRejected)
+/* One file per row: what the read reports, how many nodes it lists and the
+ * first one's name, and the settings it stores (null: not stored). */
+TEST_F(ParserTest, LinesSetStatementsAndBrokenRecords)
 {
-    /* 100 characters: 79 read first, the other 21 as a second line. */
-    std::string top_level = "SET longkey=" + std::string(88, 'v') + "\n";
-    ASSERT_EQ(top_level.size(), 101u);
-    std::string comment = "# " + std::string(90, 'c') + "\n";
-    ReadResult read = ReadConfigText(root, top_level + comment);
-    EXPECT_EQ(read.status, 0);
-    ASSERT_NE(SearchTable("longkey"), nullptr);
-    EXPECT_EQ(std::string(SearchTable("longkey")), std::string(67, 'v'));
-    EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n");
-}
-
-TEST_F(ParserTest, CommentsAreSkippedBlankLinesAndUnknownStatementsRejectedAndTheParseGoesOn)
-{
-    /* Comments and empty lines give nothing and no error. */
-    ReadResult read = ReadConfigText(root, "# installation\n\n#\n   \nFOO bar\nset x=1\n" +
-                                               NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"));
-    EXPECT_EQ(read.status, 0);
-    EXPECT_EQ(TypeCount, 0);
-    EXPECT_EQ(read.errors, "ERROR: ParseConfig: Invalid Record\nERROR: ParseConfig: Invalid Record\n"
-                           "ERROR: ParseConfig: Invalid Record\n");
-    EXPECT_EQ(NodeCount, 1);
-}
-
-TEST_F(ParserTest, BinaryAndNulBytesNeitherCrashNorStopTheParse)
-{
-    std::string text = std::string("SET a=\x01\xff\xfe\n", 10) + std::string("\x80\x90\xa0\n", 4) +
-                       std::string("SET b=x\0y\n", 10) + std::string("\0\0\0\n", 4) +
-                       NodeRecord(std::string("name=bin\xff\ntype=SMP\ncabinet=2\nprocessor=\x80\x81\n\xfe\xfd=1\n"));
-    ReadResult read = ReadConfigText(root, text);
-    EXPECT_EQ(read.status, 0);
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "bin\xff");
-    ASSERT_NE(SearchTable("b"), nullptr);
-    EXPECT_STREQ(SearchTable("b"), "x"); /* the line ends at its NUL byte */
-}
-
-/* ---- SET -------------------------------------------------------------- */
-
-TEST_F(ParserTest, SetStoresTheRestOfTheLineUnderALowerCaseKey)
-{
-    ReadResult read = ReadConfigText(root, "SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \n"
-                                           "SET empty=\nSET novalue\nSET\n");
-    ASSERT_NE(SearchTable("foo"), nullptr);
-    EXPECT_STREQ(SearchTable("FOO"), "a b=c");
-    EXPECT_STREQ(SearchTable("twice"), "2");
-    EXPECT_STREQ(SearchTable("q"), "x y");
-    EXPECT_STREQ(SearchTable("sp "), " v "); /* nothing is trimmed */
-    EXPECT_EQ(SearchTable("sp"), nullptr);
-    EXPECT_EQ(SearchTable("empty"), nullptr);
-    /* Without an equals sign a SET is invalid. */
-    EXPECT_EQ(read.errors, "ERROR: ParseSetStatement: Invalid Set Record : SET novalue\n"
-                           "ERROR: ParseSetStatement: Invalid Set Record : SET\n");
-    EXPECT_EQ(SearchTable("novalue\n"), nullptr);
-}
-
-TEST_F(ParserTest, QuoteConverterKeepsInnerQuotesAndEscapes)
-{
-    ReadConfigText(root, "SET a=\"x\"y\"\nSET b=\"say \\\"hi\\\"\"\nSET c=\"back\\slash\"\nSET d=\"end\\\n"
-                         "SET e=plain\"quote\"\n");
-    EXPECT_STREQ(SearchTable("a"), "x\"y");
-    EXPECT_STREQ(SearchTable("b"), "say \"hi\"");
-    EXPECT_STREQ(SearchTable("c"), "back\\slash");
-    EXPECT_STREQ(SearchTable("d"), "end\\");
-    EXPECT_STREQ(SearchTable("e"), "plain\"quote\""); /* only tokens that begin with a quote are converted */
+    struct Case {
+        std::string text;
+        std::string errors;
+        int nodes;
+        const char *first_node;
+        std::vector<std::pair<const char *, const char *>> settings;
+    };
+    const std::string invalid = "ERROR: ParseConfig: Invalid Record\n";
+    const std::string v67(67, 'v');
+    const Case cases[] = {
+        /* 100 characters: 79 read first, the other 21 as a second, rejected line; a long comment likewise. */
+        {"SET longkey=" + std::string(88, 'v') + "\n# " + std::string(90, 'c') + "\n", invalid + invalid, 0, "",
+         {{"longkey", v67.c_str()}}},
+        /* Comments and empty lines give nothing; unknown statements are rejected and the parse goes on. */
+        {"# installation\n\n#\n   \nFOO bar\nset x=1\n" + NodeRecord("name=n1\ntype=SMP\ncabinet=1\n"),
+         invalid + invalid + invalid, 1, "n1", {{"x", nullptr}}},
+        /* Binary and NUL bytes neither crash nor stop the parse; a line ends at its NUL byte. */
+        {std::string("SET a=\x01\xff\xfe\n", 10) + std::string("\x80\x90\xa0\n", 4) + std::string("SET b=x\0y\n", 10) +
+             std::string("\0\0\0\n", 4) +
+             NodeRecord(std::string("name=bin\xff\ntype=SMP\ncabinet=2\nprocessor=\x80\x81\n\xfe\xfd=1\n")),
+         invalid + invalid, 1, "bin\xff", {{"b", "x"}}},
+        /* SET keeps the rest of the line under a lower-case key, untrimmed; without '=' it is invalid. */
+        {"SET Foo=a b=c\nSET Twice=1\nSET twice=2\nSET q=\"x y\"\nSET Sp = v \nSET empty=\nSET novalue\nSET\n",
+         "ERROR: ParseSetStatement: Invalid Set Record : SET novalue\n"
+         "ERROR: ParseSetStatement: Invalid Set Record : SET\n",
+         0, "",
+         {{"FOO", "a b=c"}, {"twice", "2"}, {"q", "x y"}, {"sp ", " v "}, {"sp", nullptr}, {"empty", nullptr},
+          {"novalue\n", nullptr}}},
+        /* Quoted tokens keep inner quotes and lose escapes; only tokens that begin with a quote are converted. */
+        {"SET a=\"x\"y\"\nSET b=\"say \\\"hi\\\"\"\nSET c=\"back\\slash\"\nSET d=\"end\\\nSET e=plain\"quote\"\n", "",
+         0, "", {{"a", "x\"y"}, {"b", "say \"hi\""}, {"c", "back\\slash"}, {"d", "end\\"}, {"e", "plain\"quote\""}}},
+        /* A malformed line abandons its record up to the END. */
+        {NodeRecord("name=bad\nno equals sign\nalias=ignored\n") + NodeRecord("name=good\nempty=\n") +
+             NodeRecord("name=next\ntype=VPR\n"),
+         "ERROR: ParseNodeStatement: Invalid Node Record : no equals sign\n"
+         "ERROR: ParseNodeStatement: Invalid Node Record : empty=\n",
+         1, "next", {}},
+        /* A record without END does not swallow the next. */
+        {"NODE_RECORD\nname=lost\n" + NodeRecord("name=kept\ntype=VPR\ncabinet=4\n") + "SET after=1\n",
+         "ERROR: ParseNodeStatement: Invalid Node Record : NODE_RECORD\n", 1, "kept", {{"after", "1"}}},
+        /* End of file inside a record ends the parse and drops the record. */
+        {NodeRecord("name=whole\ntype=APP\n") + "NODE_RECORD\nname=cut\ncabinet=1\n",
+         "WARNING: ParseNodeStatement: no END before end of file, record dropped (line 7)\n", 1, "whole", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        ReadResult read = ReadConfigText(root, c.text);
+        EXPECT_EQ(read.status, 0);
+        EXPECT_EQ(read.errors, c.errors);
+        ASSERT_EQ(NodeCount, c.nodes);
+        EXPECT_STREQ(c.nodes > 0 ? NodeList[0]->NodeName.get() : "", c.first_node);
+        for (const auto &[key, value] : c.settings)
+            EXPECT_STREQ(SearchTable(key), value) << key; /* two nulls compare equal */
+    }
 }
 
 /* ---- TYPE_RECORD -------------------------------------------------------- */
@@ -137,6 +130,10 @@ TEST_F(ParserTest, TypeListStopsAt25)
 
 /* ---- NODE_RECORD: keys and conversions ------------------------------- */
 
+/* Keys are stored as written, after leading tabs and up to the next tab (a
+ * blank makes a key unknown); rack-mounted nodes treat a name that begins
+ * with a blank as absent; a later node of the same name replaces the
+ * earlier one, and a key given twice keeps the later value. */
 TEST_F(ParserTest, NodeKeysAreStoredAsWritten)
 {
     ReadConfigText(root, NodeRecord("\tname=n1\n\talias=a1\n\tlabel=\"Node One\"\n\ttype=vpr\n"
@@ -144,30 +141,34 @@ TEST_F(ParserTest, NodeKeysAreStoredAsWritten)
                                     "\tcabinet=12\n\tprocessor=4\n\tcluster=c\n\tsystem_id=7\n"
                                     "\tsystem_name= East\n\tcabinet_name=Cab012\n\tinit_script=/bin/i\n"
                                     "\tdeinit_script=/bin/d\n\tparity=even\n\tbaud=9600\n\tdatabits=7\n"
-                                    "\tstopbits=2\n\tunknown_key=1\n"));
-    ASSERT_EQ(NodeCount, 1);
-    const Node_t *n = NodeList[0];
-    const std::pair<NodeString Node_t::*, const char *> fields[] = {
-        {&Node_t::NodeName, "n1"},          {&Node_t::Alias, "a1"},
-        {&Node_t::InterfaceAddress, "/dev/ttyC1"}, {&Node_t::IPNumber, "10.0.0.1"},
-        {&Node_t::CabinetID, "12"},         {&Node_t::ProcessorID, "4"},
-        {&Node_t::SystemID, "7"},           {&Node_t::SystemName, " East"}, /* an older node keeps a leading blank */
-        {&Node_t::CabinetName, "Cab012"},
+                                    "\tstopbits=2\n\tunknown_key=1\n") +
+                             NodeRecord("\t\tname\t=tabbed\ncabinet =3\nprocessor=5\n") +
+                             NodeRecord("name=rm\ntype=SMP\nsubtype=RM_SMP4\nsystem_name= West\ncabinet_name= C1\n") +
+                             NodeRecord("name=emc\ntype=EMC\nsystem_name= West\n") +
+                             NodeRecord("name=ok\ntype=SMP\nsystem_name=West\n") +
+                             NodeRecord("name=dup\ncabinet=1\nalias=first\n") + NodeRecord("name=x\ncabinet=2\n") +
+                             NodeRecord("name=dup\ncabinet=1\nalias=second\n") +
+                             NodeRecord("name=x\ncabinet=2\nalias=x2\nalias=x3\n"));
+    ASSERT_EQ(NodeCount, 7);
+    const std::tuple<const char *, NodeString Node_t::*, const char *> fields[] = {
+        {"n1", &Node_t::Alias, "a1"},          {"n1", &Node_t::InterfaceAddress, "/dev/ttyC1"},
+        {"n1", &Node_t::IPNumber, "10.0.0.1"}, {"n1", &Node_t::CabinetID, "12"},
+        {"n1", &Node_t::ProcessorID, "4"},     {"n1", &Node_t::SystemID, "7"},
+        {"n1", &Node_t::SystemName, " East"}, /* an older node keeps a leading blank */
+        {"n1", &Node_t::CabinetName, "Cab012"}, {"tabbed", &Node_t::CabinetID, nullptr},
+        {"tabbed", &Node_t::ProcessorID, "5"}, {"rm", &Node_t::SystemName, nullptr},
+        {"rm", &Node_t::CabinetName, nullptr}, {"emc", &Node_t::SystemName, " West"}, /* 210, sub-type 0: not rack-mounted */
+        {"ok", &Node_t::SystemName, "West"},   {"dup", &Node_t::Alias, "second"},
+        {"x", &Node_t::Alias, "x3"},
     };
-    for (const auto &[field, value] : fields)
-        EXPECT_STREQ((n->*field).get(), value) << value;
+    for (const auto &[name, field, value] : fields) {
+        ASSERT_NE(NodeNamed(name), nullptr) << name;
+        EXPECT_STREQ((NodeNamed(name)->*field).get(), value) << name << " " << (value ? value : "(null)");
+    }
+    const Node_t *n = NodeNamed("n1");
     EXPECT_EQ(n->HostType, 1);
     EXPECT_EQ(n->InterfaceType, INTERFACE_TTY);
     EXPECT_EQ(n->RequestID, nullptr);
-}
-
-TEST_F(ParserTest, KeysLoseLeadingTabsAndEndAtTheNextTabButABlankMakesThemUnknown)
-{
-    ReadConfigText(root, NodeRecord("\t\tname\t=tabbed\ncabinet =3\nprocessor=5\n"));
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "tabbed");
-    EXPECT_EQ(NodeList[0]->CabinetID, nullptr);
-    EXPECT_STREQ(NodeList[0]->ProcessorID.get(), "5");
 }
 
 TEST_F(ParserTest, InterfaceKeywordsAndUnknownTypesWhichGiveZero)
@@ -187,10 +188,8 @@ TEST_F(ParserTest, InterfaceKeywordsAndUnknownTypesWhichGiveZero)
 
     ReadConfigText(root, NodeRecord("name=t\ninterface=TELNET\n") + NodeRecord("name=y\ninterface=TTY\n") +
                              NodeRecord("name=n\ninterface=NONE\n") + NodeRecord("name=s\ninterface=SLAN\n"));
-    EXPECT_EQ(NodeNamed("t")->InterfaceType, 1);
-    EXPECT_EQ(NodeNamed("y")->InterfaceType, 2);
-    EXPECT_EQ(NodeNamed("n")->InterfaceType, 8);
-    EXPECT_EQ(NodeNamed("s")->InterfaceType, 10);
+    for (auto [name, type] : {std::pair{"t", 1}, {"y", 2}, {"n", 8}, {"s", 10}})
+        EXPECT_EQ(NodeNamed(name)->InterfaceType, type) << name;
 }
 
 TEST_F(ParserTest, SubTypesAreDefaultedByHostType)
@@ -223,17 +222,6 @@ TEST_F(ParserTest, SubTypesAreDefaultedByHostType)
         ASSERT_NE(node, nullptr) << name;
         EXPECT_EQ(node->SubType, c.expected) << c.type << " " << (c.subtype ? c.subtype : "(none)");
     }
-}
-
-TEST_F(ParserTest, RackMountedNodesTreatALeadingBlankNameAsAbsent)
-{
-    ReadConfigText(root, NodeRecord("name=rm\ntype=SMP\nsubtype=RM_SMP4\nsystem_name= West\ncabinet_name= C1\n") +
-                             NodeRecord("name=emc\ntype=EMC\nsystem_name= West\n") +
-                             NodeRecord("name=ok\ntype=SMP\nsystem_name=West\n"));
-    EXPECT_EQ(NodeNamed("rm")->SystemName, nullptr);
-    EXPECT_EQ(NodeNamed("rm")->CabinetName, nullptr);
-    EXPECT_STREQ(NodeNamed("emc")->SystemName.get(), " West"); /* 210 with sub-type 0 is not rack-mounted */
-    EXPECT_STREQ(NodeNamed("ok")->SystemName.get(), "West");
 }
 
 TEST_F(ParserTest, InterconnectWordFields)
@@ -273,63 +261,18 @@ TEST_F(ParserTest, AttachmentsAreReadOnlyWhereALabelIsGiven)
                                     "device_id0=1,2\nscsi_label55=7\ndevice_id55=9\nmca_bus3=4\ndevice_id3=1\n"
                                     "scsi_label7=1\ndevice_id7=3\n"));
     const Node_t *s = NodeNamed("s");
-    EXPECT_EQ(s->SCSI_Label[0], 0x304);
-    EXPECT_EQ(s->MCA_Bus[0], 1);
-    EXPECT_EQ(s->MCA_Slot[0], 2);
-    EXPECT_EQ(s->BusNumber[0], 5);
-    EXPECT_EQ(s->SCSI_ID[0], 6);
-    EXPECT_EQ(s->DEVICE_ID[0], 0x600);
-    EXPECT_EQ(s->SCSI_Label[55], 0x700);
-    EXPECT_EQ(s->MCA_Bus[55], -1);
-    EXPECT_EQ(s->DEVICE_ID[55], -2);
-    EXPECT_EQ(s->DEVICE_ID[7], 3);
-    /* No label: the attachment is not configured, whatever else is given. */
-    EXPECT_EQ(s->SCSI_Label[3], -1);
-    EXPECT_EQ(s->MCA_Bus[3], -1);
-    EXPECT_EQ(s->DEVICE_ID[3], -1);
-    EXPECT_EQ(s->SCSI_Label[1], -1);
+    /* Attachment 3 has no label: it is not configured, whatever else is given. */
+    const std::pair<int, int> got_want[] = {
+        {s->SCSI_Label[0], 0x304}, {s->MCA_Bus[0], 1},      {s->MCA_Slot[0], 2},       {s->BusNumber[0], 5},
+        {s->SCSI_ID[0], 6},        {s->DEVICE_ID[0], 0x600}, {s->SCSI_Label[55], 0x700}, {s->MCA_Bus[55], -1},
+        {s->DEVICE_ID[55], -2},    {s->DEVICE_ID[7], 3},     {s->SCSI_Label[3], -1},     {s->MCA_Bus[3], -1},
+        {s->DEVICE_ID[3], -1},     {s->SCSI_Label[1], -1},
+    };
+    for (std::size_t i = 0; i < std::size(got_want); ++i)
+        EXPECT_EQ(got_want[i].first, got_want[i].second) << "row " << i;
 }
 
 /* ---- NODE_RECORD: identity, limits and broken records ----------------- */
-
-TEST_F(ParserTest, ALaterNodeOfTheSameNameReplacesTheEarlierInPlace)
-{
-    ReadConfigText(root, NodeRecord("name=dup\ncabinet=1\nalias=first\n") + NodeRecord("name=x\ncabinet=2\n") +
-                             NodeRecord("name=dup\ncabinet=1\nalias=second\n") +
-                             NodeRecord("name=x\ncabinet=2\nalias=x2\nalias=x3\n"));
-    ASSERT_EQ(NodeCount, 2);
-    EXPECT_STREQ(NodeNamed("dup")->Alias.get(), "second");
-    EXPECT_STREQ(NodeNamed("x")->Alias.get(), "x3"); /* a key given twice keeps the later value */
-}
-
-TEST_F(ParserTest, MalformedLineAbandonsTheRecordUpToItsEnd)
-{
-    ReadResult read = ReadConfigText(root, NodeRecord("name=bad\nno equals sign\nalias=ignored\n") +
-                                               NodeRecord("name=good\nempty=\n") + NodeRecord("name=next\ntype=VPR\n"));
-    EXPECT_EQ(read.errors, "ERROR: ParseNodeStatement: Invalid Node Record : no equals sign\n"
-                           "ERROR: ParseNodeStatement: Invalid Node Record : empty=\n");
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_NE(NodeNamed("next"), nullptr);
-}
-
-TEST_F(ParserTest, ARecordWithoutEndDoesNotSwallowTheNext)
-{
-    ReadResult read =
-        ReadConfigText(root, "NODE_RECORD\nname=lost\n" + NodeRecord("name=kept\ntype=VPR\ncabinet=4\n") + "SET after=1\n");
-    EXPECT_EQ(read.errors, "ERROR: ParseNodeStatement: Invalid Node Record : NODE_RECORD\n");
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "kept");
-    EXPECT_STREQ(SearchTable("after"), "1");
-}
-
-TEST_F(ParserTest, EndOfFileInsideARecordEndsTheParseAndDropsTheRecord)
-{
-    ReadResult read = ReadConfigText(root, NodeRecord("name=whole\ntype=APP\n") + "NODE_RECORD\nname=cut\ncabinet=1\n");
-    EXPECT_EQ(read.status, 0);
-    EXPECT_EQ(read.errors, "WARNING: ParseNodeStatement: no END before end of file, record dropped (line 7)\n");
-    ASSERT_EQ(NodeCount, 1);
-    EXPECT_STREQ(NodeList[0]->NodeName.get(), "whole");
-}
 
 TEST_F(ParserTest, NodesBeyondTheListSizeAreDropped)
 {

@@ -217,7 +217,7 @@ constexpr NodeDummy NODE_DUMMIES[] = {
 };
 
 /* Main-board subcomplexes: their substitute carries the complex's status. */
-constexpr bool is_main_board(int sc_type)
+bool is_main_board(int sc_type)
 {
     for (const int *p = gMBSub; *p != 0; ++p)
         if (*p == sc_type)

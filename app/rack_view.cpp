@@ -170,7 +170,9 @@ void apply_kind(s_cab_chassis_rec &entry, const complex_cfg_t *cp, const Chassis
 {
     entry.chassis_type = kind.chassis_type;
     std::snprintf(entry.chassis_label, sizeof entry.chassis_label, "%.19s", kind.chassis_label);
-    if (kind.create != nullptr && *kind.view == nullptr)
+    /* The lazily built windows go into the scrolled form; before the main
+     * window exists the entry gets no window. */
+    if (kind.create != nullptr && *kind.view == nullptr && scrolled_form != nullptr)
         kind.create();
     entry.chassis_frame = *kind.view;
     switch (kind.node_id) {
@@ -336,7 +338,10 @@ void add_chassis(complex_cfg_t *cp)
     char button_label[40];
     std::snprintf(button_label, sizeof button_label, kind.button_format, id);
 
-    /* 5./6. Widgets of a new entry, or the label of an existing one. */
+    /* 5./6. Widgets of a new entry, or the label of an existing one.  Before
+     *    the rack's row column exists only the table is kept. */
+    if (cab_rc == nullptr)
+        return;
     if (is_new || entry.chassis_frm == nullptr) {
         create_entry_widgets(entry, id, button_label);
         entry.stat2_lbl = nullptr;

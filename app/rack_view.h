@@ -25,7 +25,8 @@
 void build_rack_view();
 
 /* Creates or refreshes the rack entry of one complex.  Complexes with ids
- * outside 1..MAX_CHASSIS are skipped. */
+ * outside 1..MAX_CHASSIS are skipped.  Before the main window is built (no
+ * cab_rc) only the table entry is filled: no widgets, no view window. */
 void add_chassis(complex_cfg_t *complex_ptr);
 
 /* Insert-position procedure of cab_rc: keeps the rack sorted by complex id. */

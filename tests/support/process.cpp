@@ -30,12 +30,6 @@ constexpr milliseconds kReadyDeadline{10000};
 constexpr milliseconds kStopDeadline{5000};
 constexpr int kAnswerTimeoutMs = 10000;
 
-milliseconds left_until(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-    return std::clamp(left, milliseconds{0}, kPollStep);
-}
-
 } // namespace
 
 std::string file_text(const std::string &path)
@@ -170,43 +164,36 @@ bool ChildProcess::send_signal(int sig)
     return pid_ > 0 && !ended_ && kill(pid_, sig) == 0;
 }
 
+bool ChildProcess::wait_until(const std::function<bool()> &done, milliseconds timeout)
+{
+    auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (done())
+            return true;
+        if (Clock::now() >= deadline || (ended_ && out_fd_ < 0))
+            return false;
+        drain(std::clamp(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()), milliseconds{0}, kPollStep));
+    }
+}
+
 bool ChildProcess::wait_for_output(const std::string &pattern, milliseconds timeout)
 {
     regex_t re;
     if (regcomp(&re, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
         return false;
-    auto deadline = Clock::now() + timeout;
-    bool found = false;
-    for (;;) {
-        found = regexec(&re, output_.c_str(), 0, nullptr, 0) == 0;
-        if (found || Clock::now() >= deadline || (ended_ && out_fd_ < 0))
-            break;
-        drain(left_until(deadline));
-    }
+    bool found = wait_until([&] { return regexec(&re, output_.c_str(), 0, nullptr, 0) == 0; }, timeout);
     regfree(&re);
     return found;
 }
 
 bool ChildProcess::wait_for_file(const std::string &path, milliseconds timeout)
 {
-    auto deadline = Clock::now() + timeout;
-    while (access(path.c_str(), F_OK) != 0) {
-        if (!running() || Clock::now() >= deadline)
-            return false;
-        drain(left_until(deadline));
-    }
-    return true;
+    return wait_until([&] { return access(path.c_str(), F_OK) == 0; }, timeout);
 }
 
 bool ChildProcess::wait_for_exit(milliseconds timeout)
 {
-    auto deadline = Clock::now() + timeout;
-    while (!(ended_ && out_fd_ < 0)) {
-        if (Clock::now() >= deadline)
-            return ended_;
-        drain(left_until(deadline));
-    }
-    return true;
+    return wait_until([&] { return ended_ && out_fd_ < 0; }, timeout) || ended_;
 }
 
 /* ---- the stand-ins ------------------------------------------------------- */

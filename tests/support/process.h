@@ -15,6 +15,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +70,9 @@ public:
     bool wait_for_file(const std::string &path, milliseconds timeout);
     /* Waits for the program's end; false at the deadline. */
     bool wait_for_exit(milliseconds timeout);
+    /* Waits until done() holds, reading the output meanwhile; false at the
+     * deadline or once the program has ended and closed its output. */
+    bool wait_until(const std::function<bool()> &done, milliseconds timeout);
 
     bool running();
     /* Reads what the pipe holds, waiting at most `wait`; notes the end. */

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "app/rack_query.h"
@@ -26,28 +25,16 @@ alignas(8) uint8_t loaded_tree[MAX_TREE];
 
 int load_status_tree(const uint8_t *tree, std::size_t length)
 {
-    int result = 0;
-    if (tree == nullptr || length > MAX_TREE || check_status_tree(tree, length) < 0) {
-        build_empty_status_tree();
-        result = -1;
-    } else {
+    const bool taken = tree != nullptr && length <= MAX_TREE && check_status_tree(tree, length) >= 0;
+    if (taken) {
         std::memset(loaded_tree, 0, sizeof loaded_tree);
         std::memcpy(loaded_tree, tree, length);
         tree_ptr = reinterpret_cast<cmic_cfg_t *>(loaded_tree);
+    } else {
+        build_empty_status_tree();
     }
     show_status_tree();
-    return result;
-}
-
-int load_status_tree_file(const char *path)
-{
-    std::FILE *file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return load_status_tree(nullptr, 0);
-    static uint8_t bytes[MAX_TREE + 1];
-    const std::size_t length = std::fread(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
-    return load_status_tree(bytes, length);
+    return taken ? 0 : -1;
 }
 
 namespace tree {

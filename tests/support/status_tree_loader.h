@@ -15,16 +15,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 /* Loads `length` bytes as the current tree and refreshes the display.
  * Returns 0 when the tree was taken, -1 when the Unknown tree is shown. */
 int load_status_tree(const uint8_t *tree, std::size_t length);
-
-/* The same from a file (at most one status answer's worth is read). */
-int load_status_tree_file(const char *path);
 
 namespace tree {
 

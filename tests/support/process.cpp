@@ -100,8 +100,10 @@ bool ChildProcess::start(const std::string &program, const std::vector<std::stri
     int fds[2] = {-1, -1};
     if (out_file.empty() && pipe2(fds, O_CLOEXEC) != 0)
         return false;
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char *> argv{const_cast<char *>(program.c_str())};
+    for (const std::string &word : args)
+        argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         /* A test that crashes must not leave its children behind. */
@@ -114,11 +116,7 @@ bool ChildProcess::start(const std::string &program, const std::vector<std::stri
         setrlimit(RLIMIT_CORE, &no_core);
         for (const auto &[name, value] : env)
             setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char *> raw;
-        for (const std::string &word : argv)
-            raw.push_back(const_cast<char *>(word.c_str()));
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     if (fds[1] >= 0)
@@ -199,21 +197,17 @@ bool ChildProcess::wait_for_exit(milliseconds timeout)
 /* ---- the stand-ins ------------------------------------------------------- */
 
 DaemonProcess::DaemonProcess(std::string root, std::string program, std::string folder, std::string name)
-    : root_(std::move(root)), program_(std::move(program)), folder_(std::move(folder)), name_(std::move(name))
-{
-}
+    : root_(std::move(root)), program_(std::move(program)), folder_(std::move(folder)), name_(std::move(name)) {}
 
 DaemonProcess::~DaemonProcess()
 {
     end();
 }
 
-void DaemonProcess::end()
+void DaemonProcess::end(int sig)
 {
-    if (child_.running()) {
-        child_.send_signal(SIGTERM);
+    if (child_.running() && child_.send_signal(sig))
         child_.wait_for_exit(kStopDeadline);
-    }
 }
 
 bool DaemonProcess::start(const std::vector<std::string> &args)
@@ -236,12 +230,6 @@ bool DaemonProcess::stop()
     if (!child_.send_signal(SIGTERM))
         return false;
     return child_.wait_for_exit(kStopDeadline) && WIFEXITED(child_.status()) && WEXITSTATUS(child_.status()) == 0;
-}
-
-void DaemonProcess::kill_now()
-{
-    if (child_.send_signal(SIGKILL))
-        child_.wait_for_exit(kStopDeadline);
 }
 
 CabsimProcess::CabsimProcess() : DaemonProcess("", XR_CABSIM, "qmx", "cabsim")

@@ -12,6 +12,7 @@
 #ifndef XR_TESTS_SUPPORT_PROCESS_H
 #define XR_TESTS_SUPPORT_PROCESS_H
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -111,14 +112,14 @@ public:
     /* SIGTERM and reap; true when it ended with status 0. */
     bool stop();
     /* SIGKILL and reap. */
-    void kill_now();
+    void kill_now() { end(SIGKILL); }
     /* Its standard output and error. */
-    std::string out_text() const { return file_text(out_file_); }
+    std::string stderr_text() const { return file_text(out_file_); }
 
 protected:
     DaemonProcess(std::string root, std::string program, std::string folder, std::string name);
-    /* Ends the daemon as the destructor does. */
-    void end();
+    /* Sends `sig` and waits for the end (the destructor: SIGTERM). */
+    void end(int sig = SIGTERM);
     std::string at(const std::string &fixed) const { return root_ + fixed; }
     std::string root_;
 
@@ -156,7 +157,6 @@ public:
     /* The loan lines ("loan <node> <device> <holder>"). */
     std::vector<std::string> loans();
     std::string log_text() const { return file_text(at("/var/console/opclogd.log")); }
-    std::string stderr_text() const { return out_text(); }
 };
 
 #endif

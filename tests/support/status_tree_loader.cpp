@@ -3,9 +3,7 @@
  * status_tree_loader.h).
  */
 #include "tests/support/status_tree_loader.h"
-#include "tests/support/tree_bytes.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -36,28 +34,3 @@ int load_status_tree(const uint8_t *tree, std::size_t length)
     show_status_tree();
     return taken ? 0 : -1;
 }
-
-namespace tree {
-
-Sub same(uint8_t type, int n, uint8_t status)
-{
-    return {type, std::vector<uint8_t>(static_cast<std::size_t>(n), status), -1};
-}
-
-std::vector<uint8_t> build(const std::vector<Chassis> &complexes, const std::string &sysname,
-                           const std::string &cabname)
-{
-    TreeBytes tree(static_cast<int>(complexes.size()), sysname, cabname);
-    for (const Chassis &c : complexes) {
-        tree.complex(c.id, c.type, c.status, static_cast<int>(c.subs.size()));
-        for (const Sub &s : c.subs) {
-            tree.sub(s.type, static_cast<int>(s.statuses.size()));
-            const int first_id = s.first_id >= 0 ? s.first_id : s.type == 20 ? 1 : 0;
-            for (std::size_t i = 0; i < s.statuses.size(); ++i)
-                tree.unit(first_id + static_cast<int>(i), s.statuses[i]);
-        }
-    }
-    return tree.bytes();
-}
-
-} // namespace tree

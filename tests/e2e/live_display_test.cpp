@@ -4,27 +4,22 @@
  * modules.  Each test runs the simulator and `xrackmon -d 1 CabNNN` under one
  * private console root (icons, catalogue and the sample nxs.config) on the
  * test's own X server, then reads the program's traces and the simulator's
- * command log: the window of a cabinet of every management-module kind,
- * a failed query turning the window into the Unknown tree with the error
- * box, and Reload (View menu, clicked through XTest) after the fault
- * clears showing the cabinet's tree again; every fault kind of a module
- * met by the start-up query or by a Reload; and a signal arriving while
- * the program holds a serial cabinet's ports.  opclogd lends the ports,
- * and nothing may stay on loan.
+ * command log: the window of a cabinet of every management-module kind;
+ * every fault kind of a module met by the start-up query or by a Reload
+ * (View menu, clicked through XTest), each ending in the cabinet's tree or
+ * in the error box and the Unknown tree; and a signal arriving while the
+ * program holds a serial cabinet's ports.  opclogd lends the ports, and
+ * nothing may stay on loan.
  */
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <signal.h>
 #include <sys/wait.h>
-
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 
 #include "tests/support/process.h"
 #include "tests/support/x_session.h"
@@ -32,7 +27,6 @@
 namespace {
 
 using namespace xsession;
-
 
 constexpr milliseconds kStartTimeout{20000};
 constexpr milliseconds kQueryTimeout{15000};
@@ -51,19 +45,11 @@ const std::string kUnknownChassis = chassis_trace(0x82, 1);
 /* Number of C_STATUS commands (cmd=1) sent to cabinet `cab` in the log. */
 int status_commands(const std::string &log, int cab)
 {
-    const std::string prefix = "cab=" + std::to_string(cab) + " ";
+    std::istringstream lines(log);
     int count = 0;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string::npos)
-            end = log.size();
-        std::string line = log.substr(start, end - start);
-        if (line.starts_with(prefix) && line.find(" cmd=1 ") != std::string::npos &&
-            line.ends_with(" result=sent"))
-            ++count;
-        start = end + 1;
-    }
+    for (std::string line; std::getline(lines, line);)
+        count += line.starts_with("cab=" + std::to_string(cab) + " ") && line.find(" cmd=1 ") != std::string::npos &&
+                 line.ends_with(" result=sent");
     return count;
 }
 
@@ -71,29 +57,23 @@ class LiveDisplay : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(x_.ok() && display_ != nullptr) << "no X display";
+        ASSERT_NE(display_, nullptr) << "no X display";
         /* The simulator makes the console root and plays every cabinet of
          * the sample installation. */
-        std::string sample = XR_SAMPLE_DIR;
-        ASSERT_TRUE(sim_.start_args({"-c", sample + "/nxs.config", sample + "/cabsim/cab001.sim",
-                                     sample + "/cabsim/cab002.sim", sample + "/cabsim/cab003.sim",
-                                     sample + "/cabsim/cab004.sim"}));
+        const std::string sample = XR_SAMPLE_DIR;
+        std::vector<std::string> args{"-c", sample + "/nxs.config"};
+        for (int cab = 1; cab <= 4; ++cab)
+            args.push_back(sample + "/cabsim/cab00" + std::to_string(cab) + ".sim");
+        ASSERT_TRUE(sim_.start_args(args));
         namespace fs = std::filesystem;
         const fs::path root = sim_.root();
-        const fs::path data = XR_DATA_ROOT;
         std::error_code error;
         fs::create_directories(root / "opt/console", error);
-        fs::copy(data / "opt/console", root / "opt/console", fs::copy_options::recursive, error);
+        fs::copy(fs::path(XR_DATA_ROOT) / "opt/console", root / "opt/console", fs::copy_options::recursive, error);
         ASSERT_FALSE(error) << error.message();
         fs::copy_file(sample + "/nxs.config", root / "var/console/nxs.config", error);
         ASSERT_FALSE(error) << error.message();
         ASSERT_TRUE(daemon_.start({})) << daemon_.stderr_text();
-    }
-
-    ~LiveDisplay() override
-    {
-        if (display_ != nullptr)
-            XCloseDisplay(display_);
     }
 
     void TearDown() override
@@ -105,10 +85,11 @@ protected:
         }
     }
 
-    bool start(const std::string &cabinet, const std::string &level = "1")
+    bool start(const std::string &cabinet)
     {
-        std::string path = std::string(XR_PROGRAM_DIR) + "/xrackmon";
-        return program_.start(path, {"-d", level, cabinet},
+        cabinet_ = cabinet;
+        title_ = "Cabinet Status - " + cabinet;
+        return program_.start(std::string(XR_PROGRAM_DIR) + "/xrackmon", {"-d", "1", cabinet},
                               {{"CONSOLE_ROOT", sim_.root()},
                                {"XAPPLRESDIR", XR_APP_DEFAULTS_DIR},
                                {"XRACKMON_TIME_SCALE", "100"}});
@@ -127,29 +108,34 @@ protected:
         Window menu = 0;
         for (int attempt = 0; attempt < 5 && menu == 0; ++attempt) {
             click_at(display_, view.x + view.width / 2, view.y + view.height / 2);
-            auto deadline = std::chrono::steady_clock::now() + kQueryTimeout / 5;
-            while ((menu = posted_menu(display_)) == 0 && std::chrono::steady_clock::now() < deadline)
-                program_.drain(milliseconds(20));
+            program_.wait_until([&] { return (menu = posted_menu(display_)) != 0; }, kQueryTimeout / 5);
         }
         ASSERT_NE(menu, 0u) << "the View menu did not open";
         ScreenBox entries = screen_box(display_, menu);
         click_at(display_, entries.x + entries.width / 2, entries.y + entries.height / 4);
     }
 
-    /* Position of `text` in the output at or after `from`, once it is
-     * there; npos at the deadline or the program's end. */
-    std::size_t wait_for_text(const std::string &text, std::size_t from)
+    /* Answers the error box, the topmost of `windows` windows of the
+     * program's title (above the work dialog, and the cabinet window after
+     * start-up), with Return. */
+    bool answer_error_box(std::size_t windows)
     {
-        auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
-        std::size_t at;
-        while ((at = program_.output().find(text, from)) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline && program_.running())
-            program_.drain(milliseconds(20));
-        return program_.output().find(text, from);
+        Window box = x_.wait_for_windows(title_, windows, kQueryTimeout, program_);
+        return box != 0 && x_.press_return_in(box);
     }
 
-    /* Ends the program with `sig`: true when it died by that signal (not
-     * by another, nor by a sanitizer's report) and opclogd lends nothing
+    /* The cabinet window, alone under its title once start-up has hidden
+     * the work dialog; 0 at the deadline. */
+    Window wait_for_cabinet_window()
+    {
+        if (!program_.wait_for_output("\n " + cabinet_ + " [0-9]+ [0-9]+\n(.|\n)* HideWorkDialog",
+                                      kStartTimeout))
+            return 0;
+        return x_.wait_for_windows(title_, 1, kStartTimeout, program_);
+    }
+
+    /* Ends the program with `sig`: it must die by that signal (not by
+     * another, nor by a sanitizer's report) and opclogd lend nothing
      * afterwards. */
     void expect_death_by(int sig)
     {
@@ -160,35 +146,12 @@ protected:
         EXPECT_EQ(daemon_.loans(), std::vector<std::string>{}) << "ports left on loan";
     }
 
-    /* The topmost window titled `title` once `count` of them are on
-     * screen; 0 at the deadline or when the program ended.  The work
-     * dialog, the error box and the cabinet window share one title. */
-    Window wait_for_windows(const std::string &title, std::size_t count)
-    {
-        auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-        while (program_.running() && std::chrono::steady_clock::now() < deadline) {
-            std::vector<Window> found = windows_titled(display_, title);
-            if (found.size() == count)
-                return found.back();
-            program_.drain(milliseconds(20));
-        }
-        return 0;
-    }
-
-    /* The cabinet window, alone under its title once start-up has hidden
-     * the work dialog; 0 at the deadline. */
-    Window wait_for_cabinet_window(const std::string &cabinet)
-    {
-        if (!program_.wait_for_output("\n " + cabinet + " [0-9]+ [0-9]+\n(.|\n)* HideWorkDialog", kStartTimeout))
-            return 0;
-        return wait_for_windows("Cabinet Status - " + cabinet, 1);
-    }
-
-    xsession::XSession x_;
-    Display *display_ = XOpenDisplay(nullptr);
+    XSession x_;
+    Display *display_ = x_.display();
     CabsimProcess sim_;
     OpclogdProcess daemon_{sim_.root()};
     ChildProcess program_;
+    std::string cabinet_, title_;
 };
 
 struct CabinetCase {
@@ -210,10 +173,9 @@ TEST_P(LiveCabinet, ShowsTheCabinetsTreeFromItsModule)
 {
     const CabinetCase &c = GetParam();
     ASSERT_TRUE(start(c.name));
-    ASSERT_NE(wait_for_cabinet_window(c.name), 0u);
+    ASSERT_NE(wait_for_cabinet_window(), 0u);
     ASSERT_TRUE(program_.wait_for_output(chassis_trace(c.type1, c.id1), kQueryTimeout));
     ASSERT_TRUE(program_.wait_for_output(chassis_trace(c.type2, c.id2), kQueryTimeout));
-    program_.drain(milliseconds(200));
 
     EXPECT_EQ(program_.output().find(kUnknownChassis), std::string::npos) << "the Unknown tree was shown";
     EXPECT_EQ(program_.output().find("display_cmdcmplt_err"), std::string::npos);
@@ -232,60 +194,13 @@ INSTANTIATE_TEST_SUITE_P(Sample, LiveCabinet,
                              return std::string(info.param.name) + "_" + info.param.kind;
                          });
 
-/* The module fails the query with per-complex statuses: the error box says
- * so, the window holds the Unknown tree; once the fault is gone, Reload
- * queries again and the cabinet's tree is back. */
-TEST_F(LiveDisplay, FailedQueryShowsUnknownTreeUntilReloadAfterFaultClears)
-{
-    ASSERT_TRUE(sim_.ctl("fault 1 fail 1:2,3:3 cmd=1"));
-    ASSERT_TRUE(start("Cab001"));
-
-    /* 1. The error box, before the cabinet window; answered with Return. */
-    ASSERT_TRUE(program_.wait_for_output("display_cmdcmplt_err: bad cmdcomplete status=0 cabno=1\n", kQueryTimeout));
-    /* The work dialog and the error box above it. */
-    Window box = wait_for_windows("Cabinet Status - Cab001", 2);
-    ASSERT_NE(box, 0u);
-    ASSERT_TRUE(x_.press_return_in(box));
-
-    /* 2. The Unknown tree. */
-    ASSERT_TRUE(program_.wait_for_output(kUnknownChassis, kQueryTimeout));
-    Window window = wait_for_cabinet_window("Cab001");
-    ASSERT_NE(window, 0u);
-    EXPECT_EQ(program_.output().find(chassis_trace(0x2f, 1)), std::string::npos);
-
-    /* 3. The fault clears; Reload shows the tree. */
-    ASSERT_TRUE(sim_.ctl("clear 1"));
-    reload(window);
-    ASSERT_TRUE(program_.wait_for_output(chassis_trace(0x2f, 1) + "(.|\n)*" + chassis_trace(0x2c, 10), kQueryTimeout));
-    ASSERT_TRUE(sim_.ctl("ping"));
-    EXPECT_EQ(status_commands(sim_.log_text(), 1), 2) << "start-up and Reload each query once";
-    EXPECT_TRUE(program_.running());
-}
-
-/* A module that is not alive: the query cannot even be sent. */
-TEST_F(LiveDisplay, ModuleNotAliveShowsErrorBoxAndUnknownTree)
-{
-    ASSERT_TRUE(sim_.ctl("alive 3 no"));
-    ASSERT_TRUE(start("Cab003"));
-    ASSERT_TRUE(program_.wait_for_output("display_cmdcmplt_err: bad cmdcomplete status=17 cabno=3\n", kQueryTimeout));
-    /* The work dialog and the error box above it. */
-    Window box = wait_for_windows("Cabinet Status - Cab003", 2);
-    ASSERT_NE(box, 0u);
-    ASSERT_TRUE(x_.press_return_in(box));
-    ASSERT_TRUE(program_.wait_for_output(kUnknownChassis, kQueryTimeout));
-    ASSERT_NE(wait_for_cabinet_window("Cab003"), 0u);
-    ASSERT_TRUE(sim_.ctl("ping"));
-    EXPECT_EQ(status_commands(sim_.log_text(), 3), 0);
-    EXPECT_NE(sim_.log_text().find("result=not-alive"), std::string::npos);
-}
-
-/* ---- faults at every command, and signals ------------------------------ */
-
 /* A fault of the module for one command. */
 struct FaultCase {
     const char *name;
     const char *fault;
-    bool fails; /* the query it meets fails (else a resend or a late answer saves it) */
+    /* The cmd_status of the failed query it meets, -1 when a resend or a
+     * late answer saves the query. */
+    int status;
 };
 
 void PrintTo(const FaultCase &c, std::ostream *out)
@@ -300,41 +215,36 @@ protected:
      * output ends. */
     bool query_failed(std::size_t *from, std::size_t windows_with_box)
     {
-        const std::string tree = " type=0x2f id=0x1 ", unknown = " type=0x82 id=0x1 ";
-        const std::string error = "display_cmdcmplt_err: bad cmdcomplete";
+        const std::string &out = program_.output();
         std::size_t shown = std::string::npos, failed = std::string::npos;
-        auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
-        while (shown == std::string::npos && failed == std::string::npos && program_.running() &&
-               std::chrono::steady_clock::now() < deadline) {
-            program_.drain(milliseconds(20));
-            shown = program_.output().find(tree, *from);
-            failed = program_.output().find(error, *from);
-        }
-        EXPECT_TRUE(shown != std::string::npos || failed != std::string::npos) << "neither the tree nor an error";
+        EXPECT_TRUE(program_.wait_until(
+            [&] {
+                shown = out.find(" type=0x2f id=0x1 ", *from);
+                failed = out.find("display_cmdcmplt_err: bad cmdcomplete", *from);
+                return shown != std::string::npos || failed != std::string::npos;
+            },
+            kQueryTimeout))
+            << "neither the tree nor an error";
         if (failed == std::string::npos || (shown != std::string::npos && shown < failed)) {
             *from = shown + 1;
             return false;
         }
-        /* The error box is the topmost window of the program's title, above
-         * the work dialog (and the cabinet window after start-up). */
-        auto box_deadline = std::chrono::steady_clock::now() + kQueryTimeout;
-        while (windows_titled(display_, "Cabinet Status - Cab001").size() < windows_with_box && program_.running() &&
-               std::chrono::steady_clock::now() < box_deadline)
-            program_.drain(milliseconds(20));
-        std::vector<Window> windows = windows_titled(display_, "Cabinet Status - Cab001");
-        EXPECT_EQ(windows.size(), windows_with_box) << "no error box";
-        if (!windows.empty())
-            x_.press_return_in(windows.back());
-        std::size_t at = wait_for_text(unknown, failed);
-        EXPECT_NE(at, std::string::npos) << "no Unknown tree after the error";
-        *from = at == std::string::npos ? program_.output().size() : at + 1;
+        EXPECT_EQ(out.find("display_cmdcmplt_err: bad cmdcomplete status=" + std::to_string(GetParam().status) +
+                           " cabno=1\n", failed), failed);
+        EXPECT_TRUE(answer_error_box(windows_with_box)) << "no error box";
+        std::size_t at = std::string::npos;
+        EXPECT_TRUE(program_.wait_until([&] { return (at = out.find(" type=0x82 id=0x1 ", failed)) != std::string::npos; },
+                                        kQueryTimeout))
+            << "no Unknown tree after the error";
+        *from = at == std::string::npos ? out.size() : at + 1;
         return true;
     }
 };
 
 /* The fault meets the Nth command the module receives: the start-up query
  * is the first, its resend or the query of a Reload the second.  Each time
- * the program shows the tree or the error box and the Unknown tree, runs
+ * the program shows the tree or the error box and the Unknown tree (a
+ * failed start-up query is followed by a Reload that shows the tree), runs
  * on, lends nothing and ends by the signal it is sent. */
 TEST_P(FaultedCommand, EveryQueryEndsInTheTreeOrTheUnknownTree)
 {
@@ -342,17 +252,15 @@ TEST_P(FaultedCommand, EveryQueryEndsInTheTreeOrTheUnknownTree)
     for (int nth = 1; nth <= 2; ++nth) {
         SCOPED_TRACE(testing::Message() << c.fault << " at command " << nth);
         ASSERT_TRUE(sim_.ctl("clear 1"));
-        if (nth > 1) {
-            ASSERT_TRUE(sim_.ctl("fault 1 delay 0 count=" + std::to_string(nth - 1)));
-        }
+        ASSERT_TRUE(nth == 1 || sim_.ctl("fault 1 delay 0 count=" + std::to_string(nth - 1)));
         ASSERT_TRUE(sim_.ctl(std::string("fault 1 ") + c.fault));
         ASSERT_TRUE(start("Cab001"));
         std::size_t from = 0;
-        EXPECT_EQ(query_failed(&from, 2), c.fails && nth == 1) << "start-up";
-        Window window = wait_for_cabinet_window("Cab001");
+        EXPECT_EQ(query_failed(&from, 2), c.status >= 0 && nth == 1) << "start-up";
+        Window window = wait_for_cabinet_window();
         ASSERT_NE(window, 0u);
         reload(window);
-        EXPECT_EQ(query_failed(&from, 3), c.fails && nth == 2) << "Reload";
+        EXPECT_EQ(query_failed(&from, 3), c.status >= 0 && nth == 2) << "Reload";
         EXPECT_TRUE(program_.running());
         expect_death_by(SIGTERM);
         if (HasFailure())
@@ -361,11 +269,12 @@ TEST_P(FaultedCommand, EveryQueryEndsInTheTreeOrTheUnknownTree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Module, FaultedCommand,
-                         testing::Values(FaultCase{"Silent", "silent", true}, FaultCase{"NotAlive", "notalive", true},
-                                         FaultCase{"NotReady", "notready", false},
-                                         FaultCase{"WrongSequence", "wrongseq", false},
-                                         FaultCase{"Status3", "status 3", true},
-                                         FaultCase{"BadFrame", "badframe", true}),
+                         testing::Values(FaultCase{"Silent", "silent", 0}, FaultCase{"NotAlive", "notalive", 17},
+                                         FaultCase{"NotReady", "notready", -1},
+                                         FaultCase{"WrongSequence", "wrongseq", -1},
+                                         FaultCase{"Status3", "status 3", 3},
+                                         FaultCase{"FailedComplexes", "fail 1:2,3:3", 0},
+                                         FaultCase{"BadFrame", "badframe", 0}, FaultCase{"Truncated", "truncate 40", 0}),
                          [](const testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
 
 /* A signal that arrives while the program is idle but holds the serial
@@ -380,16 +289,13 @@ TEST_P(IdleSignal, ReturnsThePortsAndEndsByThatSignal)
      * the error box comes first. */
     ASSERT_TRUE(start("Cab010"));
     ASSERT_TRUE(program_.wait_for_output("display_cmdcmplt_err: ", kQueryTimeout));
-    Window box = wait_for_windows("Cabinet Status - Cab010", 2);
-    ASSERT_NE(box, 0u);
-    ASSERT_TRUE(x_.press_return_in(box));
-    ASSERT_NE(wait_for_cabinet_window("Cab010"), 0u);
-    auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
-    while (daemon_.loans().empty() && std::chrono::steady_clock::now() < deadline)
-        program_.drain(milliseconds(20));
-    ASSERT_FALSE(daemon_.loans().empty()) << "no port borrowed by the first GO";
+    ASSERT_TRUE(answer_error_box(2));
+    ASSERT_NE(wait_for_cabinet_window(), 0u);
+    ASSERT_TRUE(program_.wait_until([&] { return !daemon_.loans().empty(); }, kQueryTimeout))
+        << "no port borrowed by the first GO";
     expect_death_by(sig);
-    EXPECT_NE(program_.output().find(std::string("xrackmon: ====> RECEIVED SIGNAL: SIG") + sigabbrev_np(sig)),
+    EXPECT_NE(program_.output().find(std::string("\n") + XR_PROGRAM_DIR + "/xrackmon: ====> RECEIVED SIGNAL: SIG" +
+                                     sigabbrev_np(sig) + "\r\n"),
               std::string::npos);
 }
 

@@ -13,21 +13,9 @@
  *     screenshot and ends the process instead of waiting for CTest's time-out;
  *   - saves a PNG of the whole screen into $XR_ARTIFACTS/<Suite>.<Test>.png at
  *     the first failed assertion of a test (nothing without XR_ARTIFACTS).
- * A binary with its own main() calls gui::open_display() and
- * gui::install_failure_screenshots() itself.
  *
- * Typical use:
- *
- *   gui::answer_later("*error_widget.OK", 50);        // clicks from the nested loop
- *   ModalErrorDialog(nullptr, "Title", "message");      // returns after the click
- *
- *   gui::run_later(50, [] {                             // inspect a modal box, then answer
- *       EXPECT_FALSE(gui::is_shown(gui::find("*error_widget.Help")));
- *       gui::click(gui::find("*error_widget.Cancel"));
- *   });
- *   EXPECT_EQ(ModalVerifyDialog(...), 0);
- *
- *   ASSERT_TRUE(gui::pump_until([] { return gui::find("*xh_information") != nullptr; }, 2000));
+ * A modal dialog runs its own event loop: a test answers it with
+ * answer_later() or inspects it from run_later(), both toolkit time-outs.
  *
  * Widget paths are XtNameToWidget paths from Toplevel; popups count, so
  * "*question.OK" finds a button of a dialog.  Every wait has a deadline;
@@ -44,13 +32,6 @@
 #include <X11/Intrinsic.h>
 
 namespace gui {
-
-/* Opens the display and creates Toplevel/app_context (see above).  Returns
- * false, after printing why, when there is no display. */
-bool open_display(int *argc, char **argv);
-
-/* Registers the listener that saves a screenshot at a test's first failure. */
-void install_failure_screenshots();
 
 /* A top-level shell at x, y on the test display (not realized yet), which
  * the harness destroys when the test ends. */
@@ -93,22 +74,12 @@ std::string label_text(Widget w);
 /* Text of a message box's XmNmessageString. */
 std::string message_text(Widget box);
 
-/* Text of any XmString resource of a widget. */
-std::string xmstring_resource(Widget w, const char *resource);
-
 /* Title of the shell enclosing w. */
 std::string shell_title(Widget w);
-
-/* Writes the root window as a PNG; false on failure. */
-bool save_screenshot(const std::string &path);
 
 /* Keeps a picture of the screen as $XR_ARTIFACTS/<name>.png, once the
  * pending events are processed (nothing without XR_ARTIFACTS). */
 void screenshot(const std::string &name);
-
-/* $XR_ARTIFACTS/<Suite>.<Test>.png for the running test ("" without
- * XR_ARTIFACTS). */
-std::string artifact_path(const char *suffix = ".png");
 
 } // namespace gui
 

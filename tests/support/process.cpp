@@ -30,12 +30,6 @@ constexpr milliseconds kReadyDeadline{10000};
 constexpr milliseconds kStopDeadline{5000};
 constexpr int kAnswerTimeoutMs = 10000;
 
-milliseconds left_until(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-    return std::clamp(left, milliseconds{0}, kPollStep);
-}
-
 } // namespace
 
 std::string file_text(const std::string &path)
@@ -106,8 +100,10 @@ bool ChildProcess::start(const std::string &program, const std::vector<std::stri
     int fds[2] = {-1, -1};
     if (out_file.empty() && pipe2(fds, O_CLOEXEC) != 0)
         return false;
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char *> argv{const_cast<char *>(program.c_str())};
+    for (const std::string &word : args)
+        argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         /* A test that crashes must not leave its children behind. */
@@ -120,11 +116,7 @@ bool ChildProcess::start(const std::string &program, const std::vector<std::stri
         setrlimit(RLIMIT_CORE, &no_core);
         for (const auto &[name, value] : env)
             setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char *> raw;
-        for (const std::string &word : argv)
-            raw.push_back(const_cast<char *>(word.c_str()));
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     if (fds[1] >= 0)
@@ -170,63 +162,52 @@ bool ChildProcess::send_signal(int sig)
     return pid_ > 0 && !ended_ && kill(pid_, sig) == 0;
 }
 
+bool ChildProcess::wait_until(const std::function<bool()> &done, milliseconds timeout)
+{
+    auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (done())
+            return true;
+        if (Clock::now() >= deadline || (ended_ && out_fd_ < 0))
+            return false;
+        drain(std::clamp(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()), milliseconds{0}, kPollStep));
+    }
+}
+
 bool ChildProcess::wait_for_output(const std::string &pattern, milliseconds timeout)
 {
     regex_t re;
     if (regcomp(&re, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
         return false;
-    auto deadline = Clock::now() + timeout;
-    bool found = false;
-    for (;;) {
-        found = regexec(&re, output_.c_str(), 0, nullptr, 0) == 0;
-        if (found || Clock::now() >= deadline || (ended_ && out_fd_ < 0))
-            break;
-        drain(left_until(deadline));
-    }
+    bool found = wait_until([&] { return regexec(&re, output_.c_str(), 0, nullptr, 0) == 0; }, timeout);
     regfree(&re);
     return found;
 }
 
 bool ChildProcess::wait_for_file(const std::string &path, milliseconds timeout)
 {
-    auto deadline = Clock::now() + timeout;
-    while (access(path.c_str(), F_OK) != 0) {
-        if (!running() || Clock::now() >= deadline)
-            return false;
-        drain(left_until(deadline));
-    }
-    return true;
+    return wait_until([&] { return access(path.c_str(), F_OK) == 0; }, timeout);
 }
 
 bool ChildProcess::wait_for_exit(milliseconds timeout)
 {
-    auto deadline = Clock::now() + timeout;
-    while (!(ended_ && out_fd_ < 0)) {
-        if (Clock::now() >= deadline)
-            return ended_;
-        drain(left_until(deadline));
-    }
-    return true;
+    return wait_until([&] { return ended_ && out_fd_ < 0; }, timeout) || ended_;
 }
 
 /* ---- the stand-ins ------------------------------------------------------- */
 
 DaemonProcess::DaemonProcess(std::string root, std::string program, std::string folder, std::string name)
-    : root_(std::move(root)), program_(std::move(program)), folder_(std::move(folder)), name_(std::move(name))
-{
-}
+    : root_(std::move(root)), program_(std::move(program)), folder_(std::move(folder)), name_(std::move(name)) {}
 
 DaemonProcess::~DaemonProcess()
 {
     end();
 }
 
-void DaemonProcess::end()
+void DaemonProcess::end(int sig)
 {
-    if (child_.running()) {
-        child_.send_signal(SIGTERM);
+    if (child_.running() && child_.send_signal(sig))
         child_.wait_for_exit(kStopDeadline);
-    }
 }
 
 bool DaemonProcess::start(const std::vector<std::string> &args)
@@ -249,12 +230,6 @@ bool DaemonProcess::stop()
     if (!child_.send_signal(SIGTERM))
         return false;
     return child_.wait_for_exit(kStopDeadline) && WIFEXITED(child_.status()) && WEXITSTATUS(child_.status()) == 0;
-}
-
-void DaemonProcess::kill_now()
-{
-    if (child_.send_signal(SIGKILL))
-        child_.wait_for_exit(kStopDeadline);
 }
 
 CabsimProcess::CabsimProcess() : DaemonProcess("", XR_CABSIM, "qmx", "cabsim")

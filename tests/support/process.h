@@ -12,9 +12,11 @@
 #ifndef XR_TESTS_SUPPORT_PROCESS_H
 #define XR_TESTS_SUPPORT_PROCESS_H
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +71,9 @@ public:
     bool wait_for_file(const std::string &path, milliseconds timeout);
     /* Waits for the program's end; false at the deadline. */
     bool wait_for_exit(milliseconds timeout);
+    /* Waits until done() holds, reading the output meanwhile; false at the
+     * deadline or once the program has ended and closed its output. */
+    bool wait_until(const std::function<bool()> &done, milliseconds timeout);
 
     bool running();
     /* Reads what the pipe holds, waiting at most `wait`; notes the end. */
@@ -107,14 +112,14 @@ public:
     /* SIGTERM and reap; true when it ended with status 0. */
     bool stop();
     /* SIGKILL and reap. */
-    void kill_now();
+    void kill_now() { end(SIGKILL); }
     /* Its standard output and error. */
-    std::string out_text() const { return file_text(out_file_); }
+    std::string stderr_text() const { return file_text(out_file_); }
 
 protected:
     DaemonProcess(std::string root, std::string program, std::string folder, std::string name);
-    /* Ends the daemon as the destructor does. */
-    void end();
+    /* Sends `sig` and waits for the end (the destructor: SIGTERM). */
+    void end(int sig = SIGTERM);
     std::string at(const std::string &fixed) const { return root_ + fixed; }
     std::string root_;
 
@@ -153,7 +158,6 @@ public:
     std::vector<std::string> loans();
     /* The console log file it writes, header and all. */
     std::string log_text() const { return file_text(at("/var/console/console.log")); }
-    std::string stderr_text() const { return out_text(); }
 };
 
 #endif

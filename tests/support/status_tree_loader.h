@@ -15,16 +15,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
-#include <string>
 #include <vector>
+
+#include "tests/support/tree_bytes.h"
 
 /* Loads `length` bytes as the current tree and refreshes the display.
  * Returns 0 when the tree was taken, -1 when the Unknown tree is shown. */
 int load_status_tree(const uint8_t *tree, std::size_t length);
-
-/* The same from a file (at most one status answer's worth is read). */
-int load_status_tree_file(const char *path);
 
 namespace tree {
 
@@ -37,7 +34,10 @@ struct Sub {
 };
 
 /* A subcomplex of n units, all with one status. */
-Sub same(uint8_t type, int n, uint8_t status);
+inline Sub same(uint8_t type, int n, uint8_t status)
+{
+    return {type, std::vector<uint8_t>(static_cast<std::size_t>(n), status), -1};
+}
 
 struct Chassis {
     uint8_t id;
@@ -46,9 +46,22 @@ struct Chassis {
     std::vector<Sub> subs;
 };
 
-/* The bytes of a tree with these complexes, in this order. */
-std::vector<uint8_t> build(const std::vector<Chassis> &complexes, const std::string &sysname = "test system",
-                           const std::string &cabname = "test cabinet");
+/* The bytes of a tree of "test system", "test cabinet" with these
+ * complexes, in this order. */
+inline std::vector<uint8_t> build(const std::vector<Chassis> &complexes)
+{
+    TreeBytes tree(static_cast<int>(complexes.size()), "test system", "test cabinet");
+    for (const Chassis &c : complexes) {
+        tree.complex(c.id, c.type, c.status, static_cast<int>(c.subs.size()));
+        for (const Sub &s : c.subs) {
+            tree.sub(s.type, static_cast<int>(s.statuses.size()));
+            const int first_id = s.first_id >= 0 ? s.first_id : s.type == 20 ? 1 : 0;
+            for (std::size_t i = 0; i < s.statuses.size(); ++i)
+                tree.unit(first_id + static_cast<int>(i), s.statuses[i]);
+        }
+    }
+    return tree.bytes();
+}
 
 } // namespace tree
 

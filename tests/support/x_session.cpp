@@ -6,10 +6,8 @@
 
 #include "tests/support/x_session.h"
 
-#include <poll.h>
-
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -22,96 +20,104 @@ namespace xsession {
 
 namespace {
 
-constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-
 unsigned channel(unsigned long pixel, unsigned long mask)
 {
     if (mask == 0)
         return 0;
     int shift = 0;
-    while (!(mask & 1)) {
-        mask >>= 1;
+    for (; !(mask & 1); mask >>= 1)
         shift++;
-    }
     return static_cast<unsigned>(((pixel >> shift) & mask) * 255 / mask);
 }
 
-void put_chunk(FILE *out, const char type[4], const unsigned char *data, std::size_t size)
+void put_u32(std::string &out, unsigned long value)
 {
-    unsigned char length[4] = {static_cast<unsigned char>(size >> 24), static_cast<unsigned char>(size >> 16),
-                               static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)};
-    std::fwrite(length, 1, 4, out);
-    std::fwrite(type, 1, 4, out);
-    if (size > 0)
-        std::fwrite(data, 1, size, out);
-    uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(type), 4);
-    if (size > 0)
-        crc = crc32(crc, data, static_cast<uInt>(size));
-    unsigned char crc_bytes[4] = {static_cast<unsigned char>(crc >> 24), static_cast<unsigned char>(crc >> 16),
-                                  static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc)};
-    std::fwrite(crc_bytes, 1, 4, out);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>((value >> shift) & 0xFF);
 }
 
-/* An 8-bit RGB PNG: every row with filter type 0, one zlib stream. */
-bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgb)
+/* One PNG chunk: length, type and data, and the CRC of type and data. */
+void put_chunk(std::string &out, const std::string &type_and_data)
 {
-    std::size_t row = static_cast<std::size_t>(width) * 3;
-    std::vector<unsigned char> raw;
-    raw.reserve((row + 1) * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; y++) {
-        raw.push_back(0);
-        raw.insert(raw.end(), rgb.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y)),
-                   rgb.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y + 1)));
-    }
-    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<unsigned char> packed(packed_size);
-    if (compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
-        return false;
+    put_u32(out, type_and_data.size() - 4);
+    out += type_and_data;
+    put_u32(out, crc32(0L, reinterpret_cast<const Bytef *>(type_and_data.data()),
+                       static_cast<uInt>(type_and_data.size())));
+}
 
-    FILE *out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    unsigned char header[13] = {
-        static_cast<unsigned char>(width >> 24), static_cast<unsigned char>(width >> 16),
-        static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(width),
-        static_cast<unsigned char>(height >> 24), static_cast<unsigned char>(height >> 16),
-        static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
-        8, 2, 0, 0, 0, /* depth 8, RGB, deflate, no filter method, no interlace */
-    };
-    std::fwrite(kPngSignature, 1, sizeof kPngSignature, out);
-    put_chunk(out, "IHDR", header, sizeof header);
-    put_chunk(out, "IDAT", packed.data(), packed_size);
-    put_chunk(out, "IEND", nullptr, 0);
-    return std::fclose(out) == 0;
+/* The children of `window` on the server, bottom to top. */
+std::vector<Window> children_of(Display *display, Window window)
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> found;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) && children != nullptr) {
+        found.assign(children, children + count);
+        XFree(children);
+    }
+    return found;
+}
+
+bool viewable(Display *display, Window window, XWindowAttributes *attributes)
+{
+    return XGetWindowAttributes(display, window, attributes) && attributes->map_state == IsViewable;
+}
+
+/* The deepest window of `top` under the screen point (x, y). */
+Window window_at(Display *display, Window top, int x, int y)
+{
+    for (Window window = top;;) {
+        int wx = 0, wy = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display, DefaultRootWindow(display), window, x, y, &wx, &wy, &child) || child == 0)
+            return window;
+        window = child;
+    }
 }
 
 } // namespace
 
+/* An 8-bit RGB PNG: every row with filter type 0, one zlib stream. */
 bool save_screen_png(Display *display, const std::string &path)
 {
     if (display == nullptr || path.empty())
         return false;
     Screen *screen = DefaultScreenOfDisplay(display);
-    int width = WidthOfScreen(screen), height = HeightOfScreen(screen);
+    const int width = WidthOfScreen(screen), height = HeightOfScreen(screen);
     XImage *image = XGetImage(display, RootWindowOfScreen(screen), 0, 0, static_cast<unsigned>(width),
                               static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr)
         return false;
-    Visual *visual = DefaultVisualOfScreen(screen);
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    std::size_t at = 0;
+    const Visual *visual = DefaultVisualOfScreen(screen);
+    std::string raw;
     for (int y = 0; y < height; y++) {
+        raw += '\0';
         for (int x = 0; x < width; x++) {
-            unsigned long pixel = XGetPixel(image, x, y);
-            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->red_mask));
-            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->green_mask));
-            rgb[at++] = static_cast<unsigned char>(channel(pixel, visual->blue_mask));
+            const unsigned long pixel = XGetPixel(image, x, y);
+            for (unsigned long mask : {visual->red_mask, visual->green_mask, visual->blue_mask})
+                raw += static_cast<char>(channel(pixel, mask));
         }
     }
     XDestroyImage(image);
-    return write_png(path, width, height, rgb);
+    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(packed_size, '\0');
+    if (compress2(reinterpret_cast<Bytef *>(packed.data()), &packed_size, reinterpret_cast<const Bytef *>(raw.data()),
+                  static_cast<uLong>(raw.size()), 6) != Z_OK)
+        return false;
+    packed.resize(packed_size);
+    std::string png = "\x89PNG\r\n\x1a\n", header = "IHDR";
+    put_u32(header, static_cast<unsigned long>(width));
+    put_u32(header, static_cast<unsigned long>(height));
+    header += std::string("\x08\x02\0\0\0", 5); /* depth 8, RGB, deflate, no filter method, no interlace */
+    put_chunk(png, header);
+    put_chunk(png, "IDAT" + packed);
+    put_chunk(png, "IEND");
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    const bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size();
+    return std::fclose(out) == 0 && written;
 }
-
 
 std::string artifact_path(const std::string &name)
 {
@@ -119,117 +125,25 @@ std::string artifact_path(const std::string &name)
     if (dir == nullptr || *dir == '\0')
         return "";
     std::string file = name;
-    for (char &c : file)
-        if (c == '/')
-            c = '_';
+    std::replace(file.begin(), file.end(), '/', '_');
     return std::string(dir) + "/" + file + ".png";
 }
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-constexpr milliseconds kPollStep{20};
-
-/* Depth-first search below `parent` for a viewable window named `title`. */
-Window find_named(Display *display, Window parent, const std::string &title, int depth)
-{
-    Window root_return, parent_return;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, parent, &root_return, &parent_return, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
-        char *name = nullptr;
-        XWindowAttributes attributes;
-        if (XFetchName(display, children[i], &name) && name != nullptr) {
-            if (title == name && XGetWindowAttributes(display, children[i], &attributes) &&
-                attributes.map_state == IsViewable)
-                found = children[i];
-            XFree(name);
-        }
-        if (found == 0 && depth > 0)
-            found = find_named(display, children[i], title, depth - 1);
-    }
-    if (children != nullptr)
-        XFree(children);
-    return found;
-}
-
-} // namespace
-
-/* ---- XSession ------------------------------------------------------------ */
-
-XSession::XSession() : display_(XOpenDisplay(nullptr)) {}
-
-XSession::~XSession()
-{
-    if (display_ != nullptr)
-        XCloseDisplay(display_);
-}
-
-Window XSession::wait_for_window(const std::string &title, milliseconds timeout, ChildProcess *owner)
-{
-    auto deadline = Clock::now() + timeout;
-    for (;;) {
-        Window found = find_named(display_, DefaultRootWindow(display_), title, 2);
-        if (found != 0)
-            return found;
-        if (Clock::now() >= deadline)
-            return 0;
-        if (owner != nullptr) {
-            if (!owner->running())
-                return 0;
-            owner->drain(kPollStep);
-        } else {
-            struct pollfd none {ConnectionNumber(display_), 0, 0};
-            poll(&none, 1, static_cast<int>(kPollStep.count()));
-        }
-    }
-}
-
-bool XSession::press_return_in(Window window)
-{
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display_, window, &attributes))
-        return false;
-    int x = 0, y = 0;
-    Window child;
-    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), attributes.width / 2,
-                          attributes.height / 2, &x, &y, &child);
-    KeyCode key = XKeysymToKeycode(display_, XK_Return);
-    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    XTestFakeKeyEvent(display_, key, True, CurrentTime);
-    XTestFakeKeyEvent(display_, key, False, CurrentTime);
-    XSync(display_, False);
-    return true;
-}
-
-/* Viewable top-level windows titled `title`, bottom to top. */
 std::vector<Window> windows_titled(Display *display, const std::string &title)
 {
     std::vector<Window> found;
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return found;
-    for (unsigned i = 0; i < count; ++i) {
+    for (Window window : children_of(display, DefaultRootWindow(display))) {
         XWindowAttributes attributes;
         char *name = nullptr;
-        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-            XFetchName(display, children[i], &name) && name != nullptr) {
-            if (title == name)
-                found.push_back(children[i]);
-        }
+        if (viewable(display, window, &attributes) && XFetchName(display, window, &name) && name != nullptr &&
+            title == name)
+            found.push_back(window);
         if (name != nullptr)
             XFree(name);
     }
-    if (children != nullptr)
-        XFree(children);
     return found;
 }
 
-/* Presses and releases button 1 at (x, y) of the screen. */
 void click_at(Display *display, int x, int y)
 {
     XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
@@ -251,61 +165,60 @@ ScreenBox screen_box(Display *display, Window window)
     return box;
 }
 
-/* The deepest window of `top` under the screen point (x, y). */
-Window window_at(Display *display, Window top, int x, int y)
-{
-    Window window = top;
-    for (;;) {
-        int wx = 0, wy = 0;
-        Window child = 0;
-        if (!XTranslateCoordinates(display, DefaultRootWindow(display), window, x, y, &wx, &wy, &child) ||
-            child == 0)
-            return window;
-        window = child;
-    }
-}
-
-/* The cascade buttons of the menu bar at the top of the cabinet window,
- * left to right.  A point at the middle of the window's top edge, just
- * inside, lies on the menu bar itself, between its buttons (Help sits at
- * the right end). */
+/* A point at the middle of the window's top edge, just inside, lies on the
+ * menu bar itself, between its buttons (Help sits at the right end). */
 std::vector<Window> menu_bar_buttons(Display *display, Window shell)
 {
     ScreenBox box = screen_box(display, shell);
-    Window bar = window_at(display, shell, box.x + box.width / 2, box.y + 4);
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    std::vector<std::pair<int, Window>> by_x;
-    if (XQueryTree(display, bar, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count; ++i)
-            by_x.emplace_back(screen_box(display, children[i]).x, children[i]);
-        if (children != nullptr)
-            XFree(children);
-    }
-    std::sort(by_x.begin(), by_x.end());
-    std::vector<Window> buttons;
-    for (const auto &[x, window] : by_x)
-        buttons.push_back(window);
+    std::vector<Window> buttons = children_of(display, window_at(display, shell, box.x + box.width / 2, box.y + 4));
+    std::sort(buttons.begin(), buttons.end(),
+              [display](Window a, Window b) { return screen_box(display, a).x < screen_box(display, b).x; });
     return buttons;
 }
 
-/* A viewable override-redirect top-level window on the screen (a posted
- * menu; the toolkit keeps another such window off the screen); 0 if none. */
+/* The toolkit keeps another override-redirect window off the screen. */
 Window posted_menu(Display *display)
 {
-    Window root = 0, parent = 0, *children = nullptr, found = 0;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return 0;
-    for (unsigned i = 0; i < count; ++i) {
+    Window found = 0;
+    for (Window window : children_of(display, DefaultRootWindow(display))) {
         XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-            attributes.override_redirect && attributes.x >= 0 && attributes.y >= 0 && attributes.width > 1)
-            found = children[i];
+        if (viewable(display, window, &attributes) && attributes.override_redirect && attributes.x >= 0 &&
+            attributes.y >= 0 && attributes.width > 1)
+            found = window;
     }
-    if (children != nullptr)
-        XFree(children);
     return found;
+}
+
+XSession::~XSession()
+{
+    if (display_ != nullptr)
+        XCloseDisplay(display_);
+}
+
+Window XSession::wait_for_windows(const std::string &title, std::size_t count, milliseconds timeout,
+                                  ChildProcess &owner)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (owner.running() && std::chrono::steady_clock::now() < deadline) {
+        std::vector<Window> found = windows_titled(display_, title);
+        if (found.size() == count)
+            return found.back();
+        owner.drain(milliseconds(20));
+    }
+    return 0;
+}
+
+bool XSession::press_return_in(Window window)
+{
+    ScreenBox box = screen_box(display_, window);
+    if (box.width == 0)
+        return false;
+    KeyCode key = XKeysymToKeycode(display_, XK_Return);
+    XTestFakeMotionEvent(display_, -1, box.x + box.width / 2, box.y + box.height / 2, CurrentTime);
+    XTestFakeKeyEvent(display_, key, True, CurrentTime);
+    XTestFakeKeyEvent(display_, key, False, CurrentTime);
+    XSync(display_, False);
+    return true;
 }
 
 void XSession::screenshot_failed_test()

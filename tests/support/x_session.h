@@ -29,14 +29,10 @@ std::vector<Window> windows_titled(Display *display, const std::string &title);
 /* Presses and releases button 1 at (x, y) of the screen. */
 void click_at(Display *display, int x, int y);
 
-/* The rectangle of `window` on the screen. */
 struct ScreenBox {
     int x = 0, y = 0, width = 0, height = 0;
 };
 ScreenBox screen_box(Display *display, Window window);
-
-/* The deepest window of `top` under the screen point (x, y). */
-Window window_at(Display *display, Window top, int x, int y);
 
 /* The cascade buttons of the menu bar at the top of a Motif main window,
  * left to right. */
@@ -48,16 +44,16 @@ Window posted_menu(Display *display);
 
 class XSession {
 public:
-    XSession();
+    XSession() : display_(XOpenDisplay(nullptr)) {}
     ~XSession();
     XSession(const XSession &) = delete;
     XSession &operator=(const XSession &) = delete;
 
-    bool ok() const { return display_ != nullptr; }
+    Display *display() const { return display_; }
 
-    /* A viewable window whose WM_NAME is `title`; 0 at the deadline or as
-     * soon as `owner` (when given) has ended. */
-    Window wait_for_window(const std::string &title, milliseconds timeout, ChildProcess *owner = nullptr);
+    /* The topmost window titled `title` once `count` of them are on the
+     * screen; 0 at the deadline or as soon as `owner` has ended. */
+    Window wait_for_windows(const std::string &title, std::size_t count, milliseconds timeout, ChildProcess &owner);
 
     /* Moves the pointer into the middle of `window` and types Return, which
      * activates the default button of a Motif message box. */
@@ -68,7 +64,7 @@ public:
     void screenshot_failed_test();
 
 private:
-    Display *display_ = nullptr;
+    Display *display_;
 };
 
 } // namespace xsession

@@ -15,8 +15,8 @@
  *     table built from the tree (build_rack_view before the main window
  *     exists fills only the table), the detail report with that table, and
  *     search_tree for the complexes, subcomplexes and units the tree holds.
- * take_status_answer is only given answers it accepts: for the others it
- * opens the error dialog, which needs a display.
+ *   - every other answer: take_status_answer refuses it, puts the Unknown
+ *     tree in place and keeps the answer, whose text is the operator's.
  *
  * Besides the sanitizers, a few properties must hold: a tree the check
  * accepts lies inside the bytes, is taken, and reports without "Invalid
@@ -176,18 +176,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     "report of a fitting tree calls it invalid");
     }
 
-    /* 2. A failed answer: the operator's text. */
-    if (event->get_cmd_status() != CMIC_CMD_SUCCESS) {
-        const std::string text = cmdcmplt_err_text(event, "read status", size);
+    /* 2. A failed answer, or a tree that does not fit its declared length:
+     *    refused, the Unknown tree shown, the answer kept for its text. */
+    const std::size_t declared = std::min<std::size_t>(event->get_datalen(), received);
+    const int length = check_status_tree(tree_bytes, declared);
+    if (event->get_cmd_status() != CMIC_CMD_SUCCESS || length < 0) {
+        Require(take_status_answer(answer.data(), size) == STATUS_QUERY_FAILED, "a failed answer was taken");
+        Require(tree_ptr != nullptr && tree_ptr->complex_count == 1, "no Unknown tree after a failed answer");
+        const status_query_failure_t failure = status_query_failure();
+        const std::string text = cmdcmplt_err_text(failure.answer, "read status", failure.length);
         Require(text.starts_with("Unable to read status:"), "failure text without its lead");
         return 0;
     }
 
     /* 3. A successful answer whose tree fits its declared length. */
-    const std::size_t declared = std::min<std::size_t>(event->get_datalen(), received);
-    const int length = check_status_tree(tree_bytes, declared);
-    if (length < 0)
-        return 0;
     Require(length <= static_cast<int>(declared), "checked tree longer than its declared length");
     const uint8_t *tree_end = tree_bytes + length;
     Require(complex(tree, tree->complex_count) == reinterpret_cast<const complex_cfg_t *>(tree_end),

@@ -133,6 +133,7 @@ constexpr FaultName kFaultNames[] = {
     {"silent", SerialFault::SILENT}, {"garbage", SerialFault::GARBAGE}, {"short", SerialFault::SHORT},
     {"nak", SerialFault::NAK},       {"split", SerialFault::SPLIT},     {"nolf", SerialFault::NOLF},
     {"unexpected", SerialFault::UNEXPECTED}, {"wrongsize", SerialFault::WRONGSIZE},
+    {"badsum", SerialFault::BADSUM}, {"sum7", SerialFault::SUM7},
 };
 
 /* ---- small helpers -------------------------------------------------------- */
@@ -241,6 +242,8 @@ bool fault_applies(SerialFault::Kind kind, FaultUse use)
     switch (kind) {
     case SerialFault::UNEXPECTED: return use == FaultUse::EVENT;
     case SerialFault::WRONGSIZE: return use == FaultUse::EN_REPLY;
+    case SerialFault::BADSUM:
+    case SerialFault::SUM7: return use == FaultUse::UPS_REPLY;
     default: return use != FaultUse::EVENT;
     }
 }
@@ -449,6 +452,16 @@ SerialReply ups_reply(SerialController &c, const std::string &frame)
         case SerialFault::NAK: r.bytes = std::string(1, kUpsNak); break;
         case SerialFault::SPLIT: r.split = true; break;
         case SerialFault::NOLF: r.bytes.pop_back(); break;
+        /* A reply frame's checksum off in its lowest bit, or in bit 7 only
+         * (what a line that strips the eighth bit delivers). */
+        case SerialFault::BADSUM:
+            if (r.bytes.size() > 1)
+                r.bytes.back() = static_cast<char>(r.bytes.back() ^ 0x01);
+            break;
+        case SerialFault::SUM7:
+            if (r.bytes.size() > 1)
+                r.bytes.back() = static_cast<char>(r.bytes.back() ^ 0x80);
+            break;
         default: break;
         }
     }
@@ -463,7 +476,7 @@ SerialReply ups_reply(SerialController &c, const std::string &frame)
 bool parse_fault(const std::vector<std::string> &args, const std::map<std::string, std::string> &opts,
                  SerialController &c, std::string &error)
 {
-    const char *usage = "usage: serial NODE fault silent|garbage|short|nak|split|nolf|unexpected|wrongsize "
+    const char *usage = "usage: serial NODE fault silent|garbage|short|nak|split|nolf|unexpected|wrongsize|badsum|sum7 "
                         "[on|off] [count=N]";
     auto kind = std::find_if(std::begin(kFaultNames), std::end(kFaultNames),
                              [&](const FaultName &f) { return args.size() > 3 && f.name == args[3]; });

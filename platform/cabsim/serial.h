@@ -32,7 +32,7 @@ constexpr uint16_t kSerialNumberWrite = 0x1FE;   /* WR: events as for 0xFE */
 
 /* A fault for a controller's next replies. */
 struct SerialFault {
-    enum Kind { SILENT, GARBAGE, SHORT, NAK, SPLIT, NOLF, UNEXPECTED, WRONGSIZE };
+    enum Kind { SILENT, GARBAGE, SHORT, NAK, SPLIT, NOLF, UNEXPECTED, WRONGSIZE, BADSUM, SUM7 };
     static constexpr int kForever = -1; /* `on`: until `off` or `clear` */
     Kind kind = SILENT;
     int count = 1;

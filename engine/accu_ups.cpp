@@ -211,26 +211,35 @@ const char *AccuUpsCmdToAscii(const unsigned char *frame, std::size_t length)
 
 /* ---- queries --------------------------------------------------------------------------- */
 
-int AccuUps_take_reply(int cab, const AccuUpsBuffer &buf, int *status)
+namespace {
+
+/* AccuUps_take_reply, traced under the name of the asking function. */
+int judge_reply(const char *who, int cab, const AccuUpsBuffer &buf, int *status)
 {
     const unsigned char *f = buf.bytes;
     if (AccuUps_verify_checksum(f) != 0) {
         dprint(1,
                "%s: ERROR: invalid checksum on 0x%x 0x%x 0x%x 0x%x 0x%x 0x%x 0x%x 0x%x\n possible data corruption "
                "from the UPS in cabinet %d.\n",
-               "AccuUps_get_data_item", f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], cab);
+               who, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], cab);
         *status = UPS_BAD_REPLY;
         return 0;
     }
     if (f[0] != UPS_SOH || f[1] != UPS_TYPE_DATA) {
-        dprint(1, "%s: ERROR: data may be arriving out of sequence from the UPS in cabinet %d.\n",
-               "AccuUps_get_data_item", cab);
+        dprint(1, "%s: ERROR: data may be arriving out of sequence from the UPS in cabinet %d.\n", who, cab);
         *status = UPS_BAD_REPLY;
         return 0;
     }
     dprint(3, "%s\n", AccuUpsCmdToAscii(f, UPS_REPLY_LEN));
     *status = UPS_OK;
     return AccuUps_atoi(reinterpret_cast<const char *>(f + offsetof(AccuUpsDataReply, value)));
+}
+
+} // namespace
+
+int AccuUps_take_reply(int cab, const AccuUpsBuffer &buf, int *status)
+{
+    return judge_reply("AccuUps_get_data_item", cab, buf, status);
 }
 
 int AccuUps_get_data_item(int cab, int cmd, int *status)
@@ -245,7 +254,7 @@ int AccuUps_get_data_item(int cab, int cmd, int *status)
         *status = UPS_NO_COMM;
         return 0;
     }
-    return AccuUps_take_reply(cab, buf, status);
+    return judge_reply("AccuUps_get_data_item", cab, buf, status);
 }
 
 int AccuUps_get_rev(int cab, int *status) { return AccuUps_get_data_item(cab, ups_GET_REV, status); }
@@ -370,7 +379,7 @@ int AccuUps_send_data_sequences(const int *cablist, int cmd, int delay, int *res
      * data reply: every unusable reply counts -1. */
     for (std::size_t i = 0; i < count; ++i) {
         int status = UPS_BAD_REPLY;
-        int value = buffered[i] ? AccuUps_take_reply(cablist[i], frames[i], &status) : 0;
+        int value = buffered[i] ? judge_reply("AccuUps_send_data_sequences", cablist[i], frames[i], &status) : 0;
         results[i] = status == UPS_OK ? value : -1;
     }
     return 0;
@@ -411,7 +420,7 @@ int AccuUps_get_data(int cab, AccuUpsData *data)
         bool good[kDataCount] = {};
         for (std::size_t i = 0; i < kDataCount; ++i) {
             int status = UPS_OK;
-            raw[i] = AccuUps_take_reply(cab, frames[i], &status);
+            raw[i] = judge_reply("AccuUps_get_data", cab, frames[i], &status);
             good[i] = status == UPS_OK;
             if (!good[i])
                 result = UPS_BAD_REPLY;

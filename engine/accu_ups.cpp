@@ -397,53 +397,84 @@ int Talk_to_UPS(int cab)
 
 /* ---- every reading ------------------------------------------------------------------------- */
 
+namespace {
+
+/* Fills one record from the replies a GO left in frames: UPS_OK,
+ * UPS_BAD_REPLY when some reading was unusable (left 0), UPS_NO_COMM when
+ * none was usable (the UPS never answered). */
+int fill_record(int cab, const AccuUpsBuffer *frames, AccuUpsData *data)
+{
+    int raw[kDataCount] = {};
+    bool good[kDataCount] = {};
+    std::size_t usable = 0;
+    for (std::size_t i = 0; i < kDataCount; ++i) {
+        int status = UPS_OK;
+        raw[i] = judge_reply("AccuUps_get_data", cab, frames[i], &status);
+        good[i] = status == UPS_OK;
+        usable += good[i];
+    }
+    if (usable == 0) {
+        dprint(1, "%s: ERROR: unable to communicate with the UPS in cabinet %d.\n", "AccuUps_get_data", cab);
+        return UPS_NO_COMM;
+    }
+    auto take = [&](std::size_t i, auto convert) { return good[i] ? convert(raw[i]) : decltype(convert(0)){}; };
+    data->model = raw[0];
+    data->nominal_va = good[0] ? AccuUps_model_va(raw[0]) : -1;
+    data->status = raw[1];
+    data->input_voltage_v = take(2, AccuUps_compute_v);
+    data->input_current_a = take(3, AccuUps_compute_cur);
+    data->load_va = take(4, AccuUps_compute_load);
+    data->inverter_temp_c = take(5, AccuUps_compute_temp);
+    data->pfc_temp_c = take(6, AccuUps_compute_temp);
+    data->box_temp_c = take(7, AccuUps_compute_temp);
+    if (data->nominal_va > 0)
+        data->battery_voltage_v = take(8, [&](int r) { return AccuUps_compute_batt_v(r, data->nominal_va); });
+    data->battery_discharge_current_a = take(9, AccuUps_compute_batt_cur_d);
+    data->battery_charge_current_a = take(10, AccuUps_compute_batt_cur_c);
+    data->battery_capacity_percent = take(11, AccuUps_compute_batt_cap);
+    data->input_frequency_hz = take(12, AccuUps_compute_freq);
+    data->output_frequency_hz = take(13, AccuUps_compute_freq);
+    return usable == kDataCount ? UPS_OK : UPS_BAD_REPLY;
+}
+
+} // namespace
+
+int AccuUps_get_data_list(const int *cablist, AccuUpsData *records, int *results)
+{
+    std::size_t count = 0;
+    while (cablist != nullptr && count < MAX_CABINETS && cablist[count] >= 0)
+        ++count;
+    std::unique_ptr<AccuUpsBuffer[]> frames(new (std::nothrow) AccuUpsBuffer[count * kDataCount + 1]);
+    std::unique_ptr<bool[]> buffered(new (std::nothrow) bool[count + 1]);
+    if (!frames || !buffered) {
+        dprint(1, "%s: ERROR: Insufficient memory.\n", "AccuUps_get_data");
+        return -1;
+    }
+    /* 1. Every reading of every cabinet on its chain; one GO for all. */
+    for (std::size_t c = 0; c < count; ++c) {
+        records[c] = AccuUpsData{};
+        records[c].nominal_va = -1;
+        buffered[c] = true;
+        for (std::size_t i = 0; i < kDataCount && buffered[c]; ++i) {
+            AccuUpsBuffer &f = frames[c * kDataCount + i];
+            load_query(f, kDataQueries[i]);
+            buffered[c] = Send_env_board(cablist[c], 0, reinterpret_cast<int *>(f.bytes), UPS_DATA_MSG,
+                                         ANOTHER_MESSAGE, CNTLR0) == 0;
+        }
+    }
+    Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS);
+    /* 2. Every reply judged on its own (a silent UPS leaves its queries,
+     * which are no replies); then the cabinet's port goes back. */
+    for (std::size_t c = 0; c < count; ++c) {
+        results[c] = buffered[c] ? fill_record(cablist[c], &frames[c * kDataCount], &records[c]) : UPS_NO_COMM;
+        Send_env_board(cablist[c], 0, nullptr, 0, CLOSE_CONNECTION, ALLCNTLRS);
+    }
+    return 0;
+}
+
 int AccuUps_get_data(int cab, AccuUpsData *data)
 {
-    *data = AccuUpsData{};
-    data->nominal_va = -1;
-    /* 1. Every query on the cabinet's chain, one GO. */
-    AccuUpsBuffer frames[kDataCount];
-    bool sent = true;
-    for (std::size_t i = 0; i < kDataCount && sent; ++i) {
-        load_query(frames[i], kDataQueries[i]);
-        sent = Send_env_board(cab, 0, reinterpret_cast<int *>(frames[i].bytes), UPS_DATA_MSG, ANOTHER_MESSAGE,
-                              CNTLR0) == 0;
-    }
-    sent = Send_env_board(0, 0, nullptr, 0, GO, ALLCNTLRS) == 0 && sent;
-    int result = UPS_OK;
-    if (!sent) {
-        dprint(1, "%s: ERROR: unable to communicate with the UPS in cabinet %d.\n", "AccuUps_get_data", cab);
-        result = UPS_NO_COMM;
-    } else {
-        /* 2. Every reply judged on its own; an unusable one leaves 0. */
-        int raw[kDataCount] = {};
-        bool good[kDataCount] = {};
-        for (std::size_t i = 0; i < kDataCount; ++i) {
-            int status = UPS_OK;
-            raw[i] = judge_reply("AccuUps_get_data", cab, frames[i], &status);
-            good[i] = status == UPS_OK;
-            if (!good[i])
-                result = UPS_BAD_REPLY;
-        }
-        auto take = [&](std::size_t i, auto convert) { return good[i] ? convert(raw[i]) : decltype(convert(0)){}; };
-        data->model = raw[0];
-        data->nominal_va = good[0] ? AccuUps_model_va(raw[0]) : -1;
-        data->status = raw[1];
-        data->input_voltage_v = take(2, AccuUps_compute_v);
-        data->input_current_a = take(3, AccuUps_compute_cur);
-        data->load_va = take(4, AccuUps_compute_load);
-        data->inverter_temp_c = take(5, AccuUps_compute_temp);
-        data->pfc_temp_c = take(6, AccuUps_compute_temp);
-        data->box_temp_c = take(7, AccuUps_compute_temp);
-        if (data->nominal_va > 0)
-            data->battery_voltage_v = take(8, [&](int r) { return AccuUps_compute_batt_v(r, data->nominal_va); });
-        data->battery_discharge_current_a = take(9, AccuUps_compute_batt_cur_d);
-        data->battery_charge_current_a = take(10, AccuUps_compute_batt_cur_c);
-        data->battery_capacity_percent = take(11, AccuUps_compute_batt_cap);
-        data->input_frequency_hz = take(12, AccuUps_compute_freq);
-        data->output_frequency_hz = take(13, AccuUps_compute_freq);
-    }
-    /* 3. The port goes back. */
-    Send_env_board(cab, 0, nullptr, 0, CLOSE_CONNECTION, ALLCNTLRS);
-    return result;
+    const int list[] = {cab, -1};
+    int result = UPS_NO_COMM;
+    return AccuUps_get_data_list(list, data, &result) == 0 ? result : UPS_NO_COMM;
 }

@@ -247,7 +247,11 @@ struct AccuUpsData {
 
 /* Asks every reading of the cabinet's UPS in one GO, fills *data and ends
  * the cabinet's connection (its port goes back): UPS_OK, UPS_BAD_REPLY when
- * some reading was unusable (left 0), UPS_NO_COMM. */
+ * some reading was unusable (left 0), UPS_NO_COMM when none was usable. */
 int AccuUps_get_data(int cab, AccuUpsData *data);
+/* The same for every cabinet of cablist (ended by a negative number) in
+ * one GO: records[i] and results[i] for cablist[i].  0, or -1 for a memory
+ * shortage. */
+int AccuUps_get_data_list(const int *cablist, AccuUpsData *records, int *results);
 
 #endif

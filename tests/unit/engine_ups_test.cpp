@@ -147,6 +147,16 @@ TEST_F(UpsSim, OneBatchOverSeveralCabinets)
         << "16 silent, no cabinet 99";
     EXPECT_EQ(Received("pwr00140") + Received("pwr00150"), 2);
     EXPECT_EQ(AccuUps_send_data_sequences(cabs, ups_CMD_BYPASS, 0, results), -1);
+
+    /* Every reading of the three in one GO; the first reply of 15 spoilt. */
+    ASSERT_TRUE(sim_.ctl("serial pwr00150 fault badsum"));
+    AccuUpsData records[4];
+    ASSERT_EQ(AccuUps_get_data_list(cabs, records, results), 0);
+    EXPECT_EQ(std::vector<int>(results, results + 4),
+              (std::vector<int>{UPS_OK, UPS_BAD_REPLY, UPS_NO_COMM, UPS_NO_COMM}));
+    EXPECT_EQ(records[0].battery_capacity_percent + records[1].battery_capacity_percent, 8 + 16);
+    EXPECT_EQ(records[1].nominal_va, -1) << "its model was the spoilt reply";
+    EXPECT_TRUE(daemon_->loans().empty());
 }
 
 TEST_F(UpsSim, UnusableRepliesAndSilence)

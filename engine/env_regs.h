@@ -24,6 +24,45 @@ constexpr int ENV_REG_SWAPPED = 0xBD;
 int E_value(int reg, const unsigned int *env);
 /* When register 0xBD of env0 is set, exchanges the two images. */
 void SwapEnvInfo(unsigned int *env0, unsigned int *env1);
+/* env = env0 | env1, word by word. */
+void OrBothEnv(int cab, unsigned int *env, const unsigned int *env0, const unsigned int *env1);
+/* Traces the two controllers' images and the combined one at debug level 1. */
+void DisplayBothEnv(int cab, const unsigned int *env, const unsigned int *env0, const unsigned int *env1);
+
+/* ---- Reading the images ---------------------------------------------------- */
+
+struct cabproc;
+
+/* Buffers READ_ALL_REG for every controller of the selected cabinets, each
+ * into its own slot's image (cleared first, so a controller that does not
+ * answer leaves no register set); no GO.  cabtype -1 with cablist: the
+ * cabinets listed up to a -1 entry (at most CabCount); otherwise every
+ * cabinet of that kind (-1: every cabinet).  Returns the result of the
+ * last buffering call (0 when nothing was buffered). */
+int GetEnvRegs(int cabtype, const int *cablist);
+/* Reads the images of the cabinets of cabcount records in one GO, marks
+ * failed controllers in the records and combines each cabinet's two
+ * images (swapped first when they are in the opposite order) into env.
+ * Returns the number of controllers in error. */
+int Read_All_Envs(cabproc *cptr, int cabcount);
+/* Clears the three images and buffers the reads of controller 0 (into
+ * env0) and controller 1 (into env1); no GO.  0 both buffered, 1 only
+ * controller 0 failed, 2 only controller 1 failed, -1 both failed. */
+int Read_environmental(int cab, unsigned int *env, unsigned int *env0, unsigned int *env1);
+/* Reads both controllers of one cabinet, each in its own GO, and combines
+ * the images.  Ends the program when neither can be read: status 8 when
+ * the ports could not be had, 1 otherwise. */
+void read_environmental(int cab, unsigned int *env, unsigned int *env0, unsigned int *env1);
+
+/* ---- Host labels of the detail views -------------------------------------- */
+
+constexpr int HOST_TYPE_LABEL_SIZE = 16;
+/* Kind of detail widget and host label chosen by get_host_widget. */
+extern int WidgetType;
+extern char HOST_type[HOST_TYPE_LABEL_SIZE];
+/* Sets WidgetType and HOST_type for a host type; any other host type
+ * leaves both unchanged. */
+void get_host_widget(int hosttype, int subtype);
 
 /* ---- Message routines --------------------------------------------------- */
 

@@ -39,6 +39,7 @@
 #include "engine/env_regs.h"
 #include "engine/send_env.h"
 #include "engine/ports.h"
+#include "engine/rsp_check.h"
 #include "tests/unit/engine_test_support.h"
 
 namespace {
@@ -583,4 +584,70 @@ TEST_F(Ports, AFatalSignalDuringAGoLeavesNothingOnLoan)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_TRUE(LoansBecome(0u)) << "ports left on loan";
+}
+
+/* Register images combined per cabinet in one GO: a swapped pair, one
+ * silent controller, a back-side disk-array controller (its image keeps
+ * its own numbering). */
+TEST_F(SerialGo, RegisterImagesOfSeveralCabinetsAreCombinedInOneGo)
+{
+    for (const char *set : {"snp0010A 0xBD", "snp0010A 4", "snp0010B 0x21", "snp0011A 7", "jbod00121 8"})
+        ASSERT_TRUE(sim_.ctl(std::string("reg ") + set + " 1"));
+    ASSERT_TRUE(sim_.ctl("serial snp0011B fault silent on"));
+    cabproc records[3] = {};
+    records[0].cabid = 10, records[1].cabid = 11, records[2].cabid = 12;
+
+    EXPECT_EQ(Read_All_Envs(records, 3), 1) << "only the silent controller ends in error";
+
+    EXPECT_EQ(E_value(0x21, records[0].env0), 1) << "controller 0 reported the pair swapped";
+    EXPECT_EQ(E_value(4, records[0].env1) + E_value(0xBD, records[0].env1), 2);
+    for (int reg : {4, 0x21, 0xBD})
+        EXPECT_EQ(E_value(reg, records[0].env), 1) << reg;
+    EXPECT_EQ(records[1].info.cntlrbad[1], 1);
+    EXPECT_EQ(records[1].info.cntlrbad[0], 0);
+    EXPECT_EQ(E_value(7, records[1].env), 1);
+    EXPECT_EQ(std::count_if(std::begin(records[1].env1), std::end(records[1].env1), [](unsigned w) { return w; }), 0);
+    EXPECT_EQ(E_value(8, records[2].env), 1);
+    EXPECT_EQ(E_value(8, records[2].env0), 0);
+    EXPECT_EQ(Received()["jbod00121"], (Commands{"EP", "RE BD", "EN"}));
+}
+
+TEST_F(SerialGo, OneSilentControllerLeavesTheOtherImageAndBothSilentLeaveNone)
+{
+    ASSERT_TRUE(sim_.ctl("reg snp0011B 0x30 1"));
+    ASSERT_TRUE(sim_.ctl("serial snp0011A fault silent on"));
+    unsigned env[ENV_WORDS], env0[ENV_WORDS], env1[ENV_WORDS];
+    read_environmental(11, env, env0, env1);
+    EXPECT_EQ(E_value(0x30, env), 1);
+    EXPECT_EQ(std::count_if(std::begin(env), std::end(env), [](unsigned w) { return w; }), 1);
+    cabproc record = {};
+    record.cabid = 11;
+    EXPECT_EQ(Read_All_Envs(&record, 1), 1);
+    EXPECT_EQ(E_value(0x30, record.env), 1);
+
+    ASSERT_TRUE(sim_.ctl("serial snp0011B fault silent on"));
+    record = {};
+    record.cabid = 11;
+    EXPECT_EQ(Read_All_Envs(&record, 1), 2) << "what controller 1 read before is not kept";
+    EXPECT_EQ(record.info.cntlrbad[0] + record.info.cntlrbad[1], 2);
+    EXPECT_EQ(std::count_if(std::begin(record.env), std::end(record.env), [](unsigned w) { return w; }), 0);
+    EXPECT_EQ(Read_environmental(999, env, env0, env1), -1) << "a cabinet that does not exist";
+}
+
+TEST_F(Ports, RegisterImagesOfTenCabinetsAreReadInOneGo)
+{
+    SerialInstallation serial = Serial(40);
+    Start(serial.config);
+    cabproc records[10] = {};
+    for (int i = 0; i < 10; ++i) {
+        records[i].cabid = 100 + i;
+        ASSERT_TRUE(sim_.ctl("reg " + serial.names[4 * i + 1] + " " + std::to_string(0x40 + i) + " 1"));
+    }
+    EXPECT_EQ(Read_All_Envs(records, 10), 0);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(E_value(0x40 + i, records[i].env), 1) << records[i].cabid;
+        EXPECT_EQ(std::count_if(std::begin(records[i].env), std::end(records[i].env), [](unsigned w) { return w; }), 1);
+    }
+    for (const std::string &name : serial.names)
+        EXPECT_EQ(Received()[name], (Commands{"EP", "EN"})) << name;
 }

@@ -13,6 +13,7 @@
  * rest is still printed), 2 usage error.
  */
 #include <array>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -212,17 +213,24 @@ void ReadUps(std::vector<Cabinet *> &cabs)
     }
 }
 
+/* A current as the UPS gives it (a float), to the milliampere: the float's
+ * binary noise (4.326000213...) means nothing to a monitoring script. */
+double Amperes(float a)
+{
+    return std::round(static_cast<double>(a) * 1000.0) / 1000.0;
+}
+
 nlohmann::json UpsJson(const AccuUpsData &d)
 {
     return {{"input_voltage", d.input_voltage_v},
-            {"input_current", d.input_current_a},
+            {"input_current", Amperes(d.input_current_a)},
             {"load", d.load_va},
             {"inverter_temp", d.inverter_temp_c},
             {"pfc_temp", d.pfc_temp_c},
             {"box_temp", d.box_temp_c},
             {"battery_voltage", d.battery_voltage_v},
-            {"battery_discharge_current", d.battery_discharge_current_a},
-            {"battery_charge_current", d.battery_charge_current_a},
+            {"battery_discharge_current", Amperes(d.battery_discharge_current_a)},
+            {"battery_charge_current", Amperes(d.battery_charge_current_a)},
             {"battery_capacity", d.battery_capacity_percent},
             {"input_frequency", d.input_frequency_hz},
             {"output_frequency", d.output_frequency_hz},

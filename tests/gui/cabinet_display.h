@@ -141,13 +141,10 @@ inline std::string view_name()
 /* Chassis ids of the rack entries, top to bottom. */
 inline std::vector<int> rack_order()
 {
-    WidgetList children = nullptr;
-    Cardinal count = 0;
-    XtVaGetValues(cab_rc, XmNchildren, &children, XmNnumChildren, &count, nullptr);
     std::vector<int> ids;
-    for (Cardinal i = 0; i < count; ++i)
+    for (Widget child : gui::children(cab_rc))
         for (int id = 1; id <= MAX_CHASSIS; ++id)
-            if (chassis_rec[id].chassis_frm == children[i])
+            if (chassis_rec[id].chassis_frm == child)
                 ids.push_back(id);
     return ids;
 }

@@ -37,13 +37,10 @@ void describe(Widget w, const std::string &path, std::vector<std::string> &out)
         }
     }
     out.push_back(line.str());
-    if (!XtIsManaged(w) || !XtIsComposite(w))
+    if (!XtIsManaged(w))
         return;
-    WidgetList children = nullptr;
-    Cardinal count = 0;
-    XtVaGetValues(w, XmNchildren, &children, XmNnumChildren, &count, nullptr);
-    for (Cardinal i = 0; i < count; ++i)
-        describe(children[i], path + "/" + XtName(children[i]), out);
+    for (Widget child : gui::children(w))
+        describe(child, path + "/" + XtName(child), out);
 }
 
 std::vector<std::string> view_state()
@@ -99,13 +96,8 @@ void shown_pixmaps(Widget w, const char *prefix, std::set<Pixmap> &out)
         XtVaGetValues(w, XmNlabelPixmap, &face, nullptr);
         out.insert(face);
     }
-    if (!XtIsComposite(w))
-        return;
-    WidgetList children = nullptr;
-    Cardinal count = 0;
-    XtVaGetValues(w, XmNchildren, &children, XmNnumChildren, &count, nullptr);
-    for (Cardinal i = 0; i < count; ++i)
-        shown_pixmaps(children[i], prefix, out);
+    for (Widget child : gui::children(w))
+        shown_pixmaps(child, prefix, out);
 }
 
 /* Every status symbol the view shows is one of the status key's, in the

@@ -103,13 +103,8 @@ protected:
 void walk(Widget w, const std::function<void(Widget)> &visit)
 {
     visit(w);
-    if (!XtIsComposite(w))
-        return;
-    WidgetList children = nullptr;
-    Cardinal count = 0;
-    XtVaGetValues(w, XmNchildren, &children, XmNnumChildren, &count, nullptr);
-    for (Cardinal i = 0; i < count; ++i)
-        walk(children[i], visit);
+    for (Widget child : gui::children(w))
+        walk(child, visit);
 }
 
 /* Each slot widget's name is unique in its window: resources and the

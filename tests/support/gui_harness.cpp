@@ -254,6 +254,16 @@ std::string label_text(Widget w)
     return xmstring_resource(w, XmNlabelString);
 }
 
+std::vector<Widget> children(Widget w)
+{
+    if (w == nullptr || !XtIsComposite(w))
+        return {};
+    WidgetList list = nullptr;
+    Cardinal count = 0;
+    XtVaGetValues(w, XmNchildren, &list, XmNnumChildren, &count, nullptr);
+    return std::vector<Widget>(list, list + count);
+}
+
 std::string message_text(Widget box)
 {
     return xmstring_resource(box, XmNmessageString);

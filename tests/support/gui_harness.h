@@ -28,6 +28,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <X11/Intrinsic.h>
 
@@ -70,6 +71,9 @@ void answer_later(const char *path, int delay_ms, int timeout_ms = 5000);
 /* Text of a label's or button's XmNlabelString ("" when none); lines of a
  * multi-line string are joined with "\n". */
 std::string label_text(Widget w);
+
+/* The children of a composite widget (none for any other). */
+std::vector<Widget> children(Widget w);
 
 /* Text of a message box's XmNmessageString. */
 std::string message_text(Widget box);

@@ -27,6 +27,10 @@ void help_key_callback(Widget w, XtPointer client_data, XtPointer call_data);
 /* Help -> Contents: opens the cabinet help at its first topic. */
 void rackcruhelp(Widget w, XtPointer client_data, XtPointer call_data);
 
+/* Deletes the boot-table entry `name` with the boot-table tool; 1 when the
+ * tool could be run, 0 (after an error box) when it could not. */
+int overwrite_bootptab(const char *name);
+
 /* Manage / unmanage the widget stored at the address given as client data. */
 void XDmanage_link(Widget w, XtPointer target, XtPointer call_data);
 void XDunmanage_link(Widget w, XtPointer target, XtPointer call_data);

@@ -86,6 +86,12 @@ void cru_repl_cb(Widget w, XtPointer cru_spec, XtPointer)
     const int kind = component & 0xFF00;
     const int unit_number = component & 0xFF;
 
+    /* Without a FRU function (the plain status display) a click only
+     * selects nothing: there is no procedure to start. */
+    if (fru_replace_flag == NO_FRU_FUNCTION) {
+        XmToggleButtonSetState(w, False, False);
+        return;
+    }
     const Redirect *redirect = nullptr;
     for (const Redirect &entry : REDIRECTS)
         if (entry.kind == kind)

@@ -1,0 +1,379 @@
+/*
+ * fru_walk_test.cpp - FRU procedures walked end to end the way an operator
+ * walks them: the program's own cabinet window, built in this process as
+ * start-up builds it (FRU mode from the command line, configuration, first
+ * status query), shows a cabinet of the sample installation played by the
+ * cabinet simulator; the test clicks a chassis in the rack and a component
+ * in its view through the X server, and a scripted operator answers every
+ * prompt as it appears with a click on OK or Cancel.  Each walk then checks
+ * the prompts met (each must contain its expected text, in order, and no
+ * other may appear), the commands the simulator received other than status
+ * queries, the command lines the stand-in utilities recorded, and the unit
+ * in the simulator's tree.  Waits follow XRACKMON_TIME_SCALE.
+ */
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <X11/IntrinsicP.h>
+#include <Xm/MessageB.h>
+#include <Xm/ToggleB.h>
+
+#include "app/cabstat_common.h"
+#include "app/chassis_table.h"
+#include "app/layouts/rack_windows.h"
+#include "app/rack_state.h"
+#include "app/rack_view.h"
+#include "app/s_detail.h"
+#include "app/s_get_colors.h"
+#include "app/s_rack_disp.h"
+#include "app/unit_lookup.h"
+#include "base/process.h"
+#include "base/trace.h"
+#include "config/config.h"
+#include "config/miscutil.h"
+#include "config/read_config.h"
+#include "engine/env_cmd.h"
+#include "engine/send_env.h"
+#include "tests/support/gui_harness.h"
+#include "tests/support/process.h"
+#include "ui/x_util.h"
+
+namespace {
+
+constexpr int kWalkMs = 40000;
+constexpr int kStepMs = 5000;
+constexpr unsigned long kOperatorTickMs = 30;
+
+/* One prompt as the operator expects it: a text it must contain, and the
+ * answer (OK, else Cancel; a box with OK only gets OK). */
+struct Prompt {
+    const char *text;
+    bool ok = true;
+};
+
+/* A unit of the simulator's tree and the status it must end with. */
+struct FinalUnit {
+    int sub = 0; /* 0: nothing checked */
+    int unit = 0;
+    int status = 0;
+};
+
+struct Walk {
+    const char *name;
+    const char *option; /* -F, -P or -p */
+    int cabinet;
+    int chassis;
+    const char *toggle; /* path of the component's toggle below the chassis view */
+    std::vector<Prompt> prompts = {};
+    /* Commands other than status queries, as "cmd=K ctype=0xTT cid=0xII sub=0xSS unit=0xUU". */
+    std::vector<std::string> commands = {};
+    /* Lines of the utilities' record file. */
+    std::vector<std::string> records = {};
+    FinalUnit final_unit = {};
+    /* Simulator statements and utility control lines set before the click. */
+    std::vector<std::string> setup = {};
+    std::vector<std::string> utility_control = {};
+};
+
+void PrintTo(const Walk &w, std::ostream *out)
+{
+    *out << w.name;
+}
+
+/* ---- the scripted operator ------------------------------------------------ */
+
+/* Message boxes of the program's dialogs that are on the screen now. */
+void shown_boxes(Widget w, std::vector<Widget> *out)
+{
+    if (w == nullptr || w->core.being_destroyed)
+        return;
+    if (XmIsMessageBox(w) && std::string(XtName(w)) == "error_widget" && gui::is_shown(w))
+        out->push_back(w);
+    for (Cardinal i = 0; XtIsWidget(w) && i < w->core.num_popups; ++i)
+        shown_boxes(w->core.popup_list[i], out);
+    for (Widget child : gui::children(w))
+        shown_boxes(child, out);
+}
+
+std::string first_line(const std::string &text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+class Operator {
+public:
+    explicit Operator(const std::vector<Prompt> &script) : script_(script) {}
+    ~Operator()
+    {
+        if (timer_ != 0)
+            XtRemoveTimeOut(timer_);
+    }
+    void start() { timer_ = XtAppAddTimeOut(app_context, kOperatorTickMs, Tick, this); }
+    /* What the operator met, one entry per prompt: its text. */
+    const std::vector<std::string> &seen() const { return seen_; }
+
+private:
+    static void Tick(XtPointer self, XtIntervalId *)
+    {
+        auto *op = static_cast<Operator *>(self);
+        op->timer_ = 0;
+        op->answer_one();
+        op->timer_ = XtAppAddTimeOut(app_context, kOperatorTickMs, Tick, op);
+    }
+    static void Gone(Widget, XtPointer self, XtPointer)
+    {
+        static_cast<Operator *>(self)->answered_ = nullptr;
+    }
+
+    void answer_one()
+    {
+        std::vector<Widget> boxes;
+        shown_boxes(rack_cabstat_dlg, &boxes);
+        if (boxes.empty() || boxes.back() == answered_)
+            return;
+        Widget box = boxes.back();
+        const std::string text = gui::message_text(box);
+        const std::size_t n = seen_.size();
+        seen_.push_back(text);
+        bool ok = false;
+        if (n < script_.size()) {
+            EXPECT_NE(text.find(script_[n].text), std::string::npos)
+                << "prompt " << n + 1 << " should contain \"" << script_[n].text << "\" but reads:\n" << text;
+            ok = script_[n].ok;
+        } else {
+            ADD_FAILURE() << "unexpected prompt " << n + 1 << ":\n" << text;
+        }
+        Widget cancel = XtNameToWidget(box, "Cancel");
+        Widget button = ok || !gui::is_shown(cancel) ? XtNameToWidget(box, "OK") : cancel;
+        answered_ = box;
+        XtAddCallback(box, XmNdestroyCallback, Gone, this);
+        EXPECT_TRUE(gui::click(button)) << "cannot click an answer to: " << first_line(text);
+    }
+
+    const std::vector<Prompt> &script_;
+    std::vector<std::string> seen_;
+    Widget answered_ = nullptr;
+    XtIntervalId timer_ = 0;
+};
+
+/* ---- the walk ----------------------------------------------------------- */
+
+/* The commands of the simulator's log, status queries left out, from line
+ * `from` on. */
+std::vector<std::string> commands_sent(const std::string &log, std::size_t from)
+{
+    static const std::regex line(" cmd=([0-9]+) (ctype=0x[0-9a-f]+ cid=0x[0-9a-f]+ sub=0x[0-9a-f]+ unit=0x[0-9a-f]+) ");
+    std::vector<std::string> out;
+    std::istringstream lines(log);
+    std::size_t index = 0;
+    for (std::string text; std::getline(lines, text); ++index) {
+        std::smatch m;
+        if (index >= from && std::regex_search(text, m, line) && m[1] != "1")
+            out.push_back("cmd=" + m[1].str() + " " + m[2].str());
+    }
+    return out;
+}
+
+std::size_t line_count(const std::string &text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        out.push_back(line);
+    return out;
+}
+
+void write_file(const std::string &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::trunc) << text;
+}
+
+void done_cb(Widget, XtPointer flag, XtPointer)
+{
+    *static_cast<bool *>(flag) = true;
+}
+
+class FruWalk : public testing::TestWithParam<Walk> {
+protected:
+    void SetUp() override
+    {
+        const std::string sample = XR_SAMPLE_DIR;
+        std::vector<std::string> args{"-c", sample + "/nxs.config"};
+        for (int cab = 1; cab <= 4; ++cab)
+            args.push_back(sample + "/cabsim/cab00" + std::to_string(cab) + ".sim");
+        ASSERT_TRUE(sim_.start_args(args)) << sim_.stderr_text();
+        namespace fs = std::filesystem;
+        const fs::path root = sim_.root();
+        std::error_code error;
+        for (const char *folder : {"opt/console", "usr"}) {
+            fs::create_directories(root / folder, error);
+            fs::copy(fs::path(XR_DATA_ROOT) / folder, root / folder, fs::copy_options::recursive, error);
+            ASSERT_FALSE(error) << folder << ": " << error.message();
+        }
+        fs::create_directories(root / "tmp", error);
+        fs::copy_file(sample + "/nxs.config", root / "var/console/nxs.config", error);
+        ASSERT_FALSE(error) << error.message();
+        write_file(sim_.root() + "/usr/boot/cmic/bootptab", kBootTable);
+
+        setenv("CONSOLE_ROOT", sim_.root().c_str(), 1);
+        setenv("XRACKMON_TIME_SCALE", "200", 1);
+        /* The firmware and record utilities are run by bare name. */
+        const char *path = std::getenv("PATH");
+        setenv("PATH", (sim_.root() + "/opt/console/bin:" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
+        XrmDatabase db = XtDatabase(XtDisplay(Toplevel));
+        ASSERT_EQ(XrmCombineFileDatabase(XR_APP_DEFAULTS_DIR "/Xrackmon", &db, True), 1);
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure())
+            std::printf("cabsim log:\n%s\nutility record:\n%s\n", sim_.log_text().c_str(), records().c_str());
+    }
+
+    std::string records() const { return file_text(sim_.root() + "/var/console/utilities.rec"); }
+
+    /* Start-up as the program's main does it, for `option` and `cabinet`. */
+    void start_up(const char *option, int cabinet)
+    {
+        char cab_name[16];
+        std::snprintf(cab_name, sizeof cab_name, "Cab%03d", cabinet);
+        argv_ = {"xrackmon", option, "-d", std::getenv("XR_WALK_DEBUG") != nullptr ? std::getenv("XR_WALK_DEBUG") : "0",
+                 cab_name};
+        argv_ptrs_.clear();
+        for (std::string &arg : argv_)
+            argv_ptrs_.push_back(arg.data());
+        argv_ptrs_.push_back(nullptr);
+        _argc = static_cast<int>(argv_.size());
+        _argv = argv_ptrs_.data();
+        no_verify_timeout = 1;
+        verify_timeout_release = close_all_ports;
+        engine_ui = {FreshenWindow, IsWorkDialog, AddToWorkDialogMsg,
+                     [](const char *text) { ModalErrorDialog(Toplevel, widget_title, text); },
+                     [](const char *text, const char *help_tag) {
+                         return ModalVerifyDialog(Toplevel, widget_title, text, DIALOG_QUESTION, help_tag);
+                     }};
+        const int first_icon = parse_options(_argc, _argv);
+        CabinetID = get_cabinet_id(_argv[first_icon]);
+        std::size_t used = std::strlen(widget_title);
+        std::snprintf(widget_title + used, sizeof widget_title - used, " - Cab%03d", CabinetID);
+        ASSERT_EQ(read_config_file(ConfigFilename), 0);
+        get_host_types();
+        HostType = std::max(get_cabinet_host_type(CabinetID), 0);
+
+        create_rack_cabstat_dlg(XtDisplay(Toplevel), _argv[0], _argc, _argv, widget_title);
+        initialize_chassis_views();
+        Toplevel = rack_cabstat_dlg;
+        create_s_key_shell(rack_cabstat_dlg);
+        create_DetailBox(rack_cabstat_dlg);
+        get_colors();
+        StartWorkDialog(Toplevel, widget_title, "Reading Cabinet Status Info    ");
+        current_chassis = 1;
+        update_display(0);
+        XtVaSetValues(rack_cabstat_dlg, XmNx, 0, XmNy, 0, nullptr);
+        XtRealizeWidget(rack_cabstat_dlg);
+        SetRealizedShell(rack_cabstat_dlg);
+        adjust_rack_window_size();
+        HideWorkDialog();
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(chassis_rec[1].radio_btn) || chassis_cnt > 0; },
+                                    kStepMs));
+    }
+
+    /* Clicks the chassis in the rack, then the component in its view, and
+     * lets the operator answer until the procedure has returned. */
+    void click_component(int chassis, const char *toggle_path, Operator *op)
+    {
+        ASSERT_NE(chassis_rec[chassis].radio_btn, nullptr) << "chassis " << chassis << " not in the rack";
+        ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(chassis_rec[chassis].radio_btn); }, kStepMs));
+        ASSERT_TRUE(gui::click(chassis_rec[chassis].radio_btn));
+        ASSERT_TRUE(gui::pump_until([&] { return current_chassis == chassis; }, kStepMs));
+        Widget view = chassis_rec[chassis].chassis_frame;
+        Widget toggle = gui::find_in(view, toggle_path);
+        ASSERT_NE(toggle, nullptr) << toggle_path << " not in " << (view != nullptr ? XtName(view) : "(no view)");
+        ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(toggle); }, kStepMs)) << toggle_path;
+        bool done = false;
+        /* Called after cru_repl_cb, so once the procedure has returned. */
+        XtAddCallback(toggle, XmNvalueChangedCallback, done_cb, &done);
+        op->start();
+        ASSERT_TRUE(gui::click(toggle));
+        ASSERT_TRUE(gui::pump_until([&] { return done; }, kWalkMs)) << "the procedure did not return";
+        EXPECT_FALSE(XmToggleButtonGetState(toggle)) << "the component's toggle stays set";
+        EXPECT_FALSE(IsWorkDialog() && !work_dialog_hidden) << "the work dialog stays up";
+    }
+
+    static constexpr const char *kBootTable =
+        "# boot table of the management controllers\n"
+        "CMIC001-1:ht=ethernet:ha=080069000001:ip=10.1.0.1:\n"
+        "SMC001-1:ht=ethernet:ha=080069000011:ip=10.1.0.11:\n"
+        "CMIC002-1:ht=ethernet:ha=080069000002:ip=10.1.0.2:\n"
+        "CMIC003-1:ht=ethernet:\\\n\t:ha=080069000003:ip=10.1.0.3:\n"
+        "SMC004-1:ht=ethernet:ha=080069000014:ip=10.1.0.14:\n";
+
+    CabsimProcess sim_;
+    std::vector<std::string> argv_;
+    std::vector<char *> argv_ptrs_;
+};
+
+TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
+{
+    const Walk &walk = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start_up(walk.option, walk.cabinet));
+    for (const std::string &statement : walk.setup)
+        ASSERT_TRUE(sim_.ctl(statement)) << statement;
+    std::string control;
+    for (const std::string &line : walk.utility_control)
+        control += line + "\n";
+    write_file(sim_.root() + "/var/console/utilities.ctl", control);
+    ASSERT_TRUE(sim_.ctl("ping"));
+    const std::size_t log_from = line_count(sim_.log_text());
+
+    Operator op(walk.prompts);
+    ASSERT_NO_FATAL_FAILURE(click_component(walk.chassis, walk.toggle, &op));
+
+    std::vector<std::string> firsts;
+    for (const std::string &text : op.seen())
+        firsts.push_back(first_line(text));
+    EXPECT_EQ(op.seen().size(), walk.prompts.size()) << "prompts met:\n" << testing::PrintToString(firsts);
+    ASSERT_TRUE(sim_.ctl("ping"));
+    EXPECT_EQ(commands_sent(sim_.log_text(), log_from), walk.commands);
+    EXPECT_EQ(lines_of(records()), walk.records);
+    if (walk.final_unit.sub != 0) {
+        update_display(0);
+        unit_cfg_t *unit = find_unit_ptr(walk.chassis, walk.final_unit.sub, walk.final_unit.unit);
+        ASSERT_NE(unit, nullptr);
+        EXPECT_EQ(unit->unit_status, walk.final_unit.status);
+    }
+}
+
+} // namespace
+
+namespace {
+
+const Walk kWalks[] = {
+    {.name = "FanPowerOn",
+     .option = "-P",
+     .cabinet = 1,
+     .chassis = 1,
+     .toggle = "*btn_cobalt_fan2",
+     .prompts = {{"is automatically powered on"}},
+     .commands = {},
+     .records = {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sample, FruWalk, testing::ValuesIn(kWalks),
+                         [](const testing::TestParamInfo<Walk> &info) { return std::string(info.param.name); });
+
+} // namespace

@@ -93,6 +93,7 @@ struct Fault {
 struct Trigger {
     static constexpr int REGISTER = -1; /* a listener registers for its events */
     int cmd = REGISTER;                 /* else: a command of this cmdtype arrives */
+    bool every = false;                 /* runs each time, not only the first */
     std::string line;
 };
 
@@ -204,8 +205,9 @@ public:
     void broadcast_event(const std::vector<uint8_t> &msg);
     /* Runs `line` after `ms` milliseconds. */
     void schedule_line(int ms, const std::string &line);
-    /* Runs, once, every `on` statement of cabinet cabno waiting for cmd
-     * (Trigger::REGISTER: an event registration). */
+    /* Runs every `on` statement of cabinet cabno waiting for cmd
+     * (Trigger::REGISTER: an event registration); those without `every`
+     * are then forgotten. */
     void fire_triggers(int cabno, int cmd);
     const std::vector<std::string> &command_log() const { return log_; }
 

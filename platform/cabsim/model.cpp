@@ -107,7 +107,7 @@ std::vector<std::string> describe_triggers(const Cabinet &cab)
     std::vector<std::string> lines;
     for (const Trigger &t : cab.triggers)
         lines.push_back("  on " + (t.cmd == Trigger::REGISTER ? std::string("register") : "cmd=" + std::to_string(t.cmd)) +
-                        " " + t.line + "\n");
+                        (t.every ? " every " : " ") + t.line + "\n");
     return lines;
 }
 

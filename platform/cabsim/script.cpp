@@ -426,15 +426,15 @@ bool leading_words(const std::string &line, std::size_t count, std::vector<std::
     return i < line.size() && line[i] != '#';
 }
 
-/* on CAB register STATEMENT | on CAB cmd=C STATEMENT: STATEMENT runs once,
- * when a listener registers for the cabinet's events or when the cabinet
- * receives a command of cmdtype C. */
+/* on CAB register|cmd=C [every] STATEMENT: STATEMENT runs when a listener
+ * registers for the cabinet's events or when the cabinet receives a
+ * command of cmdtype C; the first time only, or every time. */
 std::string do_on(Simulator &sim, const std::string &line)
 {
     std::vector<std::string> words;
     std::size_t rest = 0;
     long cab = 0, cmd = 0;
-    const char *usage = "usage: on CAB register|cmd=C STATEMENT";
+    const char *usage = "usage: on CAB register|cmd=C [every] STATEMENT";
     if (!leading_words(line, 3, words, rest) || !parse_number(words[1], 0, 0xFFFF, cab))
         return usage;
     auto it = sim.cabinets.find(static_cast<int>(cab));
@@ -447,7 +447,15 @@ std::string do_on(Simulator &sim, const std::string &line)
         t.cmd = static_cast<int>(cmd);
     else
         return usage;
+    std::vector<std::string> fourth;
+    std::size_t after_fourth = 0;
+    if (leading_words(line, 4, fourth, after_fourth) && fourth[3] == "every") {
+        t.every = true;
+        rest = after_fourth;
+    }
     t.line = line.substr(rest);
+    if (t.line.rfind("every", 0) == 0 && t.line.find_first_not_of(" \t\r", 5) == std::string::npos)
+        return usage;
     it->second.triggers.push_back(std::move(t));
     return "";
 }

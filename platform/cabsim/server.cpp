@@ -484,16 +484,16 @@ void Simulator::fire_triggers(int cabno, int cmd)
     auto it = cabinets.find(cabno);
     if (it == cabinets.end())
         return;
-    /* Taken out first: a fired statement may add `on` statements of its own. */
+    /* Copied out first: a fired statement may add or clear `on` statements. */
     std::vector<Trigger> due;
     auto &waiting = it->second.triggers;
     for (auto t = waiting.begin(); t != waiting.end();) {
-        if (t->cmd == cmd) {
-            due.push_back(std::move(*t));
-            t = waiting.erase(t);
-        } else {
+        if (t->cmd != cmd) {
             ++t;
+            continue;
         }
+        due.push_back(*t);
+        t = t->every ? t + 1 : waiting.erase(t);
     }
     for (const Trigger &t : due) {
         ParseContext ctx;

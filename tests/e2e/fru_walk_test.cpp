@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -58,6 +59,10 @@ constexpr unsigned long kOperatorTickMs = 30;
 struct Prompt {
     const char *text;
     bool ok = true;
+    /* A simulator statement run once the prompt is answered: what happens
+     * to the cabinet while the operator works (a module reboots, a board of
+     * another kind goes in). */
+    const char *then = nullptr;
 };
 
 /* A unit of the simulator's tree and the status it must end with. */
@@ -82,6 +87,10 @@ struct Walk {
     /* Simulator statements and utility control lines set before the click. */
     std::vector<std::string> setup = {};
     std::vector<std::string> utility_control = {};
+    /* The configuration's "run_only_with_dual_ac" value (the sample's when null). */
+    const char *dual_ac = nullptr;
+    /* A boot-table entry that must be gone afterwards. */
+    const char *deleted_entry = nullptr;
 };
 
 void PrintTo(const Walk &w, std::ostream *out)
@@ -111,7 +120,10 @@ std::string first_line(const std::string &text)
 
 class Operator {
 public:
-    explicit Operator(const std::vector<Prompt> &script) : script_(script) {}
+    Operator(const std::vector<Prompt> &script, std::function<bool(const std::string &)> simulate)
+        : script_(script), simulate_(std::move(simulate))
+    {
+    }
     ~Operator()
     {
         if (timer_ != 0)
@@ -157,9 +169,13 @@ private:
         answered_ = box;
         XtAddCallback(box, XmNdestroyCallback, Gone, this);
         EXPECT_TRUE(gui::click(button)) << "cannot click an answer to: " << first_line(text);
+        if (n < script_.size() && script_[n].then != nullptr) {
+            EXPECT_TRUE(simulate_(script_[n].then)) << script_[n].then;
+        }
     }
 
     const std::vector<Prompt> &script_;
+    std::function<bool(const std::string &)> simulate_;
     std::vector<std::string> seen_;
     Widget answered_ = nullptr;
     XtIntervalId timer_ = 0;
@@ -320,6 +336,7 @@ protected:
         "SMC001-1:ht=ethernet:ha=080069000011:ip=10.1.0.11:\n"
         "CMIC002-1:ht=ethernet:ha=080069000002:ip=10.1.0.2:\n"
         "CMIC003-1:ht=ethernet:\\\n\t:ha=080069000003:ip=10.1.0.3:\n"
+        "CMIC004-1:ht=ethernet:ha=080069000004:ip=10.1.0.4:\n"
         "SMC004-1:ht=ethernet:ha=080069000014:ip=10.1.0.14:\n";
 
     CabsimProcess sim_;
@@ -330,6 +347,16 @@ protected:
 TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
 {
     const Walk &walk = GetParam();
+    if (walk.dual_ac != nullptr) {
+        const std::string config = sim_.root() + "/var/console/nxs.config";
+        std::string text = file_text(config);
+        const std::string sample_line = "SET run_only_with_dual_ac=yes\n";
+        const std::size_t at = text.find(sample_line);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, sample_line.size(),
+                     *walk.dual_ac != '\0' ? "SET run_only_with_dual_ac=" + std::string(walk.dual_ac) + "\n" : "");
+        write_file(config, text);
+    }
     ASSERT_NO_FATAL_FAILURE(start_up(walk.option, walk.cabinet));
     for (const std::string &statement : walk.setup)
         ASSERT_TRUE(sim_.ctl(statement)) << statement;
@@ -340,7 +367,7 @@ TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
     ASSERT_TRUE(sim_.ctl("ping"));
     const std::size_t log_from = line_count(sim_.log_text());
 
-    Operator op(walk.prompts);
+    Operator op(walk.prompts, [this](const std::string &statement) { return sim_.ctl(statement); });
     ASSERT_NO_FATAL_FAILURE(click_component(walk.chassis, walk.toggle, &op));
 
     std::vector<std::string> firsts;
@@ -350,6 +377,11 @@ TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
     ASSERT_TRUE(sim_.ctl("ping"));
     EXPECT_EQ(commands_sent(sim_.log_text(), log_from), walk.commands);
     EXPECT_EQ(lines_of(records()), walk.records);
+    if (walk.deleted_entry != nullptr) {
+        const std::string table = file_text(sim_.root() + "/usr/boot/cmic/bootptab");
+        EXPECT_EQ(table.find(std::string("\n") + walk.deleted_entry + ":"), std::string::npos) << table;
+        EXPECT_NE(table.find("CMIC002-1:"), std::string::npos) << "another entry went too:\n" << table;
+    }
     if (walk.final_unit.sub != 0) {
         update_display(0);
         unit_cfg_t *unit = find_unit_ptr(walk.chassis, walk.final_unit.sub, walk.final_unit.unit);
@@ -362,15 +394,165 @@ TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
 
 namespace {
 
+constexpr int kOff = 4;
+
 const Walk kWalks[] = {
+    /* A hot-pluggable fan is powered on by putting it in: one prompt. */
     {.name = "FanPowerOn",
      .option = "-P",
      .cabinet = 1,
      .chassis = 1,
      .toggle = "*btn_cobalt_fan2",
-     .prompts = {{"is automatically powered on"}},
-     .commands = {},
-     .records = {}},
+     .prompts = {{"Power On procedure for FAN 2 FRU in "}}},
+    /* A power supply of the management chassis is switched off by
+     * command after the power check. */
+    {.name = "SupplyPowerOff",
+     .option = "-p",
+     .cabinet = 1,
+     .chassis = 10,
+     .toggle = "*btn_smc2u_pwr1",
+     .prompts = {{"This component appears to be functional."},
+                 {"Begin powering off PWR 1?"},
+                 {"FRU PWR 1 power off is complete."}},
+     .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
+     .final_unit = {4, 1, kOff}},
+    /* Replacing a working supply of an SMP with dual AC required: the
+     * ACFAIL warning, and the operator stops there. */
+    {.name = "SmpSupplyAcfailCancel",
+     .option = "-F",
+     .cabinet = 1,
+     .chassis = 4,
+     .toggle = "*btn_node7U_pwr1",
+     .prompts = {{"cause\nthe SMP to begin ACFAIL processing.", false}}},
+    /* A switch's supply: powered off for replacement, then the operator
+     * does not replace it and leaves it off; nothing more is sent. */
+    {.name = "SwitchSupplyCancelInTheMiddle",
+     .option = "-F",
+     .cabinet = 3,
+     .chassis = 2,
+     .toggle = "*btn_qnb_pwr1",
+     .prompts = {{"This component can be power cycled"},
+                 {"This component appears to be functional."},
+                 {"Begin powering off PWR 1 for replacement?"},
+                 {"has been powered off and is ready to be replaced.", false},
+                 {"Power PWR 1 back on?", false}},
+     .commands = {"cmd=3 ctype=0x80 cid=0x02 sub=0x04 unit=0x00"},
+     .final_unit = {4, 1, kOff}},
+    /* A failed disk of a modular array. */
+    {.name = "FailedDiskReplace",
+     .option = "-F",
+     .cabinet = 2,
+     .chassis = 12,
+     .toggle = "*btn_da2_dsk3",
+     .prompts = {{"is already in a failed state."}, {"replacement is complete."}}},
+    /* An array controller of unknown mode, then its revision record. */
+    {.name = "ControllerReplace",
+     .option = "-F",
+     .cabinet = 2,
+     .chassis = 11,
+     .toggle = "*btn_da2_ctl1",
+     .prompts = {{"CTL 1 mode is unknown."}, {"FRU CTL 1 replacement is complete."}},
+     .records = {"rm_seeprom_util -d5 -s 1 -a \"DAMC 11\" Cab002"}},
+    /* A module supply of a modular array is switched by hand. */
+    {.name = "ArraySupplyManual",
+     .option = "-F",
+     .cabinet = 2,
+     .chassis = 11,
+     .toggle = "*btn_da2_pwr1",
+     .prompts = {{"This component appears to be functional."},
+                 {"PWR 1 must be powered off manually."},
+                 {"FRU PWR 1 replacement is complete."}}},
+    /* The controller cage: boot-table entry, the module reboots when the
+     * operator has replaced it, configuration, firmware, revision record. */
+    {.name = "CmicReplace",
+     .option = "-F",
+     .cabinet = 4,
+     .chassis = 5,
+     .toggle = "*btn_smc_cmic",
+     .prompts = {{"The CMIC's bootptab entry will be deleted"},
+                 {"Follow these steps:\n1) Replace the CMIC.", true, "replace 4"},
+                 {"FRU CMIC Cage replacement is complete."}},
+     .commands = {"cmd=6 ctype=0x81 cid=0xff sub=0x00 unit=0x00"},
+     .records = {"/usr/boot/cmic/xcmicbootp -n CMIC004-1 -p", "XPROM_flash -D5 CMIC004-5",
+                 "rm_seeprom_util -d5 -s 1 -a SMC Cab004"},
+     .deleted_entry = "CMIC004-1"},
+    /* The module never boots; the operator goes on, the firmware loader
+     * fails: the procedure ends with "Errors occurred.". */
+    {.name = "CmicNeverBootsOkFirmwareFails",
+     .option = "-F",
+     .cabinet = 4,
+     .chassis = 5,
+     .toggle = "*btn_smc_cmic",
+     .prompts = {{"The CMIC's bootptab entry will be deleted"},
+                 {"Follow these steps:\n1) Replace the CMIC."},
+                 {"Cabinet 4 CMIC was not successfully\nbooted."},
+                 {"Error running FW download function"},
+                 {"replacement is complete.\n\nErrors occurred.\n"}},
+     .commands = {"cmd=6 ctype=0x81 cid=0xff sub=0x00 unit=0x00"},
+     .records = {"/usr/boot/cmic/xcmicbootp -n CMIC004-1 -p", "XPROM_flash -D5 CMIC004-5",
+                 "rm_seeprom_util -d5 -s 1 -a SMC Cab004"},
+     .utility_control = {"XPROM_flash exit 1"}},
+    /* The boot-table entry is kept, the module never boots and the operator
+     * gives up: no configuration, no firmware, no completion. */
+    {.name = "CmicKeptEntryNeverBootsCancel",
+     .option = "-F",
+     .cabinet = 4,
+     .chassis = 5,
+     .toggle = "*btn_smc_cmic",
+     .prompts = {{"The CMIC's bootptab entry will be deleted", false},
+                 {"Configuration instructions have been skipped."},
+                 {"Cabinet 4 CMIC was not successfully\nbooted.", false},
+                 {"CMIC was not configured with Global Values:"}}},
+    /* A UPS is turned off by hand and boots after its replacement. */
+    {.name = "UpsReplace",
+     .option = "-F",
+     .cabinet = 3,
+     .chassis = 8,
+     .toggle = "*btn_ups_chassis",
+     .prompts = {{"This component appears to be functional."},
+                 {"It is important that you manually\nturn off the UPS"},
+                 {"FRU UPS replacement is complete."}},
+     .records = {"rm_seeprom_util -d5 -s 1 -a \"UPS 8\" Cab003"},
+     .dual_ac = "NO"},
+    /* The input selector cannot be switched by the console. */
+    {.name = "InputSelectorPowerOff",
+     .option = "-p",
+     .cabinet = 2,
+     .chassis = 9,
+     .toggle = "*btn_ups_dam_dams3",
+     .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
+                 {"the Input Selector Module cannot be powered off."}}},
+    /* The rack's CMB: the management module reboots and a UMB went in
+     * instead: the board-type warning, and the UMB's firmware. */
+    {.name = "RackMbReplacedByUmb",
+     .option = "-F",
+     .cabinet = 1,
+     .chassis = 10,
+     .toggle = "*btn_smc2u_cmb",
+     .prompts = {{"The SMC's bootptab entry will be deleted"},
+                 {"1) Replace the MB. (It is hot-pluggable)", true, "replace 1"},
+                 {"Warning: You have replaced the MB with a different board type."},
+                 {"Now you should download the Network firmware and the UMB firmware."},
+                 {"FRU Rack MB replacement is complete."}},
+     .commands = {"cmd=6 ctype=0x81 cid=0xff sub=0x00 unit=0x00"},
+     .records = {"/usr/boot/cmic/xcmicbootp -n SMC001-1 -p", "XPROM_flash -D5 MB001-1", "XPROM_flash -D5 MB001-1",
+                 "rm_seeprom_util -d5 -s 1 -a \"SMP 1\" Cab001"},
+     .deleted_entry = "SMC001-1"},
+    /* The UMB of an SMP: heartbeat detection off, hot plug, firmware, cables
+     * back, detection on. */
+    {.name = "SmpUmbReplace",
+     .option = "-F",
+     .cabinet = 1,
+     .chassis = 10,
+     .toggle = "*btn_smc2u_rcmb3",
+     .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
+                 {"EXACTLY as stated may result in the attached SMP performing"},
+                 {"is HOT PLUGGABLE.\nGo ahead and replace the FRU.\n\nDO NOT RECONNECT"},
+                 {"Now you should download the Network firmware and the UMB firmware."},
+                 {"Reconnect the cables between UMB 3 and the SMP."},
+                 {"FRU RUMB 3 replacement is complete."}},
+     .commands = {"cmd=39 ctype=0x80 cid=0x01 sub=0x90 unit=0x00", "cmd=38 ctype=0x80 cid=0x01 sub=0x90 unit=0x00"},
+     .records = {"XPROM_flash -D5 MB001-1", "XPROM_flash -D5 MB001-1", "rm_seeprom_util -d5 -s 1 -a \"SMP 1\" Cab001"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sample, FruWalk, testing::ValuesIn(kWalks),

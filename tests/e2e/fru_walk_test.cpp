@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <X11/IntrinsicP.h>
 #include <Xm/MessageB.h>
 #include <Xm/ToggleB.h>
@@ -87,10 +89,12 @@ struct Walk {
     /* Simulator statements and utility control lines set before the click. */
     std::vector<std::string> setup = {};
     std::vector<std::string> utility_control = {};
-    /* The configuration's "run_only_with_dual_ac" value (the sample's when null). */
-    const char *dual_ac = nullptr;
+    /* Replacements in the sample configuration file (text, new text). */
+    std::vector<std::pair<std::string, std::string>> config_edits = {};
     /* A boot-table entry that must be gone afterwards. */
     const char *deleted_entry = nullptr;
+    /* The cabinet as the simulator plays it, instead of the sample's. */
+    const char *description = nullptr;
 };
 
 void PrintTo(const Walk &w, std::ostream *out)
@@ -229,8 +233,16 @@ protected:
     {
         const std::string sample = XR_SAMPLE_DIR;
         std::vector<std::string> args{"-c", sample + "/nxs.config"};
-        for (int cab = 1; cab <= 4; ++cab)
-            args.push_back(sample + "/cabsim/cab00" + std::to_string(cab) + ".sim");
+        const Walk &walk = GetParam();
+        for (int cab = 1; cab <= 4; ++cab) {
+            if (cab != walk.cabinet || walk.description == nullptr) {
+                args.push_back(sample + "/cabsim/cab00" + std::to_string(cab) + ".sim");
+                continue;
+            }
+            description_ = std::filesystem::temp_directory_path() / ("fru-walk-" + std::to_string(getpid()) + ".sim");
+            write_file(description_, walk.description);
+            args.push_back(description_);
+        }
         ASSERT_TRUE(sim_.start_args(args)) << sim_.stderr_text();
         namespace fs = std::filesystem;
         const fs::path root = sim_.root();
@@ -256,6 +268,8 @@ protected:
 
     void TearDown() override
     {
+        if (!description_.empty())
+            std::remove(description_.c_str());
         if (HasFailure())
             std::printf("cabsim log:\n%s\nutility record:\n%s\n", sim_.log_text().c_str(), records().c_str());
     }
@@ -340,6 +354,7 @@ protected:
         "SMC004-1:ht=ethernet:ha=080069000014:ip=10.1.0.14:\n";
 
     CabsimProcess sim_;
+    std::string description_;
     std::vector<std::string> argv_;
     std::vector<char *> argv_ptrs_;
 };
@@ -347,16 +362,14 @@ protected:
 TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
 {
     const Walk &walk = GetParam();
-    if (walk.dual_ac != nullptr) {
-        const std::string config = sim_.root() + "/var/console/nxs.config";
-        std::string text = file_text(config);
-        const std::string sample_line = "SET run_only_with_dual_ac=yes\n";
-        const std::size_t at = text.find(sample_line);
-        ASSERT_NE(at, std::string::npos);
-        text.replace(at, sample_line.size(),
-                     *walk.dual_ac != '\0' ? "SET run_only_with_dual_ac=" + std::string(walk.dual_ac) + "\n" : "");
-        write_file(config, text);
+    const std::string config = sim_.root() + "/var/console/nxs.config";
+    std::string text = file_text(config);
+    for (const auto &[from, to] : walk.config_edits) {
+        const std::size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
     }
+    write_file(config, text);
     ASSERT_NO_FATAL_FAILURE(start_up(walk.option, walk.cabinet));
     for (const std::string &statement : walk.setup)
         ASSERT_TRUE(sim_.ctl(statement)) << statement;
@@ -396,6 +409,32 @@ namespace {
 
 constexpr int kOff = 4;
 
+/* Cabinet 1 with its server management chassis as chassis 1, where the
+ * board slots are read: the rack's CMB in slot 1, a PTB, and two UMBs that
+ * serve the UPS (chassis 2) and the SMP (chassis 3). */
+constexpr const char kSlotCabinet[] = R"(
+cabinet 1 sysno=1 sysname="Production West" cabname="Cab001"
+complex 1 type=44 status=1
+subcomplex 9 units=0
+unit 0 status=78
+unit 1 status=79
+unit 2 status=98
+unit 3 status=98
+subcomplex 4 units=2 status=1
+subcomplex 3 units=2 status=1
+complex 2 type=46 status=1
+subcomplex 13 units=1 status=61
+subcomplex 15 units=1 status=1
+complex 3 type=47 status=1
+subcomplex 3 units=10 first=1 status=1
+subcomplex 4 units=2 status=1
+subcomplex 2 units=1 status=98
+)";
+
+/* Cabinet 1's boards made those of an older SMP cabinet, whose SMPs need
+ * both AC inputs. */
+const std::pair<std::string, std::string> kOlderSmpCabinet{"subtype=RM_RUMB_TARN", "subtype=RM_SMB4"};
+
 const Walk kWalks[] = {
     /* A hot-pluggable fan is powered on by putting it in: one prompt. */
     {.name = "FanPowerOn",
@@ -404,8 +443,8 @@ const Walk kWalks[] = {
      .chassis = 1,
      .toggle = "*btn_cobalt_fan2",
      .prompts = {{"Power On procedure for FAN 2 FRU in "}}},
-    /* A power supply of the management chassis is switched off by
-     * command after the power check. */
+    /* A supply of the management chassis is switched off by command after
+     * the power check. */
     {.name = "SupplyPowerOff",
      .option = "-p",
      .cabinet = 1,
@@ -416,21 +455,22 @@ const Walk kWalks[] = {
                  {"FRU PWR 1 power off is complete."}},
      .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
      .final_unit = {4, 1, kOff}},
-    /* Replacing a working supply of an SMP with dual AC required: the
+    /* Replacing a working supply of an SMP that needs both AC inputs: the
      * ACFAIL warning, and the operator stops there. */
     {.name = "SmpSupplyAcfailCancel",
      .option = "-F",
      .cabinet = 1,
      .chassis = 4,
      .toggle = "*btn_node7U_pwr1",
-     .prompts = {{"cause\nthe SMP to begin ACFAIL processing.", false}}},
+     .prompts = {{"cause\nthe SMP to begin ACFAIL processing.", false}},
+     .config_edits = {kOlderSmpCabinet}},
     /* A switch's supply: powered off for replacement, then the operator
      * does not replace it and leaves it off; nothing more is sent. */
     {.name = "SwitchSupplyCancelInTheMiddle",
      .option = "-F",
      .cabinet = 3,
      .chassis = 2,
-     .toggle = "*btn_qnb_pwr1",
+     .toggle = "*btn_qn64g_pwr1",
      .prompts = {{"This component can be power cycled"},
                  {"This component appears to be functional."},
                  {"Begin powering off PWR 1 for replacement?"},
@@ -443,7 +483,7 @@ const Walk kWalks[] = {
      .option = "-F",
      .cabinet = 2,
      .chassis = 12,
-     .toggle = "*btn_da2_dsk3",
+     .toggle = "*btn_da2_dsk2",
      .prompts = {{"is already in a failed state."}, {"replacement is complete."}}},
     /* An array controller of unknown mode, then its revision record. */
     {.name = "ControllerReplace",
@@ -462,7 +502,7 @@ const Walk kWalks[] = {
      .prompts = {{"This component appears to be functional."},
                  {"PWR 1 must be powered off manually."},
                  {"FRU PWR 1 replacement is complete."}}},
-    /* The controller cage: boot-table entry, the module reboots when the
+    /* The controller cage: boot-table entry, the module reboots once the
      * operator has replaced it, configuration, firmware, revision record. */
     {.name = "CmicReplace",
      .option = "-F",
@@ -503,7 +543,9 @@ const Walk kWalks[] = {
                  {"Configuration instructions have been skipped."},
                  {"Cabinet 4 CMIC was not successfully\nbooted.", false},
                  {"CMIC was not configured with Global Values:"}}},
-    /* A UPS is turned off by hand and boots after its replacement. */
+    /* A UPS is turned off by hand and boots after its replacement; its
+     * revision record is written, the record utility's exit code 99
+     * counting as success. */
     {.name = "UpsReplace",
      .option = "-F",
      .cabinet = 3,
@@ -511,48 +553,68 @@ const Walk kWalks[] = {
      .toggle = "*btn_ups_chassis",
      .prompts = {{"This component appears to be functional."},
                  {"It is important that you manually\nturn off the UPS"},
-                 {"FRU UPS replacement is complete."}},
+                 {"If you have installed a new MB with this chassis", false},
+                 {"FRU UPS replacement is complete.\n"}},
      .records = {"rm_seeprom_util -d5 -s 1 -a \"UPS 8\" Cab003"},
-     .dual_ac = "NO"},
+     .utility_control = {"rm_seeprom_util exit 99"},
+     .config_edits = {{"run_only_with_dual_ac=yes", "run_only_with_dual_ac=NO"}}},
     /* The input selector cannot be switched by the console. */
     {.name = "InputSelectorPowerOff",
      .option = "-p",
      .cabinet = 2,
      .chassis = 9,
      .toggle = "*btn_ups_dam_dams3",
-     .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
+     .prompts = {{"the cabinet does not shut down."},
                  {"the Input Selector Module cannot be powered off."}}},
-    /* The rack's CMB: the management module reboots and a UMB went in
-     * instead: the board-type warning, and the UMB's firmware. */
+    /* The rack's CMB: a UMB goes in instead and the module reboots: the
+     * board-type warning and the UMB's two firmware loads. */
     {.name = "RackMbReplacedByUmb",
      .option = "-F",
      .cabinet = 1,
-     .chassis = 10,
+     .chassis = 1,
      .toggle = "*btn_smc2u_cmb",
-     .prompts = {{"The SMC's bootptab entry will be deleted"},
+     .prompts = {{"The SMC's bootptab entry will be deleted", true, "set 1/1/9/0 status=98"},
                  {"1) Replace the MB. (It is hot-pluggable)", true, "replace 1"},
                  {"Warning: You have replaced the MB with a different board type."},
                  {"Now you should download the Network firmware and the UMB firmware."},
                  {"FRU Rack MB replacement is complete."}},
      .commands = {"cmd=6 ctype=0x81 cid=0xff sub=0x00 unit=0x00"},
-     .records = {"/usr/boot/cmic/xcmicbootp -n SMC001-1 -p", "XPROM_flash -D5 MB001-1", "XPROM_flash -D5 MB001-1",
-                 "rm_seeprom_util -d5 -s 1 -a \"SMP 1\" Cab001"},
-     .deleted_entry = "SMC001-1"},
-    /* The UMB of an SMP: heartbeat detection off, hot plug, firmware, cables
-     * back, detection on. */
+     .records = {"/usr/boot/cmic/xcmicbootp -n SMC001-1 -p", "XPROM_flash -D5 MB001-0", "XPROM_flash -D5 MB001-0",
+                 "rm_seeprom_util -d5 -s 1 -a SMC Cab001"},
+     .deleted_entry = "SMC001-1",
+     .description = kSlotCabinet},
+    /* The UMB of the UPS in an older SMP cabinet: the ACFAIL warning, a
+     * hot-plug swap, its firmware and the UPS's revision record, whose
+     * utility is killed. */
+    {.name = "UpsUmbReplaceRecordKilled",
+     .option = "-F",
+     .cabinet = 1,
+     .chassis = 1,
+     .toggle = "*btn_smc2u_rcmb3",
+     .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
+                 {"RUMB 3 is HOT PLUGGABLE.\nGo ahead and replace the FRU.\nClick OK after"},
+                 {"Now you should download the Network firmware and the UMB firmware."},
+                 {"Error running RLM update function"},
+                 {"FRU RUMB 3 replacement is complete.\n\nErrors occurred.\n"}},
+     .records = {"XPROM_flash -D5 MB001-2", "XPROM_flash -D5 MB001-2", "rm_seeprom_util -d5 -s 1 -a \"UPS 2\" Cab001"},
+     .utility_control = {"rm_seeprom_util signal 9"},
+     .config_edits = {kOlderSmpCabinet},
+     .description = kSlotCabinet},
+    /* The UMB of an SMP: heartbeat detection off, hot plug, firmware,
+     * cables back, detection on. */
     {.name = "SmpUmbReplace",
      .option = "-F",
      .cabinet = 1,
-     .chassis = 10,
-     .toggle = "*btn_smc2u_rcmb3",
-     .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
-                 {"EXACTLY as stated may result in the attached SMP performing"},
+     .chassis = 1,
+     .toggle = "*btn_smc2u_rcmb4",
+     .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
                  {"is HOT PLUGGABLE.\nGo ahead and replace the FRU.\n\nDO NOT RECONNECT"},
                  {"Now you should download the Network firmware and the UMB firmware."},
-                 {"Reconnect the cables between UMB 3 and the SMP."},
-                 {"FRU RUMB 3 replacement is complete."}},
-     .commands = {"cmd=39 ctype=0x80 cid=0x01 sub=0x90 unit=0x00", "cmd=38 ctype=0x80 cid=0x01 sub=0x90 unit=0x00"},
-     .records = {"XPROM_flash -D5 MB001-1", "XPROM_flash -D5 MB001-1", "rm_seeprom_util -d5 -s 1 -a \"SMP 1\" Cab001"}},
+                 {"Reconnect the cables between UMB 4 and the SMP."},
+                 {"FRU RUMB 4 replacement is complete."}},
+     .commands = {"cmd=39 ctype=0x80 cid=0x03 sub=0x90 unit=0x00", "cmd=38 ctype=0x80 cid=0x03 sub=0x90 unit=0x00"},
+     .records = {"XPROM_flash -D5 MB001-3", "XPROM_flash -D5 MB001-3", "rm_seeprom_util -d5 -s 1 -a \"SMP 3\" Cab001"},
+     .description = kSlotCabinet},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sample, FruWalk, testing::ValuesIn(kWalks),

@@ -62,6 +62,8 @@ constexpr int HB_DETECT_DISABLE = 39;
 
 /* One receive of the boot wait, in seconds (the budget counts them). */
 constexpr int kBootRoundSeconds = 5;
+/* Longest stretch of a round without serving the display. */
+constexpr long long kServeSliceMs = 200;
 
 constexpr const char *kRlmLogFile = "/tmp/nxp.fru_rlm";
 constexpr const char *kFwFailed = "Error running FW download function\n";
@@ -280,20 +282,20 @@ int receive_boot_event(int applid, char *buffer)
     if (length >= 0 || qmx_errno != QMX_ETIMEOUT)
         return length;
 
-    /* Nothing yet: wait on the link's descriptors for one round. */
+    /* Nothing yet: wait on the link's descriptors for one round, keeping
+     * the windows painted meanwhile. */
     std::array<pollfd, 4> fds{};
     int count = get_qmx_poll_info(fds.data(), static_cast<int>(fds.size()));
     count = std::clamp(count, 0, static_cast<int>(fds.size()));
     if (count == 0)
         return qmx_recvmsg(applid, buffer, QMX_RECV_SIZE, kBootRoundSeconds, &queued);
-    long long deadline = monotonic_ms() + scaled_ms(kBootRoundSeconds * 1000L);
+    const long long deadline = monotonic_ms() + scaled_ms(kBootRoundSeconds * 1000L);
     for (;;) {
-        long long left = deadline - monotonic_ms();
-        if (left < 0)
-            left = 0;
-        int ready = poll(fds.data(), static_cast<nfds_t>(count), static_cast<int>(left));
+        long long left = std::max(deadline - monotonic_ms(), 0LL);
+        int ready = poll(fds.data(), static_cast<nfds_t>(count), static_cast<int>(std::min(left, kServeSliceMs)));
         if (ready > 0 || left == 0)
             break;
+        FreshenWindow();
     }
     return qmx_recvmsg(applid, buffer, QMX_RECV_SIZE, 0, &queued);
 }

@@ -318,8 +318,7 @@ protected:
         SetRealizedShell(rack_cabstat_dlg);
         adjust_rack_window_size();
         HideWorkDialog();
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(chassis_rec[1].radio_btn) || chassis_cnt > 0; },
-                                    kStepMs));
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_rack_main_form); }, kStepMs));
     }
 
     /* Clicks the chassis in the rack, then the component in its view, and
@@ -342,6 +341,12 @@ protected:
         ASSERT_TRUE(gui::pump_until([&] { return done; }, kWalkMs)) << "the procedure did not return";
         EXPECT_FALSE(XmToggleButtonGetState(toggle)) << "the component's toggle stays set";
         EXPECT_FALSE(IsWorkDialog() && !work_dialog_hidden) << "the work dialog stays up";
+
+        /* No prompt is left on the screen (nor its grab). */
+        gui::pump_pending();
+        std::vector<Widget> left;
+        shown_boxes(rack_cabstat_dlg, &left);
+        EXPECT_TRUE(left.empty()) << "a prompt stays up: " << first_line(gui::message_text(left.front()));
     }
 
     static constexpr const char *kBootTable =

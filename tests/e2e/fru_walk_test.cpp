@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -191,14 +190,13 @@ private:
  * `from` on. */
 std::vector<std::string> commands_sent(const std::string &log, std::size_t from)
 {
-    static const std::regex line(" cmd=([0-9]+) (ctype=0x[0-9a-f]+ cid=0x[0-9a-f]+ sub=0x[0-9a-f]+ unit=0x[0-9a-f]+) ");
     std::vector<std::string> out;
     std::istringstream lines(log);
     std::size_t index = 0;
     for (std::string text; std::getline(lines, text); ++index) {
-        std::smatch m;
-        if (index >= from && std::regex_search(text, m, line) && m[1] != "1")
-            out.push_back("cmd=" + m[1].str() + " " + m[2].str());
+        const std::size_t begin = text.find(" cmd="), end = text.find(" datalen=");
+        if (index >= from && begin != std::string::npos && end > begin && text.compare(begin, 7, " cmd=1 ") != 0)
+            out.push_back(text.substr(begin + 1, end - begin - 1));
     }
     return out;
 }

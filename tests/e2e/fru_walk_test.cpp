@@ -477,6 +477,16 @@ const Walk kWalks[] = {
                  {"FRU PWR 1 power off is complete."}},
      .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
      .final_unit = {4, 1, kOff}},
+    /* The module refuses the power command: its error, and nothing more. */
+    {.name = "PowerOffRefused",
+     .option = "-p",
+     .cabinet = 1,
+     .chassis = 10,
+     .toggle = "*btn_smc2u_pwr1",
+     .prompts = {{"This component appears to be functional."}, {"Begin powering off PWR 1?"}, {"Unable to power "}},
+     .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
+     .final_unit = {4, 1, 1},
+     .setup = {"fault 1 status 3 cmd=3"}},
     /* Replacing a working supply of an SMP that needs both AC inputs: the
      * ACFAIL warning, and the operator stops there. */
     {.name = "SmpSupplyAcfailCancel",
@@ -621,6 +631,18 @@ const Walk kWalks[] = {
      .records = {"XPROM_flash -D5 MB001-2", "XPROM_flash -D5 MB001-2", "rm_seeprom_util -d5 -s 1 -a \"UPS 2\" Cab001"},
      .utility_control = {"rm_seeprom_util signal 9"},
      .config_edits = {kOlderSmpCabinet},
+     .description = kSlotCabinet},
+    /* The module does not switch the UMB's heartbeat detection off: the
+     * operator is told to reset the board, and nothing more is sent. */
+    {.name = "HeartbeatDisableRefused",
+     .option = "-F",
+     .cabinet = 1,
+     .chassis = 1,
+     .toggle = "*btn_smc2u_rcmb4",
+     .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
+                 {"Failed to DISABLE the UMB to\nnode agent heartbeat detection,"}},
+     .commands = {"cmd=39 ctype=0x80 cid=0x03 sub=0x90 unit=0x00"},
+     .setup = {"fault 1 status 3 cmd=39"},
      .description = kSlotCabinet},
     /* The UMB of an SMP: heartbeat detection off, hot plug, firmware,
      * cables back, detection on. */

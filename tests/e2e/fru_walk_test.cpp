@@ -256,7 +256,7 @@ protected:
         write_file(sim_.root() + "/usr/boot/cmic/bootptab", kBootTable);
 
         setenv("CONSOLE_ROOT", sim_.root().c_str(), 1);
-        setenv("XRACKMON_TIME_SCALE", "200", 1);
+        setenv("XRACKMON_TIME_SCALE", "1000", 1);
         /* The firmware and record utilities are run by bare name. */
         const char *path = std::getenv("PATH");
         setenv("PATH", (sim_.root() + "/opt/console/bin:" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);

@@ -8,8 +8,11 @@
  * prompt as it appears with a click on OK or Cancel.  Each walk then checks
  * the prompts met (each must contain its expected text, in order, and no
  * other may appear), the commands the simulator received other than status
- * queries, the command lines the stand-in utilities recorded, and the unit
- * in the simulator's tree.  Waits follow XRACKMON_TIME_SCALE.
+ * queries, the command lines the stand-in utilities recorded, the unit
+ * in the simulator's tree, and that no prompt or work dialog stays up.
+ * Some walks change the configuration, make a utility fail or play a
+ * cabinet of their own.  Waits follow XRACKMON_TIME_SCALE (1/1000 here);
+ * XR_WALK_DEBUG=N turns on the program's trace at level N.
  */
 #include <gtest/gtest.h>
 
@@ -19,7 +22,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -191,14 +193,13 @@ private:
  * `from` on. */
 std::vector<std::string> commands_sent(const std::string &log, std::size_t from)
 {
-    static const std::regex line(" cmd=([0-9]+) (ctype=0x[0-9a-f]+ cid=0x[0-9a-f]+ sub=0x[0-9a-f]+ unit=0x[0-9a-f]+) ");
     std::vector<std::string> out;
     std::istringstream lines(log);
     std::size_t index = 0;
     for (std::string text; std::getline(lines, text); ++index) {
-        std::smatch m;
-        if (index >= from && std::regex_search(text, m, line) && m[1] != "1")
-            out.push_back("cmd=" + m[1].str() + " " + m[2].str());
+        const std::size_t begin = text.find(" cmd="), end = text.find(" datalen=");
+        if (index >= from && begin != std::string::npos && end > begin && text.compare(begin, 7, " cmd=1 ") != 0)
+            out.push_back(text.substr(begin + 1, end - begin - 1));
     }
     return out;
 }
@@ -258,7 +259,7 @@ protected:
         write_file(sim_.root() + "/usr/boot/cmic/bootptab", kBootTable);
 
         setenv("CONSOLE_ROOT", sim_.root().c_str(), 1);
-        setenv("XRACKMON_TIME_SCALE", "200", 1);
+        setenv("XRACKMON_TIME_SCALE", "1000", 1);
         /* The firmware and record utilities are run by bare name. */
         const char *path = std::getenv("PATH");
         setenv("PATH", (sim_.root() + "/opt/console/bin:" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
@@ -318,8 +319,7 @@ protected:
         SetRealizedShell(rack_cabstat_dlg);
         adjust_rack_window_size();
         HideWorkDialog();
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(chassis_rec[1].radio_btn) || chassis_cnt > 0; },
-                                    kStepMs));
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_rack_main_form); }, kStepMs));
     }
 
     /* Clicks the chassis in the rack, then the component in its view, and
@@ -342,6 +342,12 @@ protected:
         ASSERT_TRUE(gui::pump_until([&] { return done; }, kWalkMs)) << "the procedure did not return";
         EXPECT_FALSE(XmToggleButtonGetState(toggle)) << "the component's toggle stays set";
         EXPECT_FALSE(IsWorkDialog() && !work_dialog_hidden) << "the work dialog stays up";
+
+        /* No prompt is left on the screen (nor its grab). */
+        gui::pump_pending();
+        std::vector<Widget> left;
+        shown_boxes(rack_cabstat_dlg, &left);
+        EXPECT_TRUE(left.empty()) << "a prompt stays up: " << first_line(gui::message_text(left.front()));
     }
 
     static constexpr const char *kBootTable =
@@ -440,56 +446,39 @@ const std::pair<std::string, std::string> kOlderSmpCabinet{"subtype=RM_RUMB_TARN
 const Walk kWalks[] = {
     /* A switch chassis powered on by command, then its network reset by
      * the interconnect utility. */
-    {.name = "SwitchChassisPowerOnNetworkReset",
-     .option = "-P",
-     .cabinet = 3,
-     .chassis = 2,
+    {.name = "SwitchChassisPowerOnNetworkReset", .option = "-P", .cabinet = 3, .chassis = 2,
      .toggle = "*btn_qn64g_chassis",
      .prompts = {{"Begin powering on "}, {"for QUONET network reset."}, {"FRU Chassis power on is complete."}},
      .commands = {"cmd=2 ctype=0x80 cid=0x02 sub=0x90 unit=0x00"},
      .records = {"/usr/sbin/run_qnutil RESET QNB003-2"}},
     /* A disk of an array numbered by rank, without a status record. */
-    {.name = "RankDiskUnknown",
-     .option = "-F",
-     .cabinet = 2,
-     .chassis = 13,
-     .toggle = "*btn_da_dsk12",
+    {.name = "RankDiskUnknown", .option = "-F", .cabinet = 2, .chassis = 13, .toggle = "*btn_da_dsk12",
      .prompts = {{"WARNING:  Disk (2,0) status is unknown."}, {"FRU Disk (2,0) replacement is complete."}}},
     /* A hot-pluggable fan is powered on by putting it in: one prompt. */
-    {.name = "FanPowerOn",
-     .option = "-P",
-     .cabinet = 1,
-     .chassis = 1,
-     .toggle = "*btn_cobalt_fan2",
+    {.name = "FanPowerOn", .option = "-P", .cabinet = 1, .chassis = 1, .toggle = "*btn_cobalt_fan2",
      .prompts = {{"Power On procedure for FAN 2 FRU in "}}},
     /* A supply of the management chassis is switched off by command after
      * the power check. */
-    {.name = "SupplyPowerOff",
-     .option = "-p",
-     .cabinet = 1,
-     .chassis = 10,
-     .toggle = "*btn_smc2u_pwr1",
+    {.name = "SupplyPowerOff", .option = "-p", .cabinet = 1, .chassis = 10, .toggle = "*btn_smc2u_pwr1",
      .prompts = {{"This component appears to be functional."},
                  {"Begin powering off PWR 1?"},
                  {"FRU PWR 1 power off is complete."}},
      .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
      .final_unit = {4, 1, kOff}},
+    /* The module refuses the power command: its error, and nothing more. */
+    {.name = "PowerOffRefused", .option = "-p", .cabinet = 1, .chassis = 10, .toggle = "*btn_smc2u_pwr1",
+     .prompts = {{"This component appears to be functional."}, {"Begin powering off PWR 1?"}, {"Unable to power "}},
+     .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
+     .final_unit = {4, 1, 1},
+     .setup = {"fault 1 status 3 cmd=3"}},
     /* Replacing a working supply of an SMP that needs both AC inputs: the
      * ACFAIL warning, and the operator stops there. */
-    {.name = "SmpSupplyAcfailCancel",
-     .option = "-F",
-     .cabinet = 1,
-     .chassis = 4,
-     .toggle = "*btn_node7U_pwr1",
+    {.name = "SmpSupplyAcfailCancel", .option = "-F", .cabinet = 1, .chassis = 4, .toggle = "*btn_node7U_pwr1",
      .prompts = {{"cause\nthe SMP to begin ACFAIL processing.", false}},
      .config_edits = {kOlderSmpCabinet}},
     /* A switch's supply: powered off for replacement, then the operator
      * does not replace it and leaves it off; nothing more is sent. */
-    {.name = "SwitchSupplyCancelInTheMiddle",
-     .option = "-F",
-     .cabinet = 3,
-     .chassis = 2,
-     .toggle = "*btn_qn64g_pwr1",
+    {.name = "SwitchSupplyCancelInTheMiddle", .option = "-F", .cabinet = 3, .chassis = 2, .toggle = "*btn_qn64g_pwr1",
      .prompts = {{"This component can be power cycled"},
                  {"This component appears to be functional."},
                  {"Begin powering off PWR 1 for replacement?"},
@@ -498,36 +487,20 @@ const Walk kWalks[] = {
      .commands = {"cmd=3 ctype=0x80 cid=0x02 sub=0x04 unit=0x00"},
      .final_unit = {4, 1, kOff}},
     /* A failed disk of a modular array. */
-    {.name = "FailedDiskReplace",
-     .option = "-F",
-     .cabinet = 2,
-     .chassis = 12,
-     .toggle = "*btn_da2_dsk2",
+    {.name = "FailedDiskReplace", .option = "-F", .cabinet = 2, .chassis = 12, .toggle = "*btn_da2_dsk2",
      .prompts = {{"is already in a failed state."}, {"replacement is complete."}}},
     /* An array controller of unknown mode, then its revision record. */
-    {.name = "ControllerReplace",
-     .option = "-F",
-     .cabinet = 2,
-     .chassis = 11,
-     .toggle = "*btn_da2_ctl1",
+    {.name = "ControllerReplace", .option = "-F", .cabinet = 2, .chassis = 11, .toggle = "*btn_da2_ctl1",
      .prompts = {{"CTL 1 mode is unknown."}, {"FRU CTL 1 replacement is complete."}},
      .records = {"rm_seeprom_util -d5 -s 1 -a \"DAMC 11\" Cab002"}},
     /* A module supply of a modular array is switched by hand. */
-    {.name = "ArraySupplyManual",
-     .option = "-F",
-     .cabinet = 2,
-     .chassis = 11,
-     .toggle = "*btn_da2_pwr1",
+    {.name = "ArraySupplyManual", .option = "-F", .cabinet = 2, .chassis = 11, .toggle = "*btn_da2_pwr1",
      .prompts = {{"This component appears to be functional."},
                  {"PWR 1 must be powered off manually."},
                  {"FRU PWR 1 replacement is complete."}}},
     /* The controller cage: boot-table entry, the module reboots once the
      * operator has replaced it, configuration, firmware, revision record. */
-    {.name = "CmicReplace",
-     .option = "-F",
-     .cabinet = 4,
-     .chassis = 5,
-     .toggle = "*btn_smc_cmic",
+    {.name = "CmicReplace", .option = "-F", .cabinet = 4, .chassis = 5, .toggle = "*btn_smc_cmic",
      .prompts = {{"The CMIC's bootptab entry will be deleted"},
                  {"Follow these steps:\n1) Replace the CMIC.", true, "replace 4"},
                  {"FRU CMIC Cage replacement is complete."}},
@@ -537,11 +510,7 @@ const Walk kWalks[] = {
      .deleted_entry = "CMIC004-1"},
     /* The module never boots; the operator goes on, the firmware loader
      * fails: the procedure ends with "Errors occurred.". */
-    {.name = "CmicNeverBootsOkFirmwareFails",
-     .option = "-F",
-     .cabinet = 4,
-     .chassis = 5,
-     .toggle = "*btn_smc_cmic",
+    {.name = "CmicNeverBootsOkFirmwareFails", .option = "-F", .cabinet = 4, .chassis = 5, .toggle = "*btn_smc_cmic",
      .prompts = {{"The CMIC's bootptab entry will be deleted"},
                  {"Follow these steps:\n1) Replace the CMIC."},
                  {"Cabinet 4 CMIC was not successfully\nbooted."},
@@ -553,11 +522,7 @@ const Walk kWalks[] = {
      .utility_control = {"XPROM_flash exit 1"}},
     /* The boot-table entry is kept, the module never boots and the operator
      * gives up: no configuration, no firmware, no completion. */
-    {.name = "CmicKeptEntryNeverBootsCancel",
-     .option = "-F",
-     .cabinet = 4,
-     .chassis = 5,
-     .toggle = "*btn_smc_cmic",
+    {.name = "CmicKeptEntryNeverBootsCancel", .option = "-F", .cabinet = 4, .chassis = 5, .toggle = "*btn_smc_cmic",
      .prompts = {{"The CMIC's bootptab entry will be deleted", false},
                  {"Configuration instructions have been skipped."},
                  {"Cabinet 4 CMIC was not successfully\nbooted.", false},
@@ -565,11 +530,7 @@ const Walk kWalks[] = {
     /* A UPS is turned off by hand and boots after its replacement; its
      * revision record is written, the record utility's exit code 99
      * counting as success. */
-    {.name = "UpsReplace",
-     .option = "-F",
-     .cabinet = 3,
-     .chassis = 8,
-     .toggle = "*btn_ups_chassis",
+    {.name = "UpsReplace", .option = "-F", .cabinet = 3, .chassis = 8, .toggle = "*btn_ups_chassis",
      .prompts = {{"This component appears to be functional."},
                  {"It is important that you manually\nturn off the UPS"},
                  {"If you have installed a new MB with this chassis", false},
@@ -578,20 +539,12 @@ const Walk kWalks[] = {
      .utility_control = {"rm_seeprom_util exit 99"},
      .config_edits = {{"run_only_with_dual_ac=yes", "run_only_with_dual_ac=NO"}}},
     /* The input selector cannot be switched by the console. */
-    {.name = "InputSelectorPowerOff",
-     .option = "-p",
-     .cabinet = 2,
-     .chassis = 9,
-     .toggle = "*btn_ups_dam_dams3",
+    {.name = "InputSelectorPowerOff", .option = "-p", .cabinet = 2, .chassis = 9, .toggle = "*btn_ups_dam_dams3",
      .prompts = {{"the cabinet does not shut down."},
                  {"the Input Selector Module cannot be powered off."}}},
     /* The rack's CMB: a UMB goes in instead and the module reboots: the
      * board-type warning and the UMB's two firmware loads. */
-    {.name = "RackMbReplacedByUmb",
-     .option = "-F",
-     .cabinet = 1,
-     .chassis = 1,
-     .toggle = "*btn_smc2u_cmb",
+    {.name = "RackMbReplacedByUmb", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_cmb",
      .prompts = {{"The SMC's bootptab entry will be deleted", true, "set 1/1/9/0 status=98"},
                  {"1) Replace the MB. (It is hot-pluggable)", true, "replace 1"},
                  {"Warning: You have replaced the MB with a different board type."},
@@ -605,11 +558,7 @@ const Walk kWalks[] = {
     /* The UMB of the UPS in an older SMP cabinet: the ACFAIL warning, a
      * hot-plug swap, its firmware and the UPS's revision record, whose
      * utility is killed. */
-    {.name = "UpsUmbReplaceRecordKilled",
-     .option = "-F",
-     .cabinet = 1,
-     .chassis = 1,
-     .toggle = "*btn_smc2u_rcmb3",
+    {.name = "UpsUmbReplaceRecordKilled", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb3",
      .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
                  {"RUMB 3 is HOT PLUGGABLE.\nGo ahead and replace the FRU.\nClick OK after"},
                  {"Now you should download the Network firmware and the UMB firmware."},
@@ -619,13 +568,17 @@ const Walk kWalks[] = {
      .utility_control = {"rm_seeprom_util signal 9"},
      .config_edits = {kOlderSmpCabinet},
      .description = kSlotCabinet},
+    /* The module does not switch the UMB's heartbeat detection off: the
+     * operator is told to reset the board, and nothing more is sent. */
+    {.name = "HeartbeatDisableRefused", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb4",
+     .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
+                 {"Failed to DISABLE the UMB to\nnode agent heartbeat detection,"}},
+     .commands = {"cmd=39 ctype=0x80 cid=0x03 sub=0x90 unit=0x00"},
+     .setup = {"fault 1 status 3 cmd=39"},
+     .description = kSlotCabinet},
     /* The UMB of an SMP: heartbeat detection off, hot plug, firmware,
      * cables back, detection on. */
-    {.name = "SmpUmbReplace",
-     .option = "-F",
-     .cabinet = 1,
-     .chassis = 1,
-     .toggle = "*btn_smc2u_rcmb4",
+    {.name = "SmpUmbReplace", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb4",
      .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
                  {"is HOT PLUGGABLE.\nGo ahead and replace the FRU.\n\nDO NOT RECONNECT"},
                  {"Now you should download the Network firmware and the UMB firmware."},

@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -191,14 +190,13 @@ private:
  * `from` on. */
 std::vector<std::string> commands_sent(const std::string &log, std::size_t from)
 {
-    static const std::regex line(" cmd=([0-9]+) (ctype=0x[0-9a-f]+ cid=0x[0-9a-f]+ sub=0x[0-9a-f]+ unit=0x[0-9a-f]+) ");
     std::vector<std::string> out;
     std::istringstream lines(log);
     std::size_t index = 0;
     for (std::string text; std::getline(lines, text); ++index) {
-        std::smatch m;
-        if (index >= from && std::regex_search(text, m, line) && m[1] != "1")
-            out.push_back("cmd=" + m[1].str() + " " + m[2].str());
+        const std::size_t begin = text.find(" cmd="), end = text.find(" datalen=");
+        if (index >= from && begin != std::string::npos && end > begin && text.compare(begin, 7, " cmd=1 ") != 0)
+            out.push_back(text.substr(begin + 1, end - begin - 1));
     }
     return out;
 }
@@ -318,8 +316,7 @@ protected:
         SetRealizedShell(rack_cabstat_dlg);
         adjust_rack_window_size();
         HideWorkDialog();
-        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(chassis_rec[1].radio_btn) || chassis_cnt > 0; },
-                                    kStepMs));
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_rack_main_form); }, kStepMs));
     }
 
     /* Clicks the chassis in the rack, then the component in its view, and
@@ -342,6 +339,12 @@ protected:
         ASSERT_TRUE(gui::pump_until([&] { return done; }, kWalkMs)) << "the procedure did not return";
         EXPECT_FALSE(XmToggleButtonGetState(toggle)) << "the component's toggle stays set";
         EXPECT_FALSE(IsWorkDialog() && !work_dialog_hidden) << "the work dialog stays up";
+
+        /* No prompt is left on the screen (nor its grab). */
+        gui::pump_pending();
+        std::vector<Widget> left;
+        shown_boxes(rack_cabstat_dlg, &left);
+        EXPECT_TRUE(left.empty()) << "a prompt stays up: " << first_line(gui::message_text(left.front()));
     }
 
     static constexpr const char *kBootTable =

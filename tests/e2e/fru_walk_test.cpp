@@ -488,7 +488,7 @@ const Walk kWalks[] = {
      .final_unit = {4, 1, kOff}},
     /* A failed disk of a modular array. */
     {.name = "FailedDiskReplace", .option = "-F", .cabinet = 2, .chassis = 12, .toggle = "*btn_da2_dsk2",
-     .prompts = {{"is already in a failed state."}, {"replacement is complete."}}},
+     .prompts = {{"Disk (1-2) is already in a failed state."}, {"FRU Disk (1-2) replacement is complete."}}},
     /* An array controller of unknown mode, then its revision record. */
     {.name = "ControllerReplace", .option = "-F", .cabinet = 2, .chassis = 11, .toggle = "*btn_da2_ctl1",
      .prompts = {{"CTL 1 mode is unknown."}, {"FRU CTL 1 replacement is complete."}},

@@ -471,6 +471,12 @@ const Walk kWalks[] = {
      .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
      .final_unit = {4, 1, 1},
      .setup = {"fault 1 status 3 cmd=3"}},
+    /* The module never answers the power command. */
+    {.name = "PowerOffUnanswered", .option = "-p", .cabinet = 1, .chassis = 10, .toggle = "*btn_smc2u_pwr1",
+     .prompts = {{"This component appears to be functional."}, {"Begin powering off PWR 1?"}, {"Unable to power "}},
+     .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
+     .final_unit = {4, 1, 1},
+     .setup = {"fault 1 silent cmd=3"}},
     /* Replacing a working supply of an SMP that needs both AC inputs: the
      * ACFAIL warning, and the operator stops there. */
     {.name = "SmpSupplyAcfailCancel", .option = "-F", .cabinet = 1, .chassis = 4, .toggle = "*btn_node7U_pwr1",

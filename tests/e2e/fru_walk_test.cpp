@@ -418,8 +418,9 @@ namespace {
 constexpr int kOff = 4;
 
 /* Cabinet 1 with its server management chassis as chassis 1, where the
- * board slots are read: the rack's CMB in slot 1, a PTB, and two UMBs that
- * serve the UPS (chassis 2) and the SMP (chassis 3). */
+ * board slots are read: the rack's CMB in slot 1, a PTB that powers an
+ * older SMP (chassis 2), and two UMBs that serve the UPS (chassis 3) and an
+ * SMP (chassis 4). */
 constexpr const char kSlotCabinet[] = R"(
 cabinet 1 sysno=1 sysname="Production West" cabname="Cab001"
 complex 1 type=44 status=1
@@ -430,10 +431,12 @@ unit 2 status=98
 unit 3 status=98
 subcomplex 4 units=2 status=1
 subcomplex 3 units=2 status=1
-complex 2 type=46 status=1
+complex 2 type=37 status=1
+subcomplex 4 units=2 status=1
+complex 3 type=46 status=1
 subcomplex 13 units=1 status=61
 subcomplex 15 units=1 status=1
-complex 3 type=47 status=1
+complex 4 type=47 status=1
 subcomplex 3 units=10 first=1 status=1
 subcomplex 4 units=2 status=1
 subcomplex 2 units=1 status=98
@@ -570,16 +573,20 @@ const Walk kWalks[] = {
                  {"Now you should download the Network firmware and the UMB firmware."},
                  {"Error running RLM update function"},
                  {"FRU RUMB 3 replacement is complete.\n\nErrors occurred.\n"}},
-     .records = {"XPROM_flash -D5 MB001-2", "XPROM_flash -D5 MB001-2", "rm_seeprom_util -d5 -s 1 -a \"UPS 2\" Cab001"},
+     .records = {"XPROM_flash -D5 MB001-3", "XPROM_flash -D5 MB001-3", "rm_seeprom_util -d5 -s 1 -a \"UPS 3\" Cab001"},
      .utility_control = {"rm_seeprom_util signal 9"},
      .config_edits = {kOlderSmpCabinet},
+     .description = kSlotCabinet},
+    /* A PTB cannot be switched off; it feeds an SMP that would shut down. */
+    {.name = "PtbPowerOffWarnsOfSmps", .option = "-p", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb2",
+     .prompts = {{"will cause SMPs in the cabinet to shutdown.\n\nPTB 2 cannot be powered off"}},
      .description = kSlotCabinet},
     /* The module does not switch the UMB's heartbeat detection off: the
      * operator is told to reset the board, and nothing more is sent. */
     {.name = "HeartbeatDisableRefused", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb4",
      .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
                  {"Failed to DISABLE the UMB to\nnode agent heartbeat detection,"}},
-     .commands = {"cmd=39 ctype=0x80 cid=0x03 sub=0x90 unit=0x00"},
+     .commands = {"cmd=39 ctype=0x80 cid=0x04 sub=0x90 unit=0x00"},
      .setup = {"fault 1 status 3 cmd=39"},
      .description = kSlotCabinet},
     /* The UMB of an SMP: heartbeat detection off, hot plug, firmware,
@@ -590,8 +597,8 @@ const Walk kWalks[] = {
                  {"Now you should download the Network firmware and the UMB firmware."},
                  {"Reconnect the cables between UMB 4 and the SMP."},
                  {"FRU RUMB 4 replacement is complete."}},
-     .commands = {"cmd=39 ctype=0x80 cid=0x03 sub=0x90 unit=0x00", "cmd=38 ctype=0x80 cid=0x03 sub=0x90 unit=0x00"},
-     .records = {"XPROM_flash -D5 MB001-3", "XPROM_flash -D5 MB001-3", "rm_seeprom_util -d5 -s 1 -a \"SMP 3\" Cab001"},
+     .commands = {"cmd=39 ctype=0x80 cid=0x04 sub=0x90 unit=0x00", "cmd=38 ctype=0x80 cid=0x04 sub=0x90 unit=0x00"},
+     .records = {"XPROM_flash -D5 MB001-4", "XPROM_flash -D5 MB001-4", "rm_seeprom_util -d5 -s 1 -a \"SMP 4\" Cab001"},
      .description = kSlotCabinet},
 };
 

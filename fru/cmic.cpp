@@ -223,6 +223,9 @@ struct ModuleCommand {
         cmd.subcomplex = sub;
         cmd.cmdtype = cmdtype;
     }
+    /* cmd points into result: neither may be copied apart. */
+    ModuleCommand(const ModuleCommand &) = delete;
+    ModuleCommand &operator=(const ModuleCommand &) = delete;
 
     /* Queues the command for CabinetID; false when the engine refused it. */
     bool queue()

@@ -1,7 +1,9 @@
 /*
  * fru_config_test.cpp - the configuration block a new management controller
  * receives, as bytes: which fields each request fills, the dual-AC action
- * from the configuration's text, and the power-fail time high byte first.
+ * from the configuration's text, and the power-fail time high byte first;
+ * then as the simulated module reads it off the management link, after
+ * which it reboots and announces itself to a listener.
  */
 #include <gtest/gtest.h>
 
@@ -9,7 +11,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/qmx/qmx.h"
 #include "fru/upd_cfg.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -75,6 +79,55 @@ TEST(FruConfigBlock, PowerFailTimeText)
     EXPECT_EQ(time_bytes("65536"), 0xFFFF);  /* held at the largest, not wrapped */
     EXPECT_EQ(time_bytes("99999999999999999999"), 0xFFFF);
     EXPECT_EQ(time_bytes("soon"), 0);
+}
+
+TEST(FruConfigBlock, ModuleReadsWhatWasSentThenReboots)
+{
+    CabsimProcess sim;
+    ASSERT_TRUE(sim.start("cabinet 7 sysno=2\ncomplex 1 type=0x25\n"));
+    ASSERT_TRUE(sim.ctl("on 7 cmd=6 reboot 7 ms=50"));
+
+    qmx_configbuf_t config{};
+    config.ack_timeout = 10;
+    config.maxqueuenum = 760;
+    int h = qmx_init(&config);
+    ASSERT_GT(h, 0);
+    qmx_rcvopts_t filter{QMX_EVENT_TESSEL | QMX_EVENT_HEARTBEAT, 0xFFFFFFFFu, 7, 2, 0x81};
+    ASSERT_EQ(qmx_register(h, QMX_SERVICE_EVENTS, &filter), QMX_SERVICE_EVENTS);
+    ASSERT_EQ(qmx_register(h, QMX_SERVICE_COMMANDS, nullptr), QMX_SERVICE_EVENTS | QMX_SERVICE_COMMANDS);
+
+    upd_cfg_cmd_t block{};
+    fill_upd_cfg(block, 0, "no", "1200");
+    std::array<uint8_t, sizeof(qmx_ecommand_t) + sizeof(block)> msg{};
+    auto *cmd = reinterpret_cast<qmx_ecommand_t *>(msg.data());
+    cmd->header.set_event_type(QMX_EVENT_COMMAND);
+    cmd->header.set_cabno(7);
+    cmd->header.sysno = 2;
+    cmd->header.complex_type = 0x81;
+    cmd->header.complex_id = 0xFF;
+    cmd->cmdtype = 6;
+    cmd->set_datalen(sizeof(block));
+    std::memcpy(cmd->data(), &block, sizeof(block));
+    ASSERT_GT(qmx_sendcmd(h, msg.data(), static_cast<int>(msg.size()), nullptr), 0);
+
+    /* The completion, then the heartbeat and the reboot event. */
+    std::vector<uint32_t> types;
+    int identity = -1;
+    std::array<uint8_t, QMX_MAX_MESSAGE> buf{};
+    while (types.size() < 3) {
+        int n = qmx_recvmsg(h, buf.data(), static_cast<int>(buf.size()), 10, nullptr);
+        ASSERT_GE(n, static_cast<int>(sizeof(qmx_etessel_t))) << "qmx_errno=" << qmx_errno;
+        types.push_back(reinterpret_cast<const qmx_event_t *>(buf.data())->get_event_type());
+        identity = reinterpret_cast<const qmx_etessel_t *>(buf.data())->event_type;
+    }
+    EXPECT_EQ(types, (std::vector<uint32_t>{QMX_EVENT_CMDCMPLT, QMX_EVENT_HEARTBEAT, QMX_EVENT_TESSEL}));
+    EXPECT_EQ(identity, QMX_S_REBOOTED);
+    qmx_close(h);
+
+    std::string tree;
+    ASSERT_TRUE(sim.ctl("tree 7", &tree));
+    EXPECT_NE(tree.find("configured mask=0xc0 ac_degrade_action=1 damc_pf_time=1200\n"), std::string::npos) << tree;
+    EXPECT_EQ(tree.find("  on "), std::string::npos) << "the scenario ran once and is gone:\n" << tree;
 }
 
 } // namespace

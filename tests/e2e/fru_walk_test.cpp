@@ -28,11 +28,11 @@
 
 #include <unistd.h>
 
+
 #include <X11/IntrinsicP.h>
 #include <Xm/MessageB.h>
 #include <Xm/ToggleB.h>
 
-#include "app/cabstat_common.h"
 #include "app/chassis_table.h"
 #include "app/layouts/rack_windows.h"
 #include "app/rack_state.h"
@@ -42,7 +42,6 @@
 #include "app/s_rack_disp.h"
 #include "app/unit_lookup.h"
 #include "base/process.h"
-#include "base/trace.h"
 #include "config/config.h"
 #include "config/miscutil.h"
 #include "config/read_config.h"
@@ -63,9 +62,7 @@ constexpr unsigned long kOperatorTickMs = 30;
 struct Prompt {
     const char *text;
     bool ok = true;
-    /* A simulator statement run once the prompt is answered: what happens
-     * to the cabinet while the operator works (a module reboots, a board of
-     * another kind goes in). */
+    /* A simulator statement run once it is answered (a module reboots...). */
     const char *then = nullptr;
 };
 
@@ -98,11 +95,6 @@ struct Walk {
     /* The cabinet as the simulator plays it, instead of the sample's. */
     const char *description = nullptr;
 };
-
-void PrintTo(const Walk &w, std::ostream *out)
-{
-    *out << w.name;
-}
 
 /* ---- the scripted operator ------------------------------------------------ */
 
@@ -202,11 +194,6 @@ std::vector<std::string> commands_sent(const std::string &log, std::size_t from)
             out.push_back(text.substr(begin + 1, end - begin - 1));
     }
     return out;
-}
-
-std::size_t line_count(const std::string &text)
-{
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 std::vector<std::string> lines_of(const std::string &text)
@@ -384,7 +371,8 @@ TEST_P(FruWalk, PromptsCommandsUtilitiesAndTree)
         control += line + "\n";
     write_file(sim_.root() + "/var/console/utilities.ctl", control);
     ASSERT_TRUE(sim_.ctl("ping"));
-    const std::size_t log_from = line_count(sim_.log_text());
+    const std::string log = sim_.log_text();
+    const auto log_from = static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
 
     Operator op(walk.prompts, [this](const std::string &statement) { return sim_.ctl(statement); });
     ASSERT_NO_FATAL_FAILURE(click_component(walk.chassis, walk.toggle, &op));
@@ -447,8 +435,7 @@ subcomplex 2 units=1 status=98
 const std::pair<std::string, std::string> kOlderSmpCabinet{"subtype=RM_RUMB_TARN", "subtype=RM_SMB4"};
 
 const Walk kWalks[] = {
-    /* A switch chassis powered on by command, then its network reset by
-     * the interconnect utility. */
+    /* A switch chassis powered on by command, then its network reset. */
     {.name = "SwitchChassisPowerOnNetworkReset", .option = "-P", .cabinet = 3, .chassis = 2,
      .toggle = "*btn_qn64g_chassis",
      .prompts = {{"Begin powering on "}, {"for QUONET network reset."}, {"FRU Chassis power on is complete."}},
@@ -460,8 +447,7 @@ const Walk kWalks[] = {
     /* A hot-pluggable fan is powered on by putting it in: one prompt. */
     {.name = "FanPowerOn", .option = "-P", .cabinet = 1, .chassis = 1, .toggle = "*btn_cobalt_fan2",
      .prompts = {{"Power On procedure for FAN 2 FRU in "}}},
-    /* A supply of the management chassis is switched off by command after
-     * the power check. */
+    /* A supply of the management chassis switched off by command. */
     {.name = "SupplyPowerOff", .option = "-p", .cabinet = 1, .chassis = 10, .toggle = "*btn_smc2u_pwr1",
      .prompts = {{"This component appears to be functional."},
                  {"Begin powering off PWR 1?"},
@@ -480,13 +466,11 @@ const Walk kWalks[] = {
      .commands = {"cmd=3 ctype=0x80 cid=0x0a sub=0x04 unit=0x00"},
      .final_unit = {4, 1, 1},
      .setup = {"fault 1 silent cmd=3"}},
-    /* Replacing a working supply of an SMP that needs both AC inputs: the
-     * ACFAIL warning, and the operator stops there. */
+    /* A working supply of an SMP that needs both AC inputs: the operator stops. */
     {.name = "SmpSupplyAcfailCancel", .option = "-F", .cabinet = 1, .chassis = 4, .toggle = "*btn_node7U_pwr1",
      .prompts = {{"cause\nthe SMP to begin ACFAIL processing.", false}},
      .config_edits = {kOlderSmpCabinet}},
-    /* A switch's supply: powered off for replacement, then the operator
-     * does not replace it and leaves it off; nothing more is sent. */
+    /* A switch's supply powered off for replacement, then left off: nothing more is sent. */
     {.name = "SwitchSupplyCancelInTheMiddle", .option = "-F", .cabinet = 3, .chassis = 2, .toggle = "*btn_qn64g_pwr1",
      .prompts = {{"This component can be power cycled"},
                  {"This component appears to be functional."},
@@ -507,8 +491,7 @@ const Walk kWalks[] = {
      .prompts = {{"This component appears to be functional."},
                  {"PWR 1 must be powered off manually."},
                  {"FRU PWR 1 replacement is complete."}}},
-    /* The controller cage: boot-table entry, the module reboots once the
-     * operator has replaced it, configuration, firmware, revision record. */
+    /* The controller cage; the module reboots once the operator has replaced it. */
     {.name = "CmicReplace", .option = "-F", .cabinet = 4, .chassis = 5, .toggle = "*btn_smc_cmic",
      .prompts = {{"The CMIC's bootptab entry will be deleted"},
                  {"Follow these steps:\n1) Replace the CMIC.", true, "replace 4"},
@@ -517,8 +500,7 @@ const Walk kWalks[] = {
      .records = {"/usr/boot/cmic/xcmicbootp -n CMIC004-1 -p", "XPROM_flash -D5 CMIC004-5",
                  "rm_seeprom_util -d5 -s 1 -a SMC Cab004"},
      .deleted_entry = "CMIC004-1"},
-    /* The module never boots; the operator goes on, the firmware loader
-     * fails: the procedure ends with "Errors occurred.". */
+    /* The module never boots, the operator goes on, the firmware loader fails. */
     {.name = "CmicNeverBootsOkFirmwareFails", .option = "-F", .cabinet = 4, .chassis = 5, .toggle = "*btn_smc_cmic",
      .prompts = {{"The CMIC's bootptab entry will be deleted"},
                  {"Follow these steps:\n1) Replace the CMIC."},
@@ -529,16 +511,13 @@ const Walk kWalks[] = {
      .records = {"/usr/boot/cmic/xcmicbootp -n CMIC004-1 -p", "XPROM_flash -D5 CMIC004-5",
                  "rm_seeprom_util -d5 -s 1 -a SMC Cab004"},
      .utility_control = {"XPROM_flash exit 1"}},
-    /* The boot-table entry is kept, the module never boots and the operator
-     * gives up: no configuration, no firmware, no completion. */
+    /* Entry kept, the module never boots, the operator gives up: nothing more. */
     {.name = "CmicKeptEntryNeverBootsCancel", .option = "-F", .cabinet = 4, .chassis = 5, .toggle = "*btn_smc_cmic",
      .prompts = {{"The CMIC's bootptab entry will be deleted", false},
                  {"Configuration instructions have been skipped."},
                  {"Cabinet 4 CMIC was not successfully\nbooted.", false},
                  {"CMIC was not configured with Global Values:"}}},
-    /* A UPS is turned off by hand and boots after its replacement; its
-     * revision record is written, the record utility's exit code 99
-     * counting as success. */
+    /* A UPS turned off by hand; the record utility's exit code 99 is success. */
     {.name = "UpsReplace", .option = "-F", .cabinet = 3, .chassis = 8, .toggle = "*btn_ups_chassis",
      .prompts = {{"This component appears to be functional."},
                  {"It is important that you manually\nturn off the UPS"},
@@ -551,8 +530,7 @@ const Walk kWalks[] = {
     {.name = "InputSelectorPowerOff", .option = "-p", .cabinet = 2, .chassis = 9, .toggle = "*btn_ups_dam_dams3",
      .prompts = {{"the cabinet does not shut down."},
                  {"the Input Selector Module cannot be powered off."}}},
-    /* The rack's CMB: a UMB goes in instead and the module reboots: the
-     * board-type warning and the UMB's two firmware loads. */
+    /* The rack's CMB is replaced by a UMB: the board-type warning, UMB firmware. */
     {.name = "RackMbReplacedByUmb", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_cmb",
      .prompts = {{"The SMC's bootptab entry will be deleted", true, "set 1/1/9/0 status=98"},
                  {"1) Replace the MB. (It is hot-pluggable)", true, "replace 1"},
@@ -564,9 +542,7 @@ const Walk kWalks[] = {
                  "rm_seeprom_util -d5 -s 1 -a SMC Cab001"},
      .deleted_entry = "SMC001-1",
      .description = kSlotCabinet},
-    /* The UMB of the UPS in an older SMP cabinet: the ACFAIL warning, a
-     * hot-plug swap, its firmware and the UPS's revision record, whose
-     * utility is killed. */
+    /* The UPS's UMB in an older SMP cabinet; the record utility is killed. */
     {.name = "UpsUmbReplaceRecordKilled", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb3",
      .prompts = {{"cause\nany SMPs in the cabinet to begin ACFAIL processing."},
                  {"RUMB 3 is HOT PLUGGABLE.\nGo ahead and replace the FRU.\nClick OK after"},
@@ -581,16 +557,14 @@ const Walk kWalks[] = {
     {.name = "PtbPowerOffWarnsOfSmps", .option = "-p", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb2",
      .prompts = {{"will cause SMPs in the cabinet to shutdown.\n\nPTB 2 cannot be powered off"}},
      .description = kSlotCabinet},
-    /* The module does not switch the UMB's heartbeat detection off: the
-     * operator is told to reset the board, and nothing more is sent. */
+    /* The module refuses to switch the UMB's heartbeat detection off. */
     {.name = "HeartbeatDisableRefused", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb4",
      .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
                  {"Failed to DISABLE the UMB to\nnode agent heartbeat detection,"}},
      .commands = {"cmd=39 ctype=0x80 cid=0x04 sub=0x90 unit=0x00"},
      .setup = {"fault 1 status 3 cmd=39"},
      .description = kSlotCabinet},
-    /* The UMB of an SMP: heartbeat detection off, hot plug, firmware,
-     * cables back, detection on. */
+    /* The UMB of an SMP: detection off, hot plug, firmware, cables, detection on. */
     {.name = "SmpUmbReplace", .option = "-F", .cabinet = 1, .chassis = 1, .toggle = "*btn_smc2u_rcmb4",
      .prompts = {{"EXACTLY as stated may result in the attached SMP performing"},
                  {"is HOT PLUGGABLE.\nGo ahead and replace the FRU.\n\nDO NOT RECONNECT"},

@@ -206,7 +206,18 @@ private:
     int ctl_listen_fd_ = -1;
     int next_token_ = 1;
     std::map<int, Conn> conns_;
-    std::vector<Timer> timers_;
+    /* Timers by due time; equal times keep the order they were added in. */
+    std::multimap<long long, Timer> timers_;
+    /* Timers waiting per message connection and per serial line, with the
+     * latest due time among them: what comes later for the same target is
+     * due no earlier, so nothing overtakes. */
+    struct Waiting {
+        int count = 0;
+        long long latest = 0;
+    };
+    std::map<int, Waiting> frames_waiting_;
+    std::map<std::string, Waiting> serial_waiting_;
+    void add_timer(Timer t);
     std::vector<std::string> log_;
     FILE *log_file_ = nullptr;
 

@@ -154,6 +154,9 @@ struct Conn {
     uint8_t filter[12] = {};
     std::string input;  /* control channel: bytes not yet a line */
     ParseContext ctx;
+    /* Message frames the socket had no room for yet, oldest first: they
+     * leave in order once the client reads. */
+    std::deque<std::vector<uint8_t>> output;
 };
 
 /* Something due later: a frame for a message connection, bytes for a
@@ -218,6 +221,10 @@ private:
     std::map<int, Waiting> frames_waiting_;
     std::map<std::string, Waiting> serial_waiting_;
     void add_timer(Timer t);
+    /* Sends a message frame to the message connection `token`, or queues
+     * it behind the frames still waiting there. */
+    void send_message(int token, std::vector<uint8_t> frame);
+    void flush_output(Conn &conn);
     std::vector<std::string> log_;
     FILE *log_file_ = nullptr;
 

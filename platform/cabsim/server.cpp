@@ -198,7 +198,7 @@ int Simulator::run()
         pfs.push_back(pollfd{listen_fd_, POLLIN, 0});
         pfs.push_back(pollfd{ctl_listen_fd_, POLLIN, 0});
         for (auto &[token, conn] : conns_) {
-            pfs.push_back(pollfd{conn.fd, POLLIN, 0});
+            pfs.push_back(pollfd{conn.fd, static_cast<short>(POLLIN | (conn.output.empty() ? 0 : POLLOUT)), 0});
             tokens.push_back(token);
         }
         std::vector<std::string> lines;
@@ -226,6 +226,11 @@ int Simulator::run()
             auto it = conns_.find(tokens[i]);
             if (it == conns_.end())
                 continue;
+            if ((pfs[i + 2].revents & POLLOUT) != 0) {
+                flush_output(it->second);
+                if ((pfs[i + 2].revents & ~POLLOUT) == 0)
+                    continue;
+            }
             if (it->second.kind == Conn::CTL)
                 serve_ctl(it->second);
             else
@@ -448,9 +453,7 @@ void Simulator::queue_frame(int msg_token, std::vector<uint8_t> frame, int delay
     long long due = now + delay_ms;
     auto waiting = frames_waiting_.find(msg_token);
     if (waiting == frames_waiting_.end() && due <= now) {
-        auto it = conns_.find(msg_token);
-        if (it != conns_.end())
-            send_packet(it->second.fd, frame);
+        send_message(msg_token, std::move(frame));
         return;
     }
     if (waiting != frames_waiting_.end())
@@ -530,9 +533,35 @@ void Simulator::run_timers()
             deliver_serial(t.serial, std::string(t.frame.begin(), t.frame.end()));
             continue;
         }
-        auto it = conns_.find(t.msg_token);
-        if (it != conns_.end())
-            send_packet(it->second.fd, t.frame);
+        send_message(t.msg_token, std::move(t.frame));
+    }
+}
+
+void Simulator::send_message(int token, std::vector<uint8_t> frame)
+{
+    auto it = conns_.find(token);
+    if (it == conns_.end())
+        return;
+    Conn &conn = it->second;
+    conn.output.push_back(std::move(frame));
+    flush_output(conn);
+}
+
+/* Sends the waiting frames until the socket is full (the rest waits for
+ * POLLOUT) or one fails for good (dropped, as the client is gone). */
+void Simulator::flush_output(Conn &conn)
+{
+    while (!conn.output.empty()) {
+        const std::vector<uint8_t> &frame = conn.output.front();
+        ssize_t n;
+        do
+            n = send(conn.fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        while (n < 0 && errno == EINTR);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n < 0)
+            std::cerr << "cabsim: send failed: " << std::strerror(errno) << "\n";
+        conn.output.pop_front();
     }
 }
 

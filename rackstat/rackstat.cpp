@@ -101,9 +101,9 @@ bool IsEnvController(int type)
 bool Describe(Cabinet &cab)
 {
     bool known = false;
-    for (int i = 0; i < NodeCount; ++i) {
+    for (int i : CabinetNodeIndices(cab.number)) {
         const Node_t *node = NodeList[i];
-        if (node == nullptr || !node->CabinetID || NodeNumber(node->CabinetID) != cab.number)
+        if (!node->CabinetID)
             continue;
         known = true;
         if (node->HostType == CMIC_type)

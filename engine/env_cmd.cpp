@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/process.h"
 #include "base/trace.h"
@@ -66,6 +67,9 @@ std::vector<int> live_blocks;
 std::vector<unsigned char> is_live;
 const env_param_block *live_tables = nullptr;
 void reset_live_blocks();
+
+/* The cabinets TotalCabCount has put into Cabid_Pool so far. */
+std::unordered_set<int> listed_cabinets;
 
 /* Block index by cabinet number, built with the tables. */
 std::unordered_map<int, int> block_of_cabinet;
@@ -571,9 +575,14 @@ int cabinet_of(const Node_t *node)
 /* Adds the node's cabinet to Cabid_Pool unless it is listed; the new count. */
 int add_cabinet(const Node_t *node, int cab, int count)
 {
-    for (int i = 0; i < count; ++i)
-        if (Cabid_Pool[i].cabid == cab)
-            return count;
+    /* The node list is sorted by cabinet: the last one listed is the usual
+     * match; the others are looked up in the set of those listed. */
+    if (count > 0 && Cabid_Pool[count - 1].cabid == cab)
+        return count;
+    if (count == 0)
+        listed_cabinets.clear();
+    if (listed_cabinets.contains(cab))
+        return count;
     if (count >= MAX_CABINETS) {
         std::fprintf(stderr, "Too many cabinets. %d cabinets configured\n", MAX_CABINETS);
         Exit(-1);
@@ -597,6 +606,7 @@ int add_cabinet(const Node_t *node, int cab, int count)
         comm = static_cast<short>(CMIC_type);
     }
     Cabid_Pool[count] = CabList_t{cab, comm, cabtype};
+    listed_cabinets.insert(cab);
     return count + 1;
 }
 

@@ -71,10 +71,6 @@ struct SlotRef {
     int cntlr;
 };
 
-/* The slots with a chain when the replies of a GO are awaited: only they
- * can keep it waiting, and a chain does not come back within a GO. */
-std::vector<SlotRef> chained_slots;
-
 void collect_chained(std::vector<SlotRef> &slots);
 void drop_finished(std::vector<SlotRef> &slots);
 int responses_in(const std::vector<SlotRef> &slots, int option);
@@ -197,8 +193,11 @@ int SendAll()
     if (go_nowait)
         return 0;
 
-    /* 4. Replies until every controller is done, or two silent waits. */
+    /* 4. Replies until every controller is done, or two silent waits.  Only
+     *    the slots with a chain now can keep the GO waiting (a chain does
+     *    not come back within a GO), so only they are looked at. */
     int silent_waits = 0;
+    std::vector<SlotRef> chained_slots;
     collect_chained(chained_slots);
     for (;;) {
         drop_finished(chained_slots);

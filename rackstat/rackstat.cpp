@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -125,7 +126,6 @@ void ReadStatusTrees(std::vector<Cabinet *> &cabs)
     std::vector<bool> buffered(cabs.size(), false);
     bool any = false;
     for (std::size_t i = 0; i < cabs.size(); ++i) {
-        results[i].fill(0);
         tessel_cmd_t request{};
         request.complex_type = kStatusComplexType;
         request.complex_id = kAllComplexes;
@@ -255,13 +255,13 @@ void PrintJson(const std::vector<Cabinet> &cabs)
             nlohmann::json list = nlohmann::json::array();
             for (const Chassis &c : cab.chassis)
                 list.push_back({{"id", c.id}, {"type", c.type}, {"status", c.status}, {"status_text", c.text}});
-            obj["chassis"] = list;
+            obj["chassis"] = std::move(list);
         }
         if (cab.has_env)
             obj["env_registers"] = cab.env_registers;
         if (cab.has_ups)
             obj["ups"] = cab.ups_answered ? UpsJson(cab.ups) : nlohmann::json(nullptr);
-        all.push_back(obj);
+        all.push_back(std::move(obj));
     }
     std::printf("%s\n", all.dump(2).c_str());
 }

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -122,7 +123,16 @@ void ReadStatusTrees(std::vector<Cabinet *> &cabs)
 {
     if (cabs.empty())
         return;
-    std::vector<std::array<uint8_t, CMIC_RESULT_SIZE>> results(cabs.size());
+    /* One zeroed result buffer per cabinet, from calloc: fresh pages are
+     * zero already, and only the bytes an answer fills are touched. */
+    using Result = std::array<uint8_t, CMIC_RESULT_SIZE>;
+    std::unique_ptr<Result[], void (*)(void *)> results(static_cast<Result *>(std::calloc(cabs.size(), sizeof(Result))),
+                                                        std::free);
+    if (results == nullptr) {
+        for (Cabinet *cab : cabs)
+            cab->errors.push_back("status query: out of memory");
+        return;
+    }
     std::vector<bool> buffered(cabs.size(), false);
     bool any = false;
     for (std::size_t i = 0; i < cabs.size(); ++i) {

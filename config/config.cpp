@@ -16,6 +16,7 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -76,6 +77,7 @@ void AddHostType(const char *name, int code);
 
 Node_t *NodeList[NodeListMaxSize];
 int NodeCount = 0;
+unsigned NodeListVersion = 0;
 ProcessorType_t *TypeList[TypeListMaxSize];
 int TypeCount = 0;
 
@@ -246,6 +248,7 @@ void ClearNode(int index)
         return;
     FreeNode(NodeList[index]);
     NodeList[index] = nullptr;
+    ++NodeListVersion;
 }
 
 void ClearNodeList()
@@ -253,6 +256,7 @@ void ClearNodeList()
     for (int i = 0; i < NodeCount; ++i)
         ClearNode(i);
     NodeCount = 0;
+    ++NodeListVersion;
 }
 
 namespace {
@@ -332,6 +336,77 @@ void SortNodeList()
     for (std::size_t i = 0; i < keys.size(); ++i)
         NodeList[i] = keys[i].node;
     NodeCount = static_cast<int>(keys.size());
+    ++NodeListVersion;
+}
+
+namespace {
+
+/* The nodes of every cabinet, grouped: `order` holds node indices sorted by
+ * cabinet number (list order inside a cabinet), `groups` one entry per
+ * cabinet number with its run in `order`.  `listed` is the list as it was
+ * when built, to notice a list changed behind the version's back. */
+struct CabinetGroup {
+    int cabinet;
+    int first;
+    int count;
+};
+struct CabinetTable {
+    bool built = false;
+    unsigned version = 0;
+    std::vector<int> order;
+    std::vector<CabinetGroup> groups;
+    std::vector<const Node_t *> listed;
+};
+CabinetTable cabinet_table;
+
+void BuildCabinetTable()
+{
+    CabinetTable &t = cabinet_table;
+    std::vector<std::pair<int, int>> keyed;
+    keyed.reserve(static_cast<std::size_t>(NodeCount));
+    t.listed.assign(NodeList, NodeList + NodeCount);
+    for (int i = 0; i < NodeCount; ++i)
+        if (NodeList[i] != nullptr)
+            keyed.emplace_back(NodeNumber(NodeList[i]->CabinetID), i);
+    std::sort(keyed.begin(), keyed.end());
+    t.order.clear();
+    t.groups.clear();
+    for (const auto &[cabinet, index] : keyed) {
+        if (t.groups.empty() || t.groups.back().cabinet != cabinet)
+            t.groups.push_back(CabinetGroup{cabinet, static_cast<int>(t.order.size()), 0});
+        t.order.push_back(index);
+        ++t.groups.back().count;
+    }
+    t.version = NodeListVersion;
+    t.built = true;
+}
+
+bool CabinetTableCurrent()
+{
+    const CabinetTable &t = cabinet_table;
+    return t.built && t.version == NodeListVersion && t.listed.size() == static_cast<std::size_t>(NodeCount);
+}
+
+} // namespace
+
+std::span<const int> CabinetNodeIndices(int cabinet)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 1 || !CabinetTableCurrent())
+            BuildCabinetTable();
+        const CabinetTable &t = cabinet_table;
+        auto group = std::lower_bound(t.groups.begin(), t.groups.end(), cabinet,
+                                      [](const CabinetGroup &g, int number) { return g.cabinet < number; });
+        if (group == t.groups.end() || group->cabinet != cabinet)
+            return {};
+        std::span<const int> nodes(t.order.data() + group->first, static_cast<std::size_t>(group->count));
+        bool same = true;
+        for (int index : nodes)
+            same = same && NodeList[index] == t.listed[static_cast<std::size_t>(index)];
+        if (same)
+            return nodes;
+    }
+    return {};
 }
 
 int FindNodeByName(const char *name)

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <span>
 
 /* ---- Node record ------------------------------------------------------- */
 
@@ -139,6 +140,18 @@ int NodeCompare(const Node_t *a, const Node_t *b);
 /* Sorts NodeList[0 .. NodeCount-1] by NodeCompare (stable: nodes that
  * compare equal keep the order of the file). */
 void SortNodeList();
+
+/* Bumped by every change of the list's membership or order (a node listed,
+ * replaced, cleared, the list sorted): look-up tables built over the list
+ * are rebuilt when it moves. */
+extern unsigned NodeListVersion;
+
+/* Indices of the nodes of one cabinet (decimal CabinetID), in list order;
+ * empty when no node has that number.  The table behind it is built once
+ * per list version, so that the many per-cabinet queries of a large
+ * installation do not each scan and convert the whole list.  Valid until
+ * the next change of the list. */
+std::span<const int> CabinetNodeIndices(int cabinet);
 
 /* Index of the node named name, else -1.  "DBConsole" stands for the node
  * named by the setting "dbconsole". */

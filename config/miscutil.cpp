@@ -35,7 +35,6 @@ constexpr int kProcessorBoardSubTypes[] = {8, 22, 24, 29, 30, 32};
 constexpr int kSubTypeQN64G = 21; /* "RM_QN64G" */
 constexpr int kEMCHostType = 210;
 
-bool InCabinet(const Node_t *node, int cabinet);
 bool IsOneOf(int host_type, std::initializer_list<int> types);
 
 } // namespace
@@ -43,11 +42,6 @@ bool IsOneOf(int host_type, std::initializer_list<int> types);
 /* ------------------------------------------------------------------------ */
 
 namespace {
-
-bool InCabinet(const Node_t *node, int cabinet)
-{
-    return node != nullptr && NodeNumber(node->CabinetID) == cabinet;
-}
 
 bool IsOneOf(int host_type, std::initializer_list<int> types)
 {
@@ -67,15 +61,14 @@ bool IsOneOf(int host_type, std::initializer_list<int> types)
 int get_cabinet_type_info(int cabinet, int *kind)
 {
     const Node_t *principal = nullptr;
-    for (int i = 0; i < NodeCount && principal == nullptr; ++i) {
+    for (int i : CabinetNodeIndices(cabinet)) {
         const Node_t *node = NodeList[i];
-        if (!InCabinet(node, cabinet))
-            continue;
         if (IsOneOf(node->HostType, {PWR_type, SNP_type, SMC_type, QNA_type, MB_type, CMIC_type}))
             continue;
         if (IsOneOf(node->HostType, {QNAS_type, QNB_type}) && node->SubType != kSubTypeQN64G)
             continue;
         principal = node;
+        break;
     }
     if (principal == nullptr) {
         if (kind != nullptr)
@@ -102,20 +95,17 @@ int get_cabinet_host_type(int cabinet)
 
 int get_cabinet_system_id(int cabinet)
 {
-    for (int i = 0; i < NodeCount; ++i) {
-        if (InCabinet(NodeList[i], cabinet))
-            return NodeNumber(NodeList[i]->SystemID);
-    }
+    std::span<const int> nodes = CabinetNodeIndices(cabinet);
+    if (!nodes.empty())
+        return NodeNumber(NodeList[nodes.front()]->SystemID);
     dprint(1, "get_cabinet_system_id: node not found for cab=%d\n", cabinet);
     return 0;
 }
 
 int IsRMDiskCab(int cabinet)
 {
-    for (int i = 0; i < NodeCount; ++i) {
+    for (int i : CabinetNodeIndices(cabinet)) {
         const Node_t *node = NodeList[i];
-        if (!InCabinet(node, cabinet))
-            continue;
         if (IsOneOf(node->HostType, {PWR_type, SMC_type, QNA_type, QNAS_type, QNB_type, MB_type, CMIC_type}))
             continue;
         return (node->HostType == DAMC_type && node->SubType >= SUBTYPE_RM) ? 1 : 0;
@@ -125,9 +115,9 @@ int IsRMDiskCab(int cabinet)
 
 int IsRMSMPCab(int cabinet, int *sub_type)
 {
-    for (int i = 0; i < NodeCount; ++i) {
+    for (int i : CabinetNodeIndices(cabinet)) {
         const Node_t *node = NodeList[i];
-        if (!InCabinet(node, cabinet) || node->HostType != MB_type)
+        if (node->HostType != MB_type)
             continue;
         for (int board : kProcessorBoardSubTypes) {
             if (node->SubType == board) {
@@ -147,9 +137,9 @@ int GetNodeListIndex(int cabinet, int complex_id, int complex_type)
             return -1;
     }
     int host_type = GetComplexType(complex_type);
-    for (int i = 0; i < NodeCount; ++i) {
+    for (int i : CabinetNodeIndices(cabinet)) {
         const Node_t *node = NodeList[i];
-        if (!InCabinet(node, cabinet) || node->HostType != host_type)
+        if (node->HostType != host_type)
             continue;
         bool older = node->HostType != kEMCHostType && node->SubType < SUBTYPE_RM;
         int number = older ? NodeNumber(node->InterfaceAddress) : NodeNumber(node->ProcessorID);

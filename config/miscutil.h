@@ -2,8 +2,9 @@
  * miscutil.h - configuration queries about one cabinet: its kind, its
  * system number, whether it is a rack-mounted disk or processor cabinet,
  * and which node stands for a complex that its management controller
- * reports.  Every query scans NodeList from the start and compares the
- * decimal CabinetID; the first matching node decides.
+ * reports.  Every query walks the cabinet's nodes in list order (those
+ * whose decimal CabinetID is the cabinet's, see CabinetNodeIndices); the
+ * first matching node decides.
  *
  * Callers: start-up (host type of the cabinet), the rack and chassis views,
  * the engine, the FRU procedures.

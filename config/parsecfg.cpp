@@ -550,6 +550,7 @@ int ListNode(Node_t *node)
     if (slot != nullptr && *slot >= 0) {
         ClearNode(*slot);
         NodeList[*slot] = node;
+        ++NodeListVersion;
         return *slot;
     }
     if (NodeCount >= NodeListMaxSize) {
@@ -561,6 +562,7 @@ int ListNode(Node_t *node)
     if (slot != nullptr)
         *slot = NodeCount;
     NodeList[NodeCount] = node;
+    ++NodeListVersion;
     return NodeCount++;
 }
 

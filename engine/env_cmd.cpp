@@ -12,10 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "base/process.h"
 #include "base/trace.h"
 #include "config/config.h"
+#include "engine/cmd_status.h"
 #include "platform/qmx/qmx.h"
 
 /* ---- constants --------------------------------------------------------------- */
@@ -57,6 +60,21 @@ int byte_value(int value);
 void log_register(env_param_block *pbptr, unsigned char reg, int limit);
 int build_cmic_text(env_param_block *pbptr, char *mbuf, int *val);
 void count_use(env_param_block &pb);
+
+/* The live blocks (see env_cmd.h) of the tables at `live_tables`; another
+ * table (or none) means there are none. */
+std::vector<int> live_blocks;
+std::vector<unsigned char> is_live;
+const env_param_block *live_tables = nullptr;
+void reset_live_blocks();
+
+/* The cabinets TotalCabCount has put into Cabid_Pool so far. */
+std::unordered_set<int> listed_cabinets;
+
+/* Block index by cabinet number, built with the tables. */
+std::unordered_map<int, int> block_of_cabinet;
+const env_param_block *indexed_tables = nullptr;
+void index_blocks();
 
 } // namespace
 
@@ -196,6 +214,8 @@ void InitENVpb()
 
     /* 4. The controllers. */
     BuildBrdInfo(CabCount);
+    index_blocks();
+    reset_live_blocks();
 }
 
 void BuildBrdInfo(int cabcount)
@@ -204,10 +224,8 @@ void BuildBrdInfo(int cabcount)
     for (int c = 0; c < cabcount; ++c) {
         env_param_block &pb = SendEnvParamBlocks[c];
         pb.cabinet_id = static_cast<short>(Cabid_Pool[c].cabid);
-        for (int i = 0; i < NodeCount; ++i) {
+        for (int i : CabinetNodeIndices(pb.cabinet_id)) {
             const Node_t *node = NodeList[i];
-            if (node == nullptr || cabinet_of(node) != pb.cabinet_id)
-                continue;
             int type = node->HostType;
             bool controller = type == SNP_type || type == QNA_type || type == DISK_type || type == CMIC_type ||
                               type == SMC_type || type == JBOD_type ||
@@ -257,6 +275,13 @@ int CntlrIdIs(int nodelistindex, int cabinet_id)
 
 int GetPBSlot(int cabinet_id)
 {
+    if (SendEnvParamBlocks != nullptr && indexed_tables == SendEnvParamBlocks) {
+        auto found = block_of_cabinet.find(cabinet_id);
+        if (found != block_of_cabinet.end() && found->second < CabCount &&
+            SendEnvParamBlocks[found->second].cabinet_id == cabinet_id)
+            return found->second;
+    }
+    /* Not in the index (or the index is out of date): the blocks say. */
     if (SendEnvParamBlocks != nullptr)
         for (int i = 0; i < CabCount; ++i)
             if (SendEnvParamBlocks[i].cabinet_id == cabinet_id)
@@ -272,6 +297,7 @@ int BuildOneENVpb(int cabinet_id, int env_reg, int *env_data, int cmd, which_cnt
     int idx = GetPBSlot(cabinet_id);
     if (idx < 0 || which < CNTLR0 || which > CNTLR3)
         return -1;
+    EngineBlockTouched(idx);
     env_param_block &pb = SendEnvParamBlocks[idx];
     ++pb.cmds_in_queue;
     snppb &slot = pb.spb[which];
@@ -316,6 +342,7 @@ int BuildEnvPBs(int cabinet_id, int env_reg, int *env_data, int cmd)
     int idx = GetPBSlot(cabinet_id);
     if (idx < 0)
         return -1;
+    EngineBlockTouched(idx);
     env_param_block &pb = SendEnvParamBlocks[idx];
     ++pb.cmds_in_queue;
 
@@ -430,6 +457,68 @@ int OpcTextLength(const env_param_block *pbptr, const opcmsg *msg, int cmd)
     return static_cast<int>(strnlen(msg->text, OPC_ASCII_SIZE));
 }
 
+/* ---- the live blocks ---------------------------------------------------------------- */
+
+void EngineBlockTouched(int idx)
+{
+    if (SendEnvParamBlocks == nullptr || idx < 0 || idx >= CabCount)
+        return;
+    if (live_tables != SendEnvParamBlocks)
+        reset_live_blocks();
+    if (is_live[static_cast<std::size_t>(idx)] != 0)
+        return;
+    is_live[static_cast<std::size_t>(idx)] = 1;
+    /* Blocks are mostly touched in ascending order: usually an append. */
+    auto at = live_blocks.end();
+    while (at != live_blocks.begin() && *(at - 1) > idx)
+        --at;
+    live_blocks.insert(at, idx);
+}
+
+const std::vector<int> &LiveBlocks()
+{
+    if (live_tables != SendEnvParamBlocks)
+        reset_live_blocks();
+    return live_blocks;
+}
+
+bool BlockIsQuiet(const env_param_block &pb)
+{
+    if (pb.inuse == 0)
+        return true;
+    if (pb.env_status != BOTH_PATHS_GOOD)
+        return false;
+    bool module = pb.comm_type == CMIC_type;
+    for (const snppb &slot : pb.spb) {
+        if (slot.chain_len != 0 || slot.nexttosend != 0 || slot.outcome != spb_OK || slot.env_path != -1)
+            return false;
+        if (!module && slot.owntheport != 0)
+            return false;
+    }
+    if (!module)
+        return true;
+    /* What OpenTesselLink leaves in a module's slot. */
+    const snppb &slot = pb.spb[0];
+    return slot.cmic_complex_status == nullptr && static_cast<unsigned char>(slot.cmic_cmd_status) == CMIC_UNDELIVERABLE &&
+           slot.cmic_last_cmd == 0 && slot.owntheport == 1;
+}
+
+void SettleLiveBlocks()
+{
+    if (live_tables != SendEnvParamBlocks) {
+        reset_live_blocks();
+        return;
+    }
+    std::size_t kept = 0;
+    for (int idx : live_blocks) {
+        if (BlockIsQuiet(SendEnvParamBlocks[idx]))
+            is_live[static_cast<std::size_t>(idx)] = 0;
+        else
+            live_blocks[kept++] = idx;
+    }
+    live_blocks.resize(kept);
+}
+
 /* ---- small helpers for callers ---------------------------------------------------- */
 
 int num_ports_in_cab(int cab_id)
@@ -486,9 +575,14 @@ int cabinet_of(const Node_t *node)
 /* Adds the node's cabinet to Cabid_Pool unless it is listed; the new count. */
 int add_cabinet(const Node_t *node, int cab, int count)
 {
-    for (int i = 0; i < count; ++i)
-        if (Cabid_Pool[i].cabid == cab)
-            return count;
+    /* The node list is sorted by cabinet: the last one listed is the usual
+     * match; the others are looked up in the set of those listed. */
+    if (count > 0 && Cabid_Pool[count - 1].cabid == cab)
+        return count;
+    if (count == 0)
+        listed_cabinets.clear();
+    if (listed_cabinets.contains(cab))
+        return count;
     if (count >= MAX_CABINETS) {
         std::fprintf(stderr, "Too many cabinets. %d cabinets configured\n", MAX_CABINETS);
         Exit(-1);
@@ -512,6 +606,7 @@ int add_cabinet(const Node_t *node, int cab, int count)
         comm = static_cast<short>(CMIC_type);
     }
     Cabid_Pool[count] = CabList_t{cab, comm, cabtype};
+    listed_cabinets.insert(cab);
     return count + 1;
 }
 
@@ -598,6 +693,21 @@ int build_cmic_text(env_param_block *pbptr, char *mbuf, int *val)
         event->complex_count = 0;
     }
     return 0;
+}
+
+void reset_live_blocks()
+{
+    live_blocks.clear();
+    live_tables = SendEnvParamBlocks;
+    is_live.assign(SendEnvParamBlocks != nullptr ? static_cast<std::size_t>(CabCount > 0 ? CabCount : 1) : 0, 0);
+}
+
+void index_blocks()
+{
+    block_of_cabinet.clear();
+    for (int i = 0; i < CabCount; ++i)
+        block_of_cabinet.emplace(SendEnvParamBlocks[i].cabinet_id, i);
+    indexed_tables = SendEnvParamBlocks;
 }
 
 void count_use(env_param_block &pb)

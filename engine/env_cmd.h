@@ -17,6 +17,7 @@
 #define XR_ENGINE_ENV_CMD_H
 
 #include <cstddef>
+#include <vector>
 
 #include "engine/tessel_comm.h"
 
@@ -274,6 +275,25 @@ void BuildBrdInfo(int cabcount);
 int CntlrIdIs(int nodelistindex, int cabinet_id);
 /* Index of the cabinet's block, or -1. */
 int GetPBSlot(int cabinet_id);
+
+/* ---- the live blocks ------------------------------------------------------------ *
+ *
+ * A GO, its poll set and its review look only at the live blocks, so that
+ * their cost follows the cabinets a command goes to, not the cabinets
+ * configured.  A block is live from the moment anything is chained for it
+ * (or a reply, a failure or a link reset changes it) until a review finds
+ * it quiet: in use, no chain, every slot's outcome spb_OK, no device open,
+ * no serial port held, link state BOTH_PATHS_GOOD and, for a management
+ * module, the state the link's opening leaves (see BlockIsQuiet).  Every
+ * step of a GO does nothing to a quiet block, which is why it can be left
+ * out.  Code that changes a block outside these paths calls
+ * EngineBlockTouched. */
+void EngineBlockTouched(int idx);
+/* Indices of the live blocks, ascending. */
+const std::vector<int> &LiveBlocks();
+bool BlockIsQuiet(const env_param_block &pb);
+/* Drops the blocks that are quiet now from the live ones. */
+void SettleLiveBlocks();
 
 /* Chains a command on every controller of a cabinet / one controller. */
 int BuildEnvPBs(int cabinet_id, int env_reg, int *env_data, int cmd);

@@ -138,6 +138,7 @@ void BufferCabinet(int cabinet, int *result, int *buffered)
         ReportBuffering(line);
         if (slot.outcome >= 0)
             slot.outcome = spb_ERROR;
+        EngineBlockTouched(idx);
     }
 }
 

@@ -60,8 +60,9 @@ int OpenLink()
     std::vector<PortRequest_t> list;
     std::vector<snppb *> owners;
 
-    /* 1-2. Who needs a port, and the request list. */
-    for (int b = 0; b < CabCount; ++b) {
+    /* 1-2. Who needs a port, and the request list (a block that is not
+     *      live has nothing chained and is already as this leaves it). */
+    for (int b : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         if (!serial_block(pb))
             continue;
@@ -109,7 +110,7 @@ int OpenLink()
 
     /* 4-5. Open the devices; disk arrays of a known side get their register
      *      numbers. */
-    for (int b = 0; b < CabCount; ++b)
+    for (int b : LiveBlocks())
         if (serial_block(SendEnvParamBlocks[b]))
             open_ports_of(b);
     return result;

@@ -371,8 +371,9 @@ int Clear_all_paths(int interval)
 
 int ReviewErrorsInPB()
 {
+    /* Blocks that are not live have no chain and nothing to report. */
     int errors = 0;
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
             snppb &slot = pb.spb[c];
@@ -386,7 +387,7 @@ int ReviewErrorsInPB()
             ++errors;
         }
     }
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         if (pb.inuse == 0)
             continue;
@@ -403,6 +404,7 @@ int ReviewErrorsInPB()
             slot.chain_len = 0;
         }
     }
+    SettleLiveBlocks();
     return errors;
 }
 
@@ -411,7 +413,8 @@ void MarkErrStat(cabproc *cptr, int cabcount)
     if (cptr == nullptr || SendEnvParamBlocks == nullptr)
         return;
     char line[160];
-    for (int b = 0; b < CabCount; ++b) {
+    /* Only live blocks can hold a failed slot. */
+    for (int b : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
             snppb &slot = pb.spb[c];

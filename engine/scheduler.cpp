@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/process.h"
 #include "base/timescale.h"
@@ -59,6 +60,21 @@ namespace {
 int cmic_link_failed = 0;
 char rsp_buffer[RSP_BUFFER_SIZE];
 
+/* The node list version whose names the last pass over every module block
+ * gave them, and whether that pass opened the link. */
+unsigned link_names_version = 0;
+bool link_names_current = false;
+
+/* A controller slot of a block. */
+struct SlotRef {
+    int block;
+    int cntlr;
+};
+
+void collect_chained(std::vector<SlotRef> &slots);
+void drop_finished(std::vector<SlotRef> &slots);
+int responses_in(const std::vector<SlotRef> &slots, int option);
+int longest_timeout(const std::vector<SlotRef> &slots);
 int transmit(int cabidx, int cntlrid, int entry, const char *who);
 void mark_undelivered(const opcmsg &msg);
 int handle_ready(int i, int *cabidx, int *cntlrid);
@@ -93,7 +109,7 @@ void get_poll_t_space()
 int HaveFdsForCtlrs()
 {
     int count = 0;
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         const env_param_block &pb = SendEnvParamBlocks[b];
         if (pb.inuse == 0 || pb.comm_type == CMIC_type)
             continue;
@@ -107,7 +123,7 @@ int HaveFdsForCtlrs()
 int HaveCmdsForCmics()
 {
     int count = 0;
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         const env_param_block &pb = SendEnvParamBlocks[b];
         if (pb.inuse != 0 && pb.comm_type == CMIC_type && pb.spb[0].chain_len != 0)
             ++count;
@@ -135,7 +151,7 @@ int SebGetPollFds(struct pollfd *pf_in, int size)
         return 0;
     }
     int count = 0;
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         const env_param_block &pb = SendEnvParamBlocks[b];
         for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
             const snppb &slot = pb.spb[c];
@@ -177,12 +193,19 @@ int SendAll()
     if (go_nowait)
         return 0;
 
-    /* 4. Replies until every controller is done, or two silent waits. */
+    /* 4. Replies until every controller is done, or two silent waits.  Only
+     *    the slots with a chain now can keep the GO waiting (a chain does
+     *    not come back within a GO), so only they are looked at. */
     int silent_waits = 0;
-    while (AllRspRcvd(aro_JUST_CHECKING) == 0) {
+    std::vector<SlotRef> chained_slots;
+    collect_chained(chained_slots);
+    for (;;) {
+        drop_finished(chained_slots);
+        if (responses_in(chained_slots, aro_JUST_CHECKING) != 0)
+            break;
         for (int i = 0; i < pfcount; ++i)
             pf[i].revents = 0;
-        long limit_ms = scaled_ms(static_cast<long>(seb_poll_timeout() / 1000) * 1000);
+        long limit_ms = scaled_ms(static_cast<long>(longest_timeout(chained_slots) / 1000) * 1000);
         long long started = monotonic_ms();
         int ready = 0;
         for (;;) {
@@ -199,11 +222,11 @@ int SendAll()
         }
         if (ready == 0) {
             if (silent_waits > 0) {
-                AllRspRcvd(aro_MARK_FAILED);
+                responses_in(chained_slots, aro_MARK_FAILED);
                 return 0;
             }
             ++silent_waits;
-            AllRspRcvd(aro_RETRY_MISSING);
+            responses_in(chained_slots, aro_RETRY_MISSING);
             EngineFreshenWindow();
             continue;
         }
@@ -223,7 +246,7 @@ int SendAll()
 
 void ScanNSend()
 {
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
             snppb &slot = pb.spb[c];
@@ -356,6 +379,7 @@ int GetCmicRsp(int fd, char *buffer, int *cabidx, int *cntlrid, int *queue_count
 
 int ChkRspAndSendNext(int cabidx, int cntlrid, int fd, char *buffer, int num_chars)
 {
+    EngineBlockTouched(cabidx);
     env_param_block &pb = SendEnvParamBlocks[cabidx];
     snppb &slot = pb.spb[cntlrid];
     int n = slot.nexttosend;
@@ -456,7 +480,7 @@ int ResendCmd(env_param_block *pbptr, int cntlrid, int errorcode, int cabidx)
 
 int MoreCmdtoSend()
 {
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         const env_param_block &pb = SendEnvParamBlocks[b];
         for (const snppb &slot : pb.spb)
             if (IsActiveSlot(pb, slot) && slot.outcome >= 0 && slot.nexttosend < slot.chain_len)
@@ -467,34 +491,9 @@ int MoreCmdtoSend()
 
 int AllRspRcvd(int option)
 {
-    int done = 1;
-    for (int b = 0; b < CabCount; ++b) {
-        env_param_block &pb = SendEnvParamBlocks[b];
-        for (int c = 0; c < CNTLRS_PER_CAB; ++c) {
-            snppb &slot = pb.spb[c];
-            if (!IsActiveSlot(pb, slot) || slot.chain_len == 0)
-                continue;
-            if (slot.allrcvd == 0 && slot.outcome >= 0 && slot.outcome != spb_NOWAIT) {
-                done = 0;
-                const char *name = slot.NodeName != nullptr ? slot.NodeName : "";
-                if (option == aro_JUST_CHECKING) {
-                    dprint(6, "Cab[%d] Cntlr[%d] waiting\n", pb.cabinet_id, c);
-                } else if (option == aro_RETRY_MISSING) {
-                    if (pb.comm_type != CMIC_type)
-                        ResendCmd(&pb, c, RESEND_NEEDED, b);
-                    EngineWorkMsgIfOpen((std::string(name) + " doesn't respond.").c_str());
-                    dprint(1, "Cab[%d] Cntlr[%d] Lost Rsps, retry\n", pb.cabinet_id, c);
-                } else if (option == aro_MARK_FAILED) {
-                    slot.outcome = spb_ERROR;
-                    pb.env_status = RSP_TIMEOUT;
-                    dprint(1, "Cab[%d] Cntlr[%d] Lost Rsps\n", pb.cabinet_id, c);
-                }
-            } else if (option == aro_INCLUDE_NOWAIT && slot.outcome == spb_NOWAIT) {
-                done = 0;
-            }
-        }
-    }
-    return done;
+    std::vector<SlotRef> slots;
+    collect_chained(slots);
+    return responses_in(slots, option);
 }
 
 /* ---- reply limits ------------------------------------------------------------------------------ */
@@ -513,24 +512,9 @@ void CheckPollEventCount(const struct pollfd *pf, int pfcount, int ready)
 
 int seb_poll_timeout()
 {
-    int longest = 0;
-    for (int b = 0; b < CabCount; ++b) {
-        const env_param_block &pb = SendEnvParamBlocks[b];
-        for (const snppb &slot : pb.spb) {
-            if (!IsActiveSlot(pb, slot) || slot.chain_len == 0 || slot.allrcvd != 0 || slot.outcome != spb_OK)
-                continue;
-            int entry = slot.nexttosend - 1;
-            if (entry < 0 || entry >= slot.chain_len) {
-                dprint(1, "poll_timeout: bad cmdidx=%d, chain_len=%d\n", entry, slot.chain_len);
-                assert(entry >= 0 && entry < slot.chain_len);
-                continue;
-            }
-            int limit = timeout_for(slot, entry);
-            if (limit > longest)
-                longest = limit;
-        }
-    }
-    return longest;
+    std::vector<SlotRef> slots;
+    collect_chained(slots);
+    return longest_timeout(slots);
 }
 
 int IsSmpShutdownInvolved(const tessel_cmd_t *cmd)
@@ -572,7 +556,9 @@ int SebGetNextResponse(int *cabinet_id, int *cab_done, int *all_done)
 
     /* 1. A finished controller not yet reported. */
     bool reported = false;
-    for (int b = 0; b < CabCount && !reported; ++b) {
+    for (int b : LiveBlocks()) {
+        if (reported)
+            break;
         env_param_block &pb = SendEnvParamBlocks[b];
         for (snppb &slot : pb.spb) {
             if (IsActiveSlot(pb, slot) && slot.outcome == spb_NOWAIT && slot.allrcvd != 0) {
@@ -623,7 +609,7 @@ int SebClearNowait()
 {
     if (NoEnvPBs)
         return 0;
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         for (snppb &slot : pb.spb) {
             if (slot.outcome != spb_NOWAIT)
@@ -655,7 +641,7 @@ void SebClearOutcome(int cabid)
 int OpenTesselLink()
 {
     bool wanted = false;
-    for (int b = 0; b < CabCount; ++b) {
+    for (int b : LiveBlocks()) {
         const env_param_block &pb = SendEnvParamBlocks[b];
         if (pb.inuse != 0 && pb.comm_type == CMIC_type && pb.spb[0].chain_len != 0)
             wanted = true;
@@ -664,10 +650,22 @@ int OpenTesselLink()
         return 0;
 
     int result = qmx_applid != 0 ? 1 : register_for_cmic_cmds();
-    for (int b = 0; b < CabCount; ++b) {
+    /* A quiet block already holds what an open link gives it; every block
+     * is set when the link failed or the names may have changed. */
+    bool every_block = result <= 0 || !link_names_current || link_names_version != NodeListVersion;
+    std::vector<int> all;
+    if (every_block) {
+        for (int b = 0; b < CabCount; ++b)
+            all.push_back(b);
+        link_names_current = result > 0;
+        link_names_version = NodeListVersion;
+    }
+    for (int b : every_block ? all : LiveBlocks()) {
         env_param_block &pb = SendEnvParamBlocks[b];
         if (pb.inuse == 0 || pb.comm_type != CMIC_type)
             continue;
+        if (every_block)
+            EngineBlockTouched(b);
         snppb &slot = pb.spb[0];
         std::free(slot.cmic_complex_status);
         slot.cmic_complex_status = nullptr;
@@ -845,10 +843,87 @@ void fail_cmic_slots()
         env_param_block &pb = SendEnvParamBlocks[b];
         snppb &slot = pb.spb[0];
         if (pb.comm_type == CMIC_type && IsActiveSlot(pb, slot) && slot.outcome >= 0) {
+            EngineBlockTouched(b);
             slot.outcome = spb_ERROR;
             dprint(1, "GetCmicRsp: Failed to get response from CMIC\n");
         }
     }
+}
+
+/* The active slots with a chain, in block and controller order. */
+void collect_chained(std::vector<SlotRef> &slots)
+{
+    slots.clear();
+    for (int b : LiveBlocks()) {
+        const env_param_block &pb = SendEnvParamBlocks[b];
+        for (int c = 0; c < CNTLRS_PER_CAB; ++c)
+            if (IsActiveSlot(pb, pb.spb[c]) && pb.spb[c].chain_len != 0)
+                slots.push_back(SlotRef{b, c});
+    }
+}
+
+/* Leaves out the slots whose last reply is in or whose chain is gone:
+ * within a GO neither comes back. */
+void drop_finished(std::vector<SlotRef> &slots)
+{
+    std::erase_if(slots, [](const SlotRef &r) {
+        const snppb &slot = SendEnvParamBlocks[r.block].spb[r.cntlr];
+        return slot.chain_len == 0 || slot.allrcvd != 0;
+    });
+}
+
+/* The completion check of AllRspRcvd over these slots. */
+int responses_in(const std::vector<SlotRef> &slots, int option)
+{
+    int done = 1;
+    for (const SlotRef &r : slots) {
+        env_param_block &pb = SendEnvParamBlocks[r.block];
+        int c = r.cntlr;
+        snppb &slot = pb.spb[c];
+        if (!IsActiveSlot(pb, slot) || slot.chain_len == 0)
+            continue;
+        if (slot.allrcvd == 0 && slot.outcome >= 0 && slot.outcome != spb_NOWAIT) {
+            done = 0;
+            const char *name = slot.NodeName != nullptr ? slot.NodeName : "";
+            if (option == aro_JUST_CHECKING) {
+                dprint(6, "Cab[%d] Cntlr[%d] waiting\n", pb.cabinet_id, c);
+            } else if (option == aro_RETRY_MISSING) {
+                if (pb.comm_type != CMIC_type)
+                    ResendCmd(&pb, c, RESEND_NEEDED, r.block);
+                EngineWorkMsgIfOpen((std::string(name) + " doesn't respond.").c_str());
+                dprint(1, "Cab[%d] Cntlr[%d] Lost Rsps, retry\n", pb.cabinet_id, c);
+            } else if (option == aro_MARK_FAILED) {
+                slot.outcome = spb_ERROR;
+                pb.env_status = RSP_TIMEOUT;
+                dprint(1, "Cab[%d] Cntlr[%d] Lost Rsps\n", pb.cabinet_id, c);
+            }
+        } else if (option == aro_INCLUDE_NOWAIT && slot.outcome == spb_NOWAIT) {
+            done = 0;
+        }
+    }
+    return done;
+}
+
+/* The reply limit of seb_poll_timeout over these slots. */
+int longest_timeout(const std::vector<SlotRef> &slots)
+{
+    int longest = 0;
+    for (const SlotRef &r : slots) {
+        const env_param_block &pb = SendEnvParamBlocks[r.block];
+        const snppb &slot = pb.spb[r.cntlr];
+        if (!IsActiveSlot(pb, slot) || slot.chain_len == 0 || slot.allrcvd != 0 || slot.outcome != spb_OK)
+            continue;
+        int entry = slot.nexttosend - 1;
+        if (entry < 0 || entry >= slot.chain_len) {
+            dprint(1, "poll_timeout: bad cmdidx=%d, chain_len=%d\n", entry, slot.chain_len);
+            assert(entry >= 0 && entry < slot.chain_len);
+            continue;
+        }
+        int limit = timeout_for(slot, entry);
+        if (limit > longest)
+            longest = limit;
+    }
+    return longest;
 }
 
 } // namespace

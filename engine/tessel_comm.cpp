@@ -214,6 +214,9 @@ const char *tessel_complex_id_to_ascii(unsigned char id)
 
 void dump_data(const char *label, const unsigned char *p, int len)
 {
+    /* Every line is a level-5 trace: below it there is nothing to format. */
+    if (debug < 5)
+        return;
     dprint(5, "%s: ptr=0x%x len=%d(0x%x)\n", label, static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)), len,
            static_cast<unsigned>(len));
     if (p == nullptr)

@@ -17,8 +17,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -101,9 +103,9 @@ bool IsEnvController(int type)
 bool Describe(Cabinet &cab)
 {
     bool known = false;
-    for (int i = 0; i < NodeCount; ++i) {
+    for (int i : CabinetNodeIndices(cab.number)) {
         const Node_t *node = NodeList[i];
-        if (node == nullptr || !node->CabinetID || NodeNumber(node->CabinetID) != cab.number)
+        if (!node->CabinetID)
             continue;
         known = true;
         if (node->HostType == CMIC_type)
@@ -121,11 +123,19 @@ void ReadStatusTrees(std::vector<Cabinet *> &cabs)
 {
     if (cabs.empty())
         return;
-    std::vector<std::array<uint8_t, CMIC_RESULT_SIZE>> results(cabs.size());
+    /* One zeroed result buffer per cabinet, from calloc: fresh pages are
+     * zero already, and only the bytes an answer fills are touched. */
+    using Result = std::array<uint8_t, CMIC_RESULT_SIZE>;
+    std::unique_ptr<Result[], void (*)(void *)> results(static_cast<Result *>(std::calloc(cabs.size(), sizeof(Result))),
+                                                        std::free);
+    if (results == nullptr) {
+        for (Cabinet *cab : cabs)
+            cab->errors.push_back("status query: out of memory");
+        return;
+    }
     std::vector<bool> buffered(cabs.size(), false);
     bool any = false;
     for (std::size_t i = 0; i < cabs.size(); ++i) {
-        results[i].fill(0);
         tessel_cmd_t request{};
         request.complex_type = kStatusComplexType;
         request.complex_id = kAllComplexes;
@@ -255,13 +265,13 @@ void PrintJson(const std::vector<Cabinet> &cabs)
             nlohmann::json list = nlohmann::json::array();
             for (const Chassis &c : cab.chassis)
                 list.push_back({{"id", c.id}, {"type", c.type}, {"status", c.status}, {"status_text", c.text}});
-            obj["chassis"] = list;
+            obj["chassis"] = std::move(list);
         }
         if (cab.has_env)
             obj["env_registers"] = cab.env_registers;
         if (cab.has_ups)
             obj["ups"] = cab.ups_answered ? UpsJson(cab.ups) : nlohmann::json(nullptr);
-        all.push_back(obj);
+        all.push_back(std::move(obj));
     }
     std::printf("%s\n", all.dump(2).c_str());
 }

@@ -170,6 +170,9 @@ struct Conn {
     uint8_t filter[12] = {};
     std::string input;  /* control channel: bytes not yet a line */
     ParseContext ctx;
+    /* Message frames the socket had no room for yet, oldest first: they
+     * leave in order once the client reads. */
+    std::deque<std::vector<uint8_t>> output;
 };
 
 /* Something due later: a frame for a message connection, bytes for a
@@ -226,7 +229,22 @@ private:
     int ctl_listen_fd_ = -1;
     int next_token_ = 1;
     std::map<int, Conn> conns_;
-    std::vector<Timer> timers_;
+    /* Timers by due time; equal times keep the order they were added in. */
+    std::multimap<long long, Timer> timers_;
+    /* Timers waiting per message connection and per serial line, with the
+     * latest due time among them: what comes later for the same target is
+     * due no earlier, so nothing overtakes. */
+    struct Waiting {
+        int count = 0;
+        long long latest = 0;
+    };
+    std::map<int, Waiting> frames_waiting_;
+    std::map<std::string, Waiting> serial_waiting_;
+    void add_timer(Timer t);
+    /* Sends a message frame to the message connection `token`, or queues
+     * it behind the frames still waiting there. */
+    void send_message(int token, std::vector<uint8_t> frame);
+    void flush_output(Conn &conn);
     std::vector<std::string> log_;
     FILE *log_file_ = nullptr;
 

@@ -842,22 +842,18 @@ void Simulator::queue_serial(const std::string &node, std::string bytes, int del
     /* Bytes for one line leave in order: a later piece never overtakes. */
     long long now = steady_ms();
     long long due = now + delay_ms;
-    bool waiting = false;
-    for (const Timer &t : timers_) {
-        if (t.serial == node) {
-            waiting = true;
-            due = std::max(due, t.due_ms);
-        }
-    }
-    if (!waiting && due <= now) {
+    auto waiting = serial_waiting_.find(node);
+    if (waiting == serial_waiting_.end() && due <= now) {
         deliver_serial(node, bytes);
         return;
     }
+    if (waiting != serial_waiting_.end())
+        due = std::max(due, waiting->second.latest);
     Timer t;
     t.due_ms = due;
     t.serial = node;
     t.frame.assign(bytes.begin(), bytes.end());
-    timers_.push_back(std::move(t));
+    add_timer(std::move(t));
 }
 
 void Simulator::deliver_serial(const std::string &node, const std::string &bytes)

@@ -198,7 +198,7 @@ int Simulator::run()
         pfs.push_back(pollfd{listen_fd_, POLLIN, 0});
         pfs.push_back(pollfd{ctl_listen_fd_, POLLIN, 0});
         for (auto &[token, conn] : conns_) {
-            pfs.push_back(pollfd{conn.fd, POLLIN, 0});
+            pfs.push_back(pollfd{conn.fd, static_cast<short>(POLLIN | (conn.output.empty() ? 0 : POLLOUT)), 0});
             tokens.push_back(token);
         }
         std::vector<std::string> lines;
@@ -226,6 +226,11 @@ int Simulator::run()
             auto it = conns_.find(tokens[i]);
             if (it == conns_.end())
                 continue;
+            if ((pfs[i + 2].revents & POLLOUT) != 0) {
+                flush_output(it->second);
+                if ((pfs[i + 2].revents & ~POLLOUT) == 0)
+                    continue;
+            }
             if (it->second.kind == Conn::CTL)
                 serve_ctl(it->second);
             else
@@ -454,18 +459,16 @@ void Simulator::answer(Cabinet &cab, int msg_token, uint32_t sequence, const uin
 void Simulator::queue_frame(int msg_token, std::vector<uint8_t> frame, int delay_ms)
 {
     /* Frames for one connection leave in order: a later one never overtakes. */
-    long long due = now_ms() + delay_ms;
-    for (const Timer &t : timers_)
-        if (t.msg_token == msg_token && t.due_ms > due)
-            due = t.due_ms;
-    if (due <= now_ms() && std::none_of(timers_.begin(), timers_.end(),
-                                        [&](const Timer &t) { return t.msg_token == msg_token; })) {
-        auto it = conns_.find(msg_token);
-        if (it != conns_.end())
-            send_packet(it->second.fd, frame);
+    long long now = now_ms();
+    long long due = now + delay_ms;
+    auto waiting = frames_waiting_.find(msg_token);
+    if (waiting == frames_waiting_.end() && due <= now) {
+        send_message(msg_token, std::move(frame));
         return;
     }
-    timers_.push_back(Timer{due, msg_token, std::move(frame), {}, {}});
+    if (waiting != frames_waiting_.end())
+        due = std::max(due, waiting->second.latest);
+    add_timer(Timer{due, msg_token, std::move(frame), {}, {}});
 }
 
 void Simulator::broadcast_event(const std::vector<uint8_t> &msg)
@@ -506,7 +509,18 @@ void Simulator::fire_triggers(int cabno, int cmd)
 
 void Simulator::schedule_line(int ms, const std::string &line)
 {
-    timers_.push_back(Timer{now_ms() + ms, 0, {}, line, {}});
+    add_timer(Timer{now_ms() + ms, 0, {}, line, {}});
+}
+
+void Simulator::add_timer(Timer t)
+{
+    if (t.line.empty()) {
+        Waiting &w = t.serial.empty() ? frames_waiting_[t.msg_token] : serial_waiting_[t.serial];
+        ++w.count;
+        w.latest = std::max(w.latest, t.due_ms);
+    }
+    long long due = t.due_ms;
+    timers_.emplace(due, std::move(t));
 }
 
 void Simulator::record(const std::string &line)
@@ -522,11 +536,25 @@ void Simulator::record(const std::string &line)
 void Simulator::run_timers()
 {
     long long now = now_ms();
-    std::stable_sort(timers_.begin(), timers_.end(), [](const Timer &a, const Timer &b) { return a.due_ms < b.due_ms; });
     std::vector<Timer> due;
-    auto split = std::find_if(timers_.begin(), timers_.end(), [&](const Timer &t) { return t.due_ms > now; });
-    due.assign(std::make_move_iterator(timers_.begin()), std::make_move_iterator(split));
-    timers_.erase(timers_.begin(), split);
+    while (!timers_.empty() && timers_.begin()->first <= now) {
+        auto first = timers_.begin();
+        Timer &t = first->second;
+        if (t.line.empty()) {
+            auto &table = frames_waiting_;
+            if (t.serial.empty()) {
+                auto w = table.find(t.msg_token);
+                if (w != table.end() && --w->second.count == 0)
+                    table.erase(w);
+            } else {
+                auto w = serial_waiting_.find(t.serial);
+                if (w != serial_waiting_.end() && --w->second.count == 0)
+                    serial_waiting_.erase(w);
+            }
+        }
+        due.push_back(std::move(t));
+        timers_.erase(first);
+    }
     for (Timer &t : due) {
         if (!t.line.empty()) {
             ParseContext ctx;
@@ -540,9 +568,35 @@ void Simulator::run_timers()
             deliver_serial(t.serial, std::string(t.frame.begin(), t.frame.end()));
             continue;
         }
-        auto it = conns_.find(t.msg_token);
-        if (it != conns_.end())
-            send_packet(it->second.fd, t.frame);
+        send_message(t.msg_token, std::move(t.frame));
+    }
+}
+
+void Simulator::send_message(int token, std::vector<uint8_t> frame)
+{
+    auto it = conns_.find(token);
+    if (it == conns_.end())
+        return;
+    Conn &conn = it->second;
+    conn.output.push_back(std::move(frame));
+    flush_output(conn);
+}
+
+/* Sends the waiting frames until the socket is full (the rest waits for
+ * POLLOUT) or one fails for good (dropped, as the client is gone). */
+void Simulator::flush_output(Conn &conn)
+{
+    while (!conn.output.empty()) {
+        const std::vector<uint8_t> &frame = conn.output.front();
+        ssize_t n;
+        do
+            n = send(conn.fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        while (n < 0 && errno == EINTR);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n < 0)
+            std::cerr << "cabsim: send failed: " << std::strerror(errno) << "\n";
+        conn.output.pop_front();
     }
 }
 
@@ -550,10 +604,7 @@ int Simulator::next_timeout_ms() const
 {
     if (timers_.empty())
         return -1;
-    long long first = timers_.front().due_ms;
-    for (const Timer &t : timers_)
-        first = std::min(first, t.due_ms);
-    long long left = first - now_ms();
+    long long left = timers_.begin()->first - now_ms();
     return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, 60000));
 }
 

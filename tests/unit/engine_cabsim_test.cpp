@@ -91,6 +91,7 @@ class EngineCabsim : public ::testing::Test {
 
     void TearDown() override
     {
+        ExpectQuietUnlessLive();
         Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
         UnhookEngineUi();
         FreeConfiguration();

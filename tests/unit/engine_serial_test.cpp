@@ -78,6 +78,7 @@ protected:
     }
     void TearDown() override
     {
+        ExpectQuietUnlessLive();
         Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
         if (daemon_) {
             EXPECT_TRUE(daemon_->loans().empty()) << "ports left on loan";

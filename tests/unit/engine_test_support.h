@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,20 @@ inline void HookEngineUi()
 inline void UnhookEngineUi()
 {
     engine_ui = EngineUi{nullptr, nullptr, nullptr, nullptr, nullptr};
+}
+
+/* The blocks a GO leaves out (the ones not live) must be quiet: any step of
+ * a GO would have left them as they are.  Checked after real GO flows. */
+inline void ExpectQuietUnlessLive()
+{
+    if (NoEnvPBs || SendEnvParamBlocks == nullptr)
+        return;
+    const std::vector<int> &live = LiveBlocks();
+    for (int b = 0; b < CabCount; ++b) {
+        if (!std::binary_search(live.begin(), live.end(), b)) {
+            EXPECT_TRUE(BlockIsQuiet(SendEnvParamBlocks[b])) << "cabinet " << SendEnvParamBlocks[b].cabinet_id;
+        }
+    }
 }
 
 /* One node record; `extra` holds further "\tkey=value\n" lines. */

@@ -48,6 +48,7 @@ protected:
     }
     void TearDown() override
     {
+        ExpectQuietUnlessLive();
         Send_env_board(0, 0, nullptr, 0, CLOSE_ALL_PORTS, ALLCNTLRS);
         EXPECT_TRUE(daemon_->loans().empty());
         EXPECT_TRUE(daemon_->stop());

@@ -2,7 +2,7 @@
  * qmx_cabsim_test.cpp - libqmx against a running cabinet simulator: status
  * trees as described, power commands, "not alive", "not ready" N times,
  * wrong sequence numbers, silence under a timed wait, broken and oversized
- * frames, per-complex failures, the command log, the queue count, event
+ * frames, a burst of replies larger than a socket queue, per-complex failures, the command log, the queue count, event
  * filters, a service that goes away, and the control channel; last, the
  * engine's tessel_comm layer over the real library.
  */
@@ -313,6 +313,24 @@ TEST_F(QmxCabsim, QueueCountCountsWhatWaitsInTheLibrary)
     Bytes second = receive(h, 0, &error, &queued);
     EXPECT_EQ(queued, 0);
     EXPECT_EQ(as_completion(first)->get_sequence() + 1, as_completion(second)->get_sequence());
+}
+
+TEST_F(QmxCabsim, ABurstLargerThanTheSocketQueueArrivesWholeAndInOrder)
+{
+    /* The first answer is held back and every later one queues behind it,
+     * so all leave in one burst, more than a socket queue holds. */
+    constexpr int kCommands = 1500;
+    start();
+    int h = link();
+    ASSERT_TRUE(sim.ctl("fault 7 delay 1000"));
+    unsigned long first = send(h, command(1));
+    for (int i = 1; i < kCommands; ++i)
+        send(h, command(1));
+    for (int i = 0; i < kCommands; ++i) {
+        Bytes reply = receive(h, 5);
+        ASSERT_GE(reply.size(), sizeof(qmx_ecmdcmplt_t)) << "reply " << i << " of " << kCommands << " lost";
+        ASSERT_EQ(as_completion(reply)->get_sequence(), first + static_cast<unsigned long>(i));
+    }
 }
 
 /* ---- registration and events ----------------------------------------------------- */

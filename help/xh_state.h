@@ -79,9 +79,13 @@ extern int CurrentVPosition;
 extern int RC_ChildCount;
 extern int xh_debug;
 
-/* Find-or-create of the records in xh_TopicTable. */
+/* Find-or-create of the records in xh_TopicTable (topics.cpp).  Both make
+ * the table when it does not exist yet, so the parser can scan without
+ * InitHelp.  Null only when memory has run out. */
 xh_HelpFile *xh_FindHelpFile(const char *file_name);
 xh_Topic *xh_FindTopic(const char *topic_name, const char *file_name);
+/* Makes xh_TopicTable if it does not exist (InitHelp). */
+void xh_CreateTopicTable();
 
 /* ---- parser (lexer.l, grammar.y) ------------------------------------------ */
 

@@ -100,7 +100,9 @@ xh_HelpFile *xh_FindHelpFile(const char *file_name)
 
 xh_Topic *xh_FindTopic(const char *topic_name, const char *file_name)
 {
-    if (topic_name == nullptr || file_name == nullptr || !EnsureTopicTable())
+    /* ("FILE", name) is the key of the file record itself. */
+    if (topic_name == nullptr || file_name == nullptr || std::strcmp(topic_name, kFileKey) == 0 ||
+        !EnsureTopicTable())
         return nullptr;
     xh_Key probe{const_cast<char *>(topic_name), const_cast<char *>(file_name)};
     if (auto *found = static_cast<xh_Topic *>(ht_SearchTable(xh_TopicTable, &probe)); found != nullptr)

@@ -192,6 +192,29 @@ TEST_F(HelpWindow, HelpKeyOpensTheTopicOfTheWindowUnderThePointerOrSaysThereIsNo
     EXPECT_FALSE(gui::is_shown(page()));
 }
 
+TEST_F(HelpWindow, HelpKeyInAVerifyDialogOpensItsTopicAndTheHelpWindowTakesClicks)
+{
+    root_.write("/help/xdiag.help", "START_TOPIC Comm_Port_Busy\nThe port is busy.\nEND_TOPIC Comm_Port_Busy\n"
+                                    "START_TOPIC After\nAfter the port.\nEND_TOPIC After\n");
+    Widget shell = gui::test_shell("console", 600, 500);
+    XtVaSetValues(shell, XmNwidth, 200, XmNheight, 100, nullptr);
+    XtRealizeWidget(shell);
+    SetRealizedShell(shell);
+    gui::run_later(30, [] {
+        Widget box = gui::find("*error_widget");
+        ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(box = gui::find("*error_widget")); }, kWaitMs));
+        press_help_key_over(box);
+        EXPECT_TRUE(page_shows("The port is busy."));
+        /* The verify box's grab is gone: the help window's buttons work. */
+        EXPECT_TRUE(click_path("*xh_helpDialog*xh_nextButton"));
+        EXPECT_TRUE(page_shows("After the port."));
+        gui::click(gui::find("*error_widget.OK"));
+    });
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "FRU Replacement", "Is the port free?", DIALOG_QUESTION, "Comm_Port_Busy"),
+              1);
+    SetRealizedShell(nullptr);
+}
+
 TEST_F(HelpWindow, NextPrevBackSearchAndQuitWalkTheTopicsAndRingAtTheEnds)
 {
     BellWatch bells;

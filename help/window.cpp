@@ -26,7 +26,6 @@
 #include <vector>
 
 #include <X11/IntrinsicP.h>
-#include <X11/CoreP.h>
 #include <Xm/DialogS.h>
 #include <Xm/Form.h>
 #include <Xm/Protocols.h>

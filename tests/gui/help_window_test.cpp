@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <X11/IntrinsicP.h>
 #include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
 #include <Xm/Form.h>

@@ -258,6 +258,7 @@ void xh_CheckPosition(Widget w, XtPointer, XEvent *event, Boolean *)
 {
     if (event == nullptr || event->type != KeyPress || event->xkey.keycode != help_key_code)
         return;
+    xh_dprint(3, "xh_CheckPosition: help key in %s\n", XtName(w));
     if (xh_ContextTable == nullptr)
         return;
     Display *display = XtDisplay(w);

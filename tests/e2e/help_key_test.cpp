@@ -19,13 +19,17 @@ TEST(HelpKey, F1OverTheCabinetWindowShowsItsPageOfTheShippedHelp)
     xsession::XSession x;
     ASSERT_NE(x.display(), nullptr);
     ChildProcess program;
-    ASSERT_TRUE(program.start(std::string(XR_PROGRAM_DIR) + "/rack_test", {"-h", "2", "Cab003"},
+    ASSERT_TRUE(program.start(std::string(XR_PROGRAM_DIR) + "/rack_test", {"-d", "1", "-h", "2", "Cab003"},
                               {{"CONSOLE_ROOT", XR_DATA_ROOT}, {"XAPPLRESDIR", XR_APP_DEFAULTS_DIR}}));
+    /* The work dialog carries the window's title too: once start-up has
+     * hidden it, the one window left with the title is the cabinet's. */
+    ASSERT_TRUE(program.wait_for_output("HideWorkDialog \n", kTimeout));
     Window cabinet = x.wait_for_windows("Cabinet Status - Cab003", 1, kTimeout, program);
     ASSERT_NE(cabinet, 0u);
 
-    /* Over the menu bar, which has no page of its own: the window's page. */
     Display *display = x.display();
+
+    /* Over the menu bar, which has no page of its own: the window's page. */
     xsession::ScreenBox box = xsession::screen_box(display, cabinet);
     XTestFakeMotionEvent(display, -1, box.x + 8, box.y + 8, CurrentTime);
     KeyCode f1 = XKeysymToKeycode(display, XK_F1);

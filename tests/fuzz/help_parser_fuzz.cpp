@@ -21,6 +21,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -55,34 +58,31 @@ const std::string &HelpDirectory()
     return dir;
 }
 
-void CollectRecord(void *, void *value, void *records)
+void CollectRecord(void *key, void *value, void *records)
 {
-    static_cast<std::vector<void *> *>(records)->push_back(value);
+    bool file = std::strcmp(static_cast<xh_Key *>(key)->first, "FILE") == 0;
+    static_cast<std::vector<std::pair<bool, void *>> *>(records)->push_back({file, value});
 }
 
-/* Frees every topic and file record (as topics.cpp made them). */
+/* Frees every topic and file record (as topics.cpp made them), topics
+ * first: their keys point into their files' records. */
 void ForgetTopics()
 {
-    if (xh_TopicTable == nullptr)
-        return;
-    std::vector<void *> records;
-    ht_ForEach(xh_TopicTable, CollectRecord, &records);
+    std::vector<std::pair<bool, void *>> records;
+    if (xh_TopicTable != nullptr)
+        ht_ForEach(xh_TopicTable, CollectRecord, &records);
     ht_ClearTable(xh_TopicTable);
-    std::vector<xh_HelpFile *> files;
-    for (void *record : records) {
-        auto *file = static_cast<xh_HelpFile *>(record);
-        if (std::string(file->key.first) == "FILE" && file->key.second == file->file_name) {
-            files.push_back(file);
-            continue;
+    std::stable_partition(records.begin(), records.end(), [](const auto &r) { return !r.first; });
+    for (const auto &[is_file, record] : records) {
+        if (is_file) {
+            auto *file = static_cast<xh_HelpFile *>(record);
+            std::free(file->key.first);
+            std::free(file->file_name);
+            delete file;
+        } else {
+            std::free(static_cast<xh_Topic *>(record)->topic_name);
+            delete static_cast<xh_Topic *>(record);
         }
-        auto *topic = static_cast<xh_Topic *>(record);
-        std::free(topic->topic_name);
-        delete topic;
-    }
-    for (xh_HelpFile *file : files) {
-        std::free(file->key.first);
-        std::free(file->file_name);
-        delete file;
     }
     xh_CurrentFile = nullptr;
     xh_CurrentTopic = xh_PrevTopic = xh_FirstIndexTopic = nullptr;

@@ -102,21 +102,24 @@ std::string TopicChain(const std::map<std::string, std::string> &contents)
 std::string FontTags(const xh_HelpFile *file)
 {
     std::string tags;
-    for (int i = 0; i < XH_FONT_POSITIONS; i++) {
-        if (file->font_tags[i] != nullptr)
-            tags += (tags.empty() ? "" : " ") + std::to_string(i) + "=" + file->font_tags[i];
-    }
+    for (int i = 0; i < XH_FONT_POSITIONS; i++)
+        tags += file->font_tags[i] ? (tags.empty() ? "" : " ") + std::to_string(i) + "=" + file->font_tags[i] : "";
     return tags;
 }
 
-fs::path WriteFiles(const std::string &dir_name, const std::map<std::string, std::string> &contents)
+/* The help path is one folder per case, under a folder removed at exit. */
+struct TempFolder {
+    fs::path path = fs::temp_directory_path() / ("xh_parser_" + std::to_string(getpid()));
+    ~TempFolder() { fs::remove_all(path); }
+} temp_folder;
+
+void WriteFiles(const std::string &dir_name, const std::map<std::string, std::string> &contents)
 {
-    fs::path dir = fs::temp_directory_path() / ("xh_parser_" + std::to_string(getpid())) / dir_name;
+    fs::path dir = temp_folder.path / dir_name;
     fs::create_directories(dir);
     for (const auto &[name, text] : contents)
         std::ofstream(dir / name, std::ios::binary) << text;
     xh_SetHelpPath(dir.c_str(), nullptr);
-    return dir;
 }
 
 /* Points the parser at the start of `name`, as Help and BuildIndex do. */
@@ -204,14 +207,9 @@ TEST(HelpParser, TopicScanStopsAfterItsPageAndNextContinues)
 TEST(HelpParser, FreeTextSplitsAtFontEscapes)
 {
     std::string shown;
-    for (const xh_TextRun &run : xh_SplitText("plain\\f3bold\\fPback \\\\f3 kept\\f\nnext\\fx")) {
-        shown += "[";
-        if (run.font == XH_FONT_PREVIOUS)
-            shown += "P:";
-        else if (run.font != XH_FONT_KEEP)
-            shown += std::to_string(run.font) + ":";
-        shown += run.text + (run.line_break ? "|]" : "]");
-    }
+    for (const xh_TextRun &run : xh_SplitText("plain\\f3bold\\fPback \\\\f3 kept\\f\nnext\\fx"))
+        shown += "[" + (run.font == XH_FONT_PREVIOUS ? "P:" : run.font >= 0 ? std::to_string(run.font) + ":" : "") +
+                 run.text + (run.line_break ? "|]" : "]");
     EXPECT_EQ(shown, "[plain][3:bold][P:back \\\\f3 kept\\f|][next\\fx]");
 }
 

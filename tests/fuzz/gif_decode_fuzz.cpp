@@ -1,8 +1,6 @@
-/*
- * gif_decode_fuzz.cpp - fuzz target: a help picture's bytes through the GIF
- * decoder.  Whatever the bytes, the decoder reads only inside them, and an
- * image it accepts has every pixel set from a code of its own code size.
- */
+/* gif_decode_fuzz.cpp - fuzz target: a help picture's bytes through the GIF
+ * decoder, which reads only inside them; an accepted image has every pixel
+ * set from a code of its own code size. */
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

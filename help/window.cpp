@@ -242,6 +242,7 @@ void xh_ShowPage()
     }
     CurrentVPosition = 0;
     ++pages_shown;
+    xh_dprint(2, "xh_ShowPage: %s\n", TopicName(xh_CurrentTopic));
 }
 
 /* ---- parsing ------------------------------------------------------------ */

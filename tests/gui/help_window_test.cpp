@@ -1,0 +1,342 @@
+/* help_window_test.cpp - the help window driven by the help key and clicks. */
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <Xm/Form.h>
+#include <Xm/Frame.h>
+#include <Xm/PushB.h>
+#include <Xm/Xm.h>
+
+#include "help/help.h"
+#include "help/xh_state.h"
+#include "tests/support/gui_harness.h"
+#include "tests/support/process.h"
+#include "ui/x_util.h"
+
+namespace {
+
+constexpr int kWaitMs = 4000;
+
+const char kMainHelp[] = "# a comment line\n"
+                         "START_TOPIC First\n"
+                         "The first page.\n"
+                         "BUTTON \"Elsewhere\" FILE other.help TOPIC Elsewhere\n"
+                         "END_TOPIC First\n"
+                         "START_TOPIC Second\n"
+                         "The second page.\n"
+                         "END_TOPIC Second\n"
+                         "START_TOPIC Third\n"
+                         "The third page.\n"
+                         "END_TOPIC Third\n";
+const char kOtherHelp[] = "START_TOPIC Elsewhere\nIn another file.\nEND_TOPIC Elsewhere\n";
+
+/* Bells rung on the display, seen through a connection of our own. */
+class BellWatch {
+public:
+    BellWatch()
+    {
+        int major = XkbMajorVersion, minor = XkbMinorVersion, error = 0, reason = 0;
+        display_ = XkbOpenDisplay(nullptr, &event_base_, &error, &major, &minor, &reason);
+        if (display_ != nullptr)
+            XkbSelectEvents(display_, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
+    }
+    ~BellWatch()
+    {
+        if (display_ != nullptr)
+            XCloseDisplay(display_);
+    }
+    bool ok() const { return display_ != nullptr; }
+    int rung()
+    {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == event_base_ && reinterpret_cast<XkbEvent *>(&event)->any.xkb_type == XkbBellNotify)
+                ++count_;
+        }
+        return count_;
+    }
+
+private:
+    Display *display_ = nullptr;
+    int event_base_ = 0;
+    int count_ = 0;
+};
+
+Widget page() { return xh_PageContainer(); }
+
+/* The text of the page shown: every managed label and button, in order. */
+std::string page_text()
+{
+    std::string text;
+    for (Widget w : gui::children(page()))
+        if (XtIsManaged(w) && !w->core.being_destroyed)
+            text += gui::label_text(w) + "|";
+    return text;
+}
+
+bool page_shows(const std::string &words)
+{
+    return gui::pump_until([&] { return page() != nullptr && page_text().find(words) != std::string::npos; },
+                           kWaitMs);
+}
+
+Widget page_button(const std::string &label)
+{
+    for (Widget w : gui::children(page()))
+        if (XtIsManaged(w) && gui::label_text(w).find(label) != std::string::npos)
+            return w;
+    return nullptr;
+}
+
+bool click_path(const char *path)
+{
+    Widget w = gui::find(path);
+    return gui::pump_until([w] { return gui::is_shown(w); }, kWaitMs) && gui::click(w);
+}
+
+void press_help_key_over(Widget w)
+{
+    Display *display = XtDisplay(w);
+    int x = 0, y = 0;
+    Window child;
+    Dimension width = 0, height = 0;
+    XtVaGetValues(w, XmNwidth, &width, XmNheight, &height, nullptr);
+    XTranslateCoordinates(display, XtWindow(w), DefaultRootWindow(display), width / 2, height / 2, &x, &y, &child);
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    KeyCode f1 = XKeysymToKeycode(display, XK_F1);
+    XTestFakeKeyEvent(display, f1, True, CurrentTime);
+    XTestFakeKeyEvent(display, f1, False, CurrentTime);
+    XFlush(display);
+}
+
+/* A GIF87a picture: two colours, LZW with a clear code before every pixel
+ * (code size 2: clear 4, end 5, three bits a code). */
+std::string small_gif(int width, int height)
+{
+    std::string gif = "GIF87a";
+    auto word = [&gif](int v) { gif += char(v & 0xff), gif += char((v >> 8) & 0xff); };
+    word(width), word(height);
+    gif += char(0x80), gif += char(0), gif += char(0);            /* global map, 2 colours */
+    gif += std::string("\x20\x60\xa0\xff\xd0\x40", 6);
+    gif += ',', word(0), word(0), word(width), word(height), gif += char(0);
+    gif += char(2);
+    std::vector<int> codes;
+    for (int i = 0; i < width * height; i++)
+        codes.push_back(4), codes.push_back(((i / width) + (i % width)) % 3 == 0 ? 1 : 0);
+    codes.push_back(5);
+    std::string data;
+    unsigned bits = 0, held = 0;
+    for (int code : codes) {
+        bits |= unsigned(code) << held, held += 3;
+        for (; held >= 8; held -= 8, bits >>= 8)
+            data += char(bits & 0xff);
+    }
+    if (held > 0)
+        data += char(bits & 0xff);
+    for (std::size_t at = 0; at < data.size(); at += 255) {
+        std::string block = data.substr(at, 255);
+        gif += char(block.size()), gif += block;
+    }
+    gif += char(0), gif += ';';
+    return gif;
+}
+
+class HelpWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        help_ = root_.at("/help");
+        root_.write("/help/main.help", kMainHelp);
+        root_.write("/help/other.help", kOtherHelp);
+        setenv("XHELPPATH", (root_.path() + "/nowhere:" + help_).c_str(), 1);
+        InitHelp("rack_fru", Toplevel, "F1", AnyModifier);
+        xh_Toplevel = Toplevel;
+    }
+    ConsoleRoot root_;
+    std::string help_;
+};
+
+TEST_F(HelpWindow, HelpKeyOpensTheTopicOfTheWindowUnderThePointerOrSaysThereIsNone)
+{
+    Widget shell = gui::test_shell("console", 300, 300);
+    Widget form = XtVaCreateManagedWidget("form", xmFormWidgetClass, shell, XmNwidth, 320, XmNheight, 160, nullptr);
+    Widget helped = XtVaCreateManagedWidget("helped", xmFrameWidgetClass, form, XmNwidth, 150, XmNheight, 150,
+                                            nullptr);
+    Widget inside = XtVaCreateManagedWidget("inside", xmPushButtonWidgetClass, helped, nullptr);
+    Widget plain = XtVaCreateManagedWidget("plain", xmFrameWidgetClass, form, XmNleftAttachment, XmATTACH_WIDGET,
+                                           XmNleftWidget, helped, XmNwidth, 150, XmNheight, 150, nullptr);
+    Widget plain_inside = XtVaCreateManagedWidget("plain_inside", xmPushButtonWidgetClass, plain, nullptr);
+    /* Registered before it has a window, and again after: the second wins. */
+    RegisterHelpContext(helped, "main.help", "Second");
+    XtRealizeWidget(shell);
+    ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(inside) && gui::is_shown(plain_inside); }, kWaitMs));
+    RegisterHelpContext(helped, "main.help", "Third");
+
+    press_help_key_over(inside);
+    ASSERT_TRUE(page_shows("The third page."));
+    EXPECT_TRUE(gui::is_shown(gui::find("*xh_helpDialog*xh_quitButton")));
+    EXPECT_EQ(gui::shell_title(page()), "Help");
+    ASSERT_TRUE(click_path("*xh_helpDialog*xh_quitButton"));
+    EXPECT_TRUE(gui::pump_until([] { return !gui::is_shown(page()); }, kWaitMs));
+
+    press_help_key_over(plain_inside);
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*xh_information.OK")); }, kWaitMs));
+    EXPECT_EQ(gui::message_text(gui::find("*xh_information")), "No Help is available");
+    EXPECT_FALSE(gui::is_shown(page()));
+}
+
+TEST_F(HelpWindow, HelpKeyInAVerifyDialogOpensItsTopicAndTheHelpWindowTakesClicks)
+{
+    root_.write("/help/xdiag.help", "START_TOPIC Comm_Port_Busy\nThe port is busy.\nEND_TOPIC Comm_Port_Busy\n"
+                                    "START_TOPIC After\nAfter the port.\nEND_TOPIC After\n");
+    Widget shell = gui::test_shell("console", 600, 500);
+    XtVaSetValues(shell, XmNwidth, 200, XmNheight, 100, nullptr);
+    XtRealizeWidget(shell);
+    SetRealizedShell(shell);
+    gui::run_later(30, [] {
+        Widget box = gui::find("*error_widget");
+        ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(box = gui::find("*error_widget")); }, kWaitMs));
+        press_help_key_over(box);
+        EXPECT_TRUE(page_shows("The port is busy."));
+        /* The verify box's grab is gone: the help window's buttons work. */
+        EXPECT_TRUE(click_path("*xh_helpDialog*xh_nextButton"));
+        EXPECT_TRUE(page_shows("After the port."));
+        gui::click(gui::find("*error_widget.OK"));
+    });
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "FRU Replacement", "Is the port free?", DIALOG_QUESTION, "Comm_Port_Busy"),
+              1);
+    SetRealizedShell(nullptr);
+}
+
+TEST_F(HelpWindow, NextPrevBackSearchAndQuitWalkTheTopicsAndRingAtTheEnds)
+{
+    BellWatch bells;
+    ASSERT_TRUE(bells.ok());
+    int expected_bells = 0;
+    auto press = [&](const char *button, bool rings) {
+        SCOPED_TRACE(button);
+        std::string path = std::string("*xh_helpDialog*") + button;
+        ASSERT_TRUE(click_path(path.c_str()));
+        if (rings)
+            ++expected_bells;
+        EXPECT_TRUE(gui::pump_until([&] { return bells.rung() >= expected_bells; }, rings ? kWaitMs : 0));
+    };
+
+    Help("main.help", "First");
+    ASSERT_TRUE(page_shows("The first page."));
+    press("xh_prevButton", true);    /* the first topic of the file */
+    press("xh_backButton", true);    /* only one file open */
+    EXPECT_TRUE(page_shows("The first page."));
+
+    press("xh_nextButton", false);
+    EXPECT_TRUE(page_shows("The second page."));
+    press("xh_nextButton", false);
+    EXPECT_TRUE(page_shows("The third page."));
+    press("xh_nextButton", true);    /* no topic after the last */
+    EXPECT_TRUE(page_shows("The third page."));
+    press("xh_prevButton", false);
+    EXPECT_TRUE(page_shows("The second page."));
+    press("xh_prevButton", false);
+    ASSERT_TRUE(page_shows("The first page."));
+
+    /* A button to another file nests it; Back returns to the page left. */
+    ASSERT_TRUE(gui::click(page_button("Elsewhere")));
+    ASSERT_TRUE(page_shows("In another file."));
+    press("xh_backButton", false);
+    ASSERT_TRUE(page_shows("The first page."));
+    press("xh_backButton", true);
+    EXPECT_EQ(bells.rung(), expected_bells);
+
+    /* Search writes the index beside the file and shows it. */
+    press("xh_searchButton", false);
+    ASSERT_TRUE(page_shows("Index for main.help"));
+    std::FILE *index = std::fopen((help_ + "/main.help.index").c_str(), "r");
+    ASSERT_NE(index, nullptr);
+    std::fclose(index);
+    for (const char *topic : {"First", "Second", "Third"})
+        EXPECT_NE(page_button(topic), nullptr) << topic;
+    ASSERT_TRUE(gui::click(page_button("Third")));
+    EXPECT_TRUE(page_shows("The third page."));
+
+    press("xh_quitButton", false);
+    EXPECT_TRUE(gui::pump_until([] { return !gui::is_shown(page()); }, kWaitMs));
+    EXPECT_EQ(HelpDepth, 0);
+    EXPECT_EQ(StackIndex, 0);
+
+    /* After Quit a new session starts at the asked topic, with one file. */
+    Help("main.help", "Second");
+    ASSERT_TRUE(page_shows("The second page."));
+    press("xh_backButton", true);
+}
+
+TEST_F(HelpWindow, FailuresAreReportedAndThePreviousPageStaysUsable)
+{
+    Help("main.help", "Second");
+    ASSERT_TRUE(page_shows("The second page."));
+    for (auto [file, topic, text] :
+         {std::tuple{"main.help", "Nowhere", "Cannot find help topic \"Nowhere\" in file \"main.help\""},
+          std::tuple{"absent.help", "First", "Cannot open help file \"absent.help\": No such file or directory"}}) {
+        SCOPED_TRACE(text);
+        Help(file, topic);
+        ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(gui::find("*xh_information.OK")); }, kWaitMs));
+        EXPECT_EQ(gui::message_text(gui::find("*xh_information")), text);
+        ASSERT_TRUE(gui::click(gui::find("*xh_information.OK")));
+        ASSERT_TRUE(gui::pump_until([] { return gui::find("*xh_information") == nullptr; }, kWaitMs));
+        EXPECT_EQ(HelpDepth, 1);
+    }
+    /* The page is the one shown before, and it still reads on. */
+    ASSERT_TRUE(click_path("*xh_helpDialog*xh_nextButton"));
+    EXPECT_TRUE(page_shows("The third page."));
+}
+
+TEST_F(HelpWindow, APageShowsFontsButtonsAGifAndABitmap)
+{
+    root_.write("/help/picture.gif", small_gif(48, 24));
+    root_.write("/help/mark.xbm", "#define mark_width 16\n#define mark_height 8\nstatic unsigned char mark_bits[] = {\n"
+                                  "0xff, 0xff, 0x01, 0x80, 0x3d, 0xbc, 0x01, 0x80,\n"
+                                  "0x3d, 0xbc, 0x01, 0x80, 0xff, 0xff, 0x01, 0x80};\n");
+    root_.write("/help/pictures.help", "START_TOPIC Pictures\n"
+                                       "FONT_POSITION 1 fixed\n"
+                                       "FONT_POSITION 2 6x13bold = bold\n"
+                                       "Plain, \\f2bold\\fP and plain again.\n"
+                                       "GIF picture.gif\n"
+                                       "BITMAP mark.xbm\n"
+                                       "BITMAP missing.xbm\n"
+                                       "GIF missing.gif\n"
+                                       "BUTTON \"To the first page\" FILE main.help TOPIC First\n"
+                                       "END_TOPIC Pictures\n");
+    Help("pictures.help", "Pictures");
+    ASSERT_TRUE(page_shows("Plain, bold and plain again."));
+
+    int pixmaps = 0, missing = 0, buttons = 0;
+    for (Widget w : gui::children(page())) {
+        unsigned char type = XmSTRING;
+        Pixmap picture = XmUNSPECIFIED_PIXMAP;
+        XtVaGetValues(w, XmNlabelType, &type, XmNlabelPixmap, &picture, nullptr);
+        std::string name = XtName(w);
+        if ((name == "gif_picture" || name == "bitmap_picture") && type == XmPIXMAP &&
+            picture != XmUNSPECIFIED_PIXMAP)
+            ++pixmaps;
+        if (gui::label_text(w) == "picture not found")
+            ++missing;
+        if (name == "help_button")
+            ++buttons;
+    }
+    /* The missing bitmap shows the toolkit's pattern, the missing GIF says so. */
+    EXPECT_EQ(pixmaps, 3);
+    EXPECT_EQ(missing, 1);
+    EXPECT_EQ(buttons, 1);
+    gui::screenshot("HelpWindow.PageWithPictures");
+
+    ASSERT_TRUE(gui::click(page_button("To the first page")));
+    EXPECT_TRUE(page_shows("The first page."));
+}
+
+} // namespace

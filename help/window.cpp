@@ -26,7 +26,6 @@
 #include <vector>
 
 #include <X11/IntrinsicP.h>
-#include <X11/CoreP.h>
 #include <Xm/DialogS.h>
 #include <Xm/Form.h>
 #include <Xm/Protocols.h>
@@ -301,9 +300,12 @@ static void RestorePreviousFile()
 {
     CloseCurrentStream();
     Scanning = 0;
+    /* The pop puts the reader back at the end of the page shown, where
+     * Next goes on. */
     if (StackIndex > 0 && xh_PopFileStack(0) == 0) {
         xh_dprint(2, "NOT_FOUND: new topic is \"%s\"\n", TopicName(xh_CurrentTopic));
-        SeekCurrentTopic();
+        if (xh_CurrentStream != nullptr)
+            xh_yyrestart(xh_CurrentStream);
         return;
     }
     xh_CurrentFile = nullptr;

@@ -48,6 +48,9 @@ void set_shell_title(Widget w, const char *title)
         XtVaSetValues(w, XmNtitle, title, nullptr);
 }
 
+/* cru_spec of the parts that have no FRU function. */
+constexpr int kNoFruFunction = 0xFFFF;
+
 /* Parts that are replaced as a piece of a bigger board on an interconnect
  * chassis: the click is turned into the replacement of that board, once
  * the operator agrees. */
@@ -86,9 +89,9 @@ void cru_repl_cb(Widget w, XtPointer cru_spec, XtPointer)
     const int kind = component & 0xFF00;
     const int unit_number = component & 0xFF;
 
-    /* Without a FRU function (the plain status display) a click only
-     * selects nothing: there is no procedure to start. */
-    if (fru_replace_flag == NO_FRU_FUNCTION) {
+    /* Without a FRU function (the plain status display), or on a part that
+     * has none (memory strips, 0xFFFF), there is no procedure to start. */
+    if (fru_replace_flag == NO_FRU_FUNCTION || component == kNoFruFunction) {
         XmToggleButtonSetState(w, False, False);
         return;
     }

@@ -81,7 +81,7 @@ struct BoardTexts {
     const char *boot_duration;   /* may hold %d: the budget in minutes */
     const char *configured;
     int boot_budget;             /* seconds */
-    bool rack_board_reboots_ignored;
+    bool smc;                    /* the server management chassis and its boards */
 };
 
 constexpr const char *kChassisSkipped =
@@ -317,7 +317,7 @@ BootSign boot_sign(const BoardTexts &t, const char *buffer, int length)
     if (type == QMX_EVENT_TESSEL && length >= static_cast<int>(sizeof(qmx_etessel_t))) {
         const auto *event = reinterpret_cast<const qmx_etessel_t *>(buffer);
         if (event->event_type == QMX_S_REBOOTED &&
-            !(t.rack_board_reboots_ignored && header->subcomplex == kRackBoardSubcomplex)) {
+            !(t.smc && header->subcomplex == kRackBoardSubcomplex)) {
             dprint(5, "%s:  got S_REBOOTED event.\n", t.fn);
             return BootSign::Rebooted;
         }
@@ -369,8 +369,9 @@ int board_replace(const BoardTexts &t, int cru_type, const char *descr, const ch
 {
     const bool chassis = cru_type == 0;
 
-    /* 1. The management chassis carries the database's management link. */
-    if (chassis && t.rack_board_reboots_ignored &&
+    /* 1. The management chassis carries the database's management link, and
+     *    the procedure always leaves a trace of its start. */
+    if (chassis && t.smc &&
         !ask("Warning:  Replacing the Server Management Chassis could\nresult in the database shutting down.\n\n"
              "Press OK to continue, CANCEL to exit.\n",
              DIALOG_WARNING, helpid))

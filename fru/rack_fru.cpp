@@ -177,16 +177,22 @@ constexpr ComponentRow kComponents[] = {
 };
 
 /* Rows are tried in order: a kind's catch-all row must come after its
- * particular ones, or it would hide them. */
-constexpr bool catch_all_rows_last()
+ * particular ones, or it would hide them.  And every topic a row's rule
+ * can pick must be there. */
+constexpr bool rows_well_formed()
 {
-    for (const ComponentRow &any : kComponents)
+    for (const ComponentRow &row : kComponents) {
         for (const ComponentRow &later : kComponents)
-            if (&later > &any && any.where == Where::Any && later.cru_type == any.cru_type)
+            if (&later > &row && row.where == Where::Any && later.cru_type == row.cru_type)
                 return false;
+        const bool two_topics = row.topic_rule == Topic::ByMda || row.topic_rule == Topic::BySelector;
+        if (row.label == nullptr || (row.topic_rule != Topic::OfChassis && row.topic == nullptr) ||
+            (two_topics && row.other_topic == nullptr))
+            return false;
+    }
     return true;
 }
-static_assert(catch_all_rows_last());
+static_assert(rows_well_formed());
 
 /* Board-slot names by the kind of board in the slot. */
 struct SlotName {

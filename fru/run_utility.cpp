@@ -7,6 +7,7 @@
  */
 #include "fru/rack_fru.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,6 +69,8 @@ int fork_and_wait(const char *command)
         pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child)
             break;
+        if (done < 0 && errno == EINTR)
+            continue;
         if (done < 0) {
             dprint(1, "fork_and_wait: waitpid failed\n");
             return -1;

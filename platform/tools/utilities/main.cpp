@@ -39,7 +39,6 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -143,9 +142,28 @@ int usage(const std::string &name, const char *form)
     return kUsage;
 }
 
-bool matches(const char *text, const char *pattern)
+bool all_digits(std::string_view text)
 {
-    return std::regex_match(text, std::regex(pattern));
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+/* PREFIX followed by a number: "-D5". */
+bool numbered(std::string_view text, std::string_view prefix)
+{
+    return text.starts_with(prefix) && all_digits(text.substr(prefix.size()));
+}
+
+/* A name of the installation, PREFIX then the cabinet's three digits and,
+ * when `with_unit`, "-" and a number: "MB001-3", "Cab003". */
+bool cabinet_name(std::string_view text, std::string_view prefix, bool with_unit)
+{
+    if (!text.starts_with(prefix))
+        return false;
+    text.remove_prefix(prefix.size());
+    if (text.size() < 3 || !all_digits(text.substr(0, 3)))
+        return false;
+    text.remove_prefix(3);
+    return with_unit ? text.starts_with("-") && all_digits(text.substr(1)) : text.empty();
 }
 
 /* Whether `line` opens the boot-table entry `name` ("name:..." or
@@ -205,7 +223,8 @@ int boot_table_tool(int argc, char **argv)
 
 int firmware_loader(int argc, char **argv)
 {
-    if (argc != 3 || !matches(argv[1], "-D[0-9]+") || !matches(argv[2], "(CMIC|MB)[0-9]{3}-[0-9]+"))
+    if (argc != 3 || !numbered(argv[1], "-D") ||
+        !(cabinet_name(argv[2], "CMIC", true) || cabinet_name(argv[2], "MB", true)))
         return usage("XPROM_flash", "-DLEVEL CMICnnn-n|MBnnn-n");
     std::cout << "XPROM_flash: firmware of " << argv[2] << " loaded\n";
     return 0;
@@ -213,8 +232,8 @@ int firmware_loader(int argc, char **argv)
 
 int revision_record_utility(int argc, char **argv)
 {
-    if (argc != 7 || !matches(argv[1], "-d[0-9]+") || std::strcmp(argv[2], "-s") != 0 ||
-        std::strcmp(argv[4], "-a") != 0 || argv[5][0] == '\0' || !matches(argv[6], "Cab[0-9]{3}"))
+    if (argc != 7 || !numbered(argv[1], "-d") || std::strcmp(argv[2], "-s") != 0 || std::strcmp(argv[4], "-a") != 0 ||
+        argv[5][0] == '\0' || !cabinet_name(argv[6], "Cab", false))
         return usage("rm_seeprom_util", "-dLEVEL -s SYSTEM -a RECORD Cabnnn");
     std::cout << "rm_seeprom_util: " << argv[6] << " record \"" << argv[5] << "\" of system \"" << argv[3]
               << "\" updated\n";
@@ -223,7 +242,7 @@ int revision_record_utility(int argc, char **argv)
 
 int interconnect_utility(int argc, char **argv)
 {
-    if (argc != 3 || std::strcmp(argv[1], "RESET") != 0 || !matches(argv[2], "QNB[0-9]{3}-[0-9]+"))
+    if (argc != 3 || std::strcmp(argv[1], "RESET") != 0 || !cabinet_name(argv[2], "QNB", true))
         return usage("run_qnutil", "RESET QNBnnn-n");
     std::cout << "run_qnutil: " << argv[2] << " network reset\n";
     return 0;

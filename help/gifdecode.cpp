@@ -81,6 +81,7 @@ struct GifDecoder {
     void AddToPixel(std::uint8_t index);
     void NextRow();
     void ResetTable();
+    void Widen();
     int Decompress(int code_size);
 };
 
@@ -139,6 +140,16 @@ void GifDecoder::ResetTable()
     FreeCode = FirstFree;
 }
 
+/* One bit more per code, up to 12. */
+void GifDecoder::Widen()
+{
+    if (CodeSize < GIF_MAX_CODE_BITS) {
+        ++CodeSize;
+        MaxCode *= 2;
+        ReadMask = (1 << CodeSize) - 1;
+    }
+}
+
 /* Standard GIF LZW over the raster until every pixel is set. */
 int GifDecoder::Decompress(int code_size)
 {
@@ -152,7 +163,7 @@ int GifDecoder::Decompress(int code_size)
     while (!Done) {
         int Code = ReadCode();
         if (Code == kNoCode || Code == EOFCode)
-            return GIF_SHORT_DATA;
+            return GIFDEC_SHORT_DATA;
         if (Code == ClearCode) {
             ResetTable();
             OldCode = kNoCode;
@@ -161,14 +172,18 @@ int GifDecoder::Decompress(int code_size)
         if (OldCode == kNoCode) {
             /* First code of a table: a literal. */
             if (Code > ClearCode)
-                return GIF_BAD_CODE;
+                return GIFDEC_BAD_CODE;
             FinChar = static_cast<std::uint8_t>(Code);
             AddToPixel(FinChar);
             OldCode = Code;
+            /* With 1-bit codes the first free entry already needs a wider
+             * code: the next code may name it. */
+            if (FreeCode >= MaxCode)
+                Widen();
             continue;
         }
         if (Code > FreeCode)
-            return GIF_BAD_CODE;
+            return GIFDEC_BAD_CODE;
 
         const int InCode = Code;
         OutCount = 0;
@@ -180,7 +195,7 @@ int GifDecoder::Decompress(int code_size)
         while (Code > EOFCode) {
             OutCode[OutCount++] = Suffix[Code];
             if (OutCount > GIF_MAX_OUT_COUNT)
-                return GIF_OUT_COUNT;
+                return GIFDEC_OUT_COUNT;
             Code = Prefix[Code];
         }
         FinChar = static_cast<std::uint8_t>(Code);
@@ -192,21 +207,18 @@ int GifDecoder::Decompress(int code_size)
             Prefix[FreeCode] = static_cast<std::uint16_t>(OldCode);
             Suffix[FreeCode] = FinChar;
             ++FreeCode;
-            if (FreeCode >= MaxCode && CodeSize < GIF_MAX_CODE_BITS) {
-                ++CodeSize;
-                MaxCode *= 2;
-                ReadMask = (1 << CodeSize) - 1;
-            }
+            if (FreeCode >= MaxCode)
+                Widen();
         }
         OldCode = InCode;
     }
-    return GIF_OK;
+    return GIFDEC_OK;
 }
 
 /* ---- file structure ----------------------------------------------------- */
 
 /* Joins the data sub-blocks starting at data[pos] into one padded buffer.
- * Returns GIF_OK, GIF_UNBLOCK or GIF_NO_MEMORY. */
+ * Returns GIFDEC_OK, GIFDEC_UNBLOCK or GIFDEC_NO_MEMORY. */
 int Unblock(const std::uint8_t *data, std::size_t size, std::size_t pos,
             std::unique_ptr<std::uint8_t[], GifFreeDeleter> &raster, std::size_t &raster_size)
 {
@@ -215,18 +227,18 @@ int Unblock(const std::uint8_t *data, std::size_t size, std::size_t pos,
     std::size_t scan = pos;
     for (;;) {
         if (scan >= size)
-            return GIF_UNBLOCK;
+            return GIFDEC_UNBLOCK;
         std::size_t length = data[scan++];
         if (length == 0)
             break;
         if (length > size - scan)
-            return GIF_UNBLOCK;
+            return GIFDEC_UNBLOCK;
         total += length;
         scan += length;
     }
     raster.reset(static_cast<std::uint8_t *>(std::malloc(total + kRasterPadding)));
     if (!raster)
-        return GIF_NO_MEMORY;
+        return GIFDEC_NO_MEMORY;
     std::uint8_t *out = raster.get();
     for (std::size_t length = data[pos++]; length != 0; length = data[pos++]) {
         std::memcpy(out, data + pos, length);
@@ -235,7 +247,7 @@ int Unblock(const std::uint8_t *data, std::size_t size, std::size_t pos,
     }
     std::memset(out, 0, kRasterPadding);
     raster_size = total;
-    return GIF_OK;
+    return GIFDEC_OK;
 }
 
 } // namespace
@@ -246,11 +258,11 @@ int GifDecode(const std::uint8_t *data, std::size_t size, GifPicture &pic)
 {
     pic = GifPicture{};
     if (size < GIF_SIGNATURE_SIZE || std::memcmp(data, kSignature, GIF_SIGNATURE_SIZE) != 0)
-        return GIF_NOT_GIF;
+        return GIFDEC_NOT_GIF;
 
     /* Screen descriptor. */
     if (size < GIF_SCREEN_DESCRIPTOR_END || data[12] != 0)
-        return GIF_BAD_SCREEN;
+        return GIFDEC_BAD_SCREEN;
     pic.screen_width = Word(data + 6);
     pic.screen_height = Word(data + 8);
     pic.has_colour_map = (data[10] & kColourMapFlag) != 0;
@@ -262,17 +274,17 @@ int GifDecode(const std::uint8_t *data, std::size_t size, GifPicture &pic)
         pic.numcols = 1 << pic.bits_per_pixel;
         std::size_t map_bytes = static_cast<std::size_t>(pic.numcols) * 3;
         if (size - pos < map_bytes)
-            return GIF_NO_SEPARATOR;
+            return GIFDEC_NO_SEPARATOR;
         for (int i = 0; i < pic.numcols; ++i, pos += 3)
             pic.colours[i] = GifColour{data[pos], data[pos + 1], data[pos + 2]};
     }
 
     /* Image separator and descriptor; extension blocks are not accepted. */
     if (pos >= size || data[pos] != kImageSeparator)
-        return GIF_NO_SEPARATOR;
+        return GIFDEC_NO_SEPARATOR;
     ++pos;
     if (size - pos < GIF_IMAGE_DESCRIPTOR_SIZE + 1)
-        return GIF_UNBLOCK;
+        return GIFDEC_UNBLOCK;
     pic.left = Word(data + pos);
     pic.top = Word(data + pos + 2);
     pic.width = Word(data + pos + 4);
@@ -284,16 +296,16 @@ int GifDecode(const std::uint8_t *data, std::size_t size, GifPicture &pic)
         /* A local colour map: skipped, the picture keeps the global map. */
         std::size_t local_bytes = static_cast<std::size_t>(3) << ((flags & kBitsMask) + 1);
         if (size - pos < local_bytes + 1)
-            return GIF_UNBLOCK;
+            return GIFDEC_UNBLOCK;
         pos += local_bytes;
     }
     pic.code_size = data[pos++];
     if (pic.code_size < kMinCodeSize || pic.code_size > kMaxCodeSize)
-        return GIF_BAD_CODE_SIZE;
+        return GIFDEC_BAD_CODE_SIZE;
 
     std::unique_ptr<std::uint8_t[], GifFreeDeleter> raster;
     std::size_t raster_size = 0;
-    if (int rc = Unblock(data, size, pos, raster, raster_size); rc != GIF_OK)
+    if (int rc = Unblock(data, size, pos, raster, raster_size); rc != GIFDEC_OK)
         return rc;
 
     /* Each code yields at most GIF_MAX_OUT_COUNT + 1 pixels: an image the
@@ -301,13 +313,13 @@ int GifDecode(const std::uint8_t *data, std::size_t size, GifPicture &pic)
     const std::size_t pixel_count = static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height);
     const std::size_t max_codes = raster_size * 8 / static_cast<std::size_t>(pic.code_size + 1);
     if (pixel_count > max_codes * (GIF_MAX_OUT_COUNT + 1))
-        return GIF_SHORT_DATA;
+        return GIFDEC_SHORT_DATA;
     pic.pixels.reset(static_cast<std::uint8_t *>(std::malloc(pixel_count != 0 ? pixel_count : 1)));
     if (!pic.pixels)
-        return GIF_NO_MEMORY;
+        return GIFDEC_NO_MEMORY;
     std::memset(pic.pixels.get(), 0, pixel_count);
 
-    int rc = GIF_OK;
+    int rc = GIFDEC_OK;
     if (pixel_count != 0) {
         GifDecoder decoder(pic);
         decoder.Width = pic.width;

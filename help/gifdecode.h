@@ -22,16 +22,16 @@
 
 /* Results of GifDecode: 0 or one of these negative codes. */
 enum GifResult : int {
-    GIF_OK = 0,
-    GIF_NOT_GIF = -1,          /* signature is not "GIF87a" */
-    GIF_BAD_SCREEN = -2,       /* screen descriptor short or its last byte not 0 */
-    GIF_NO_SEPARATOR = -3,     /* the colour map is cut short or no ',' follows it */
-    GIF_UNBLOCK = -4,          /* image descriptor or data sub-blocks run past the data */
-    GIF_BAD_CODE_SIZE = -5,    /* LZW minimum code size outside 1..8 */
-    GIF_BAD_CODE = -6,         /* a code past the table built so far */
-    GIF_SHORT_DATA = -7,       /* the codes end before every pixel is set */
-    GIF_OUT_COUNT = -8,        /* one code expands to more than the output stack holds */
-    GIF_NO_MEMORY = -9,        /* no memory for the raster or the pixels */
+    GIFDEC_OK = 0,
+    GIFDEC_NOT_GIF = -1,          /* signature is not "GIF87a" */
+    GIFDEC_BAD_SCREEN = -2,       /* screen descriptor short or its last byte not 0 */
+    GIFDEC_NO_SEPARATOR = -3,     /* the colour map is cut short or no ',' follows it */
+    GIFDEC_UNBLOCK = -4,          /* image descriptor or data sub-blocks run past the data */
+    GIFDEC_BAD_CODE_SIZE = -5,    /* LZW minimum code size outside 1..8 */
+    GIFDEC_BAD_CODE = -6,         /* a code past the table built so far */
+    GIFDEC_SHORT_DATA = -7,       /* the codes end before every pixel is set */
+    GIFDEC_OUT_COUNT = -8,        /* one code expands to more than the output stack holds */
+    GIFDEC_NO_MEMORY = -9,        /* no memory for the raster or the pixels */
 };
 
 constexpr int GIF_SIGNATURE_SIZE = 6;
@@ -74,7 +74,7 @@ struct GifPicture {
 };
 
 /* Decodes the first image of the GIF87a file held in data[0..size).
- * Returns GIF_OK with `out` filled, or a GifResult telling why not (then
+ * Returns GIFDEC_OK with `out` filled, or a GifResult telling why not (then
  * `out` holds what was read before the fault). */
 int GifDecode(const std::uint8_t *data, std::size_t size, GifPicture &out);
 

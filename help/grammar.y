@@ -38,6 +38,11 @@
  *    the run is free text that begins the next statement (`pending_text`,
  *    joined to the free text that follows or shown on its own).
  *
+ *  - GOTO takes its TOPIC or FILE right after the keyword, and TOPIC right
+ *    after the FILE argument.  Blanks are tokens, so such a line can only
+ *    keep the keywords apart with carriage returns, which the lexer drops
+ *    ("GOTO\rFILE f\rTOPIC t"); with blanks it is a syntax error.
+ *
  *  - Free text is a run of words, blanks, line breaks and "=".  Two runs
  *    next to each other are also one run, so each word, blank, newline or
  *    "=" after free text could either extend it or start another free-text

@@ -115,7 +115,7 @@ XImage *LoadGIF(const char *file, int *width, int *height)
     if (pic.screen_width != 0 || pic.screen_height != 0)
         xh_dprint(1, xh_catgets(XH_SET_GIF, XH_MSG_GIF_SCREEN_DIMS, "screen dims: %dx%d.\n"), pic.screen_width,
                   pic.screen_height);
-    if (rc == GIF_OK || rc < GIF_UNBLOCK) {
+    if (rc == GIFDEC_OK || rc < GIFDEC_UNBLOCK) {
         if (!pic.has_colour_map)
             std::fprintf(stderr,
                          xh_catgets(XH_SET_GIF, XH_MSG_GIF_NO_COLORMAP,
@@ -128,7 +128,7 @@ XImage *LoadGIF(const char *file, int *width, int *height)
         xh_dprint(1, "%s", xh_catgets(XH_SET_GIF, XH_MSG_GIF_DECOMPRESSING, "Decompressing..."));
     }
     data.reset();
-    if (rc != GIF_OK) {
+    if (rc != GIFDEC_OK) {
         ReportDecodeError(fname, rc);
         return nullptr;
     }
@@ -198,28 +198,28 @@ static void ReportDecodeError(const char *fname, int rc)
 {
     const char *text = nullptr;
     switch (rc) {
-    case GIF_NOT_GIF:
+    case GIFDEC_NOT_GIF:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_NOT_GIF, "not a GIF file");
         break;
-    case GIF_BAD_SCREEN:
+    case GIFDEC_BAD_SCREEN:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_BAD_SCREEN, "corrupt GIF file (bad screen descriptor)");
         break;
-    case GIF_NO_SEPARATOR:
+    case GIFDEC_NO_SEPARATOR:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_NO_SEPARATOR, "corrupt GIF file (no image separator)");
         break;
-    case GIF_UNBLOCK:
+    case GIFDEC_UNBLOCK:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_UNBLOCK, "corrupt GIF file (unblock)");
         break;
-    case GIF_BAD_CODE_SIZE:
+    case GIFDEC_BAD_CODE_SIZE:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_BAD_CODE_SIZE, "corrupt GIF file (bad code size)");
         break;
-    case GIF_BAD_CODE:
+    case GIFDEC_BAD_CODE:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_BAD_CODE, "corrupt GIF file (code past the table)");
         break;
-    case GIF_SHORT_DATA:
+    case GIFDEC_SHORT_DATA:
         text = xh_catgets(XH_SET_GIF, XH_MSG_GIF_SHORT_DATA, "corrupt GIF file (image larger than its data)");
         break;
-    case GIF_OUT_COUNT:
+    case GIFDEC_OUT_COUNT:
         /* The one fault that ends the program. */
         std::fprintf(stderr, "%s", xh_catgets(XH_SET_GIF, XH_MSG_GIF_OUTCOUNT, "\nCorrupt GIF file (OutCount)!\n"));
         std::fflush(stderr);

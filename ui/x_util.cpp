@@ -22,6 +22,8 @@
  */
 #include "ui/x_util.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +42,7 @@
 #include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/process.h"
+#include "base/timescale.h"
 #include "base/trace.h"
 #include "help/help.h"
 
@@ -524,11 +527,17 @@ void FreshenWindow()
         XmUpdateDisplay(Toplevel);
 }
 
+/* Waits `seconds` (shortened by the time scale, for tests) in slices of at
+ * most one second, serving the display after each slice. */
 void wait_a_while(int seconds)
 {
-    std::time_t start = std::time(nullptr);
-    while (std::time(nullptr) - start < seconds) {
-        sleep(1);
+    constexpr long kSliceMs = 1000;
+    const long long end = monotonic_ms() + scaled_ms(seconds * kSliceMs);
+    for (long long now = monotonic_ms(); now < end; now = monotonic_ms()) {
+        const long slice = static_cast<long>(std::min<long long>(kSliceMs, end - now));
+        struct timespec pause = {slice / 1000, (slice % 1000) * 1000000L};
+        while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
         FreshenWindow();
     }
 }

@@ -46,6 +46,8 @@ constexpr uint8_t CMD_POWER_OFF = 3;
 constexpr uint8_t CMD_RESET = 4;
 constexpr uint8_t CMD_UPDATE_CONFIG = 6;
 constexpr uint8_t CMD_MARGIN = 15;
+constexpr uint8_t CMD_HB_DETECT_ON = 38;  /* a rack board watches the node agent's heartbeat */
+constexpr uint8_t CMD_HB_DETECT_OFF = 39; /* ... stops watching it (while it is swapped) */
 
 /* Addressing of a command header. */
 constexpr uint8_t CTYPE_CABINET = 0x81; /* every complex of the cabinet */
@@ -73,6 +75,7 @@ struct Complex {
     uint8_t status_before = STATUS_OK;
     bool pulled = false; /* absent from the status tree */
     int resets = 0;
+    bool hb_detect = true; /* heartbeat detection of the board serving it */
     std::vector<Subcomplex> subs;
 };
 
@@ -86,6 +89,14 @@ struct Fault {
     std::vector<std::pair<uint8_t, uint32_t>> complexes; /* FAIL: complex id, status */
 };
 
+/* A statement waiting for something to happen to its cabinet (`on`). */
+struct Trigger {
+    static constexpr int REGISTER = -1; /* a listener registers for its events */
+    int cmd = REGISTER;                 /* else: a command of this cmdtype arrives */
+    bool every = false;                 /* runs each time, not only the first */
+    std::string line;
+};
+
 struct Cabinet {
     int cabno = 0;
     int sysno = 0;
@@ -97,6 +108,7 @@ struct Cabinet {
     std::vector<Complex> complexes;
     std::deque<Fault> faults;
     std::vector<uint8_t> config_data; /* last C_UPDATE_CONFIG data */
+    std::vector<Trigger> triggers;    /* `on` statements not yet fired */
 };
 
 /* ---- model (model.cpp) ---------------------------------------------------- */
@@ -112,6 +124,10 @@ std::vector<uint8_t> status_tree(const Cabinet &cab, int only);
 /* Power on / off / reset of what the header addresses; the cmd_status. */
 uint32_t apply_power(Cabinet &cab, uint8_t cmdtype, uint8_t complex_type, uint8_t complex_id, uint8_t subcomplex,
                      uint8_t unit);
+
+/* Heartbeat detection on or off for the complex the header addresses; the
+ * cmd_status. */
+uint32_t apply_hb_detect(Cabinet &cab, uint8_t cmdtype, uint8_t complex_id);
 
 /* The first fault for cmdtype, counted down (removed at 0); false when none. */
 bool take_fault(Cabinet &cab, int cmdtype, Fault &out);
@@ -189,6 +205,10 @@ public:
     void broadcast_event(const std::vector<uint8_t> &msg);
     /* Runs `line` after `ms` milliseconds. */
     void schedule_line(int ms, const std::string &line);
+    /* Runs every `on` statement of cabinet cabno waiting for cmd
+     * (Trigger::REGISTER: an event registration); those without `every`
+     * are then forgotten. */
+    void fire_triggers(int cabno, int cmd);
     const std::vector<std::string> &command_log() const { return log_; }
 
     /* Adds a serial controller (its line opens at once when serving); "" or

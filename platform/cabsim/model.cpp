@@ -72,6 +72,45 @@ void power_complex(Complex &c, bool on)
             power_unit(u, on);
 }
 
+/* A controller configuration block (C_UPDATE_CONFIG, 136 bytes) as the
+ * module reads it: the mask of the fields it carries (little-endian, bytes
+ * 0-3), the action on losing one AC feed (byte 133) and the disk-array
+ * power-fail time (bytes 134-135, high byte first). */
+constexpr std::size_t kConfigBlockSize = 136;
+constexpr uint32_t kConfigHasAcAction = 0x40;
+constexpr uint32_t kConfigHasPfTime = 0x80;
+
+std::string describe_config(const std::vector<uint8_t> &block)
+{
+    char line[160];
+    if (block.size() != kConfigBlockSize) {
+        std::snprintf(line, sizeof(line), "  configured: %zu bytes, not a configuration block\n", block.size());
+        return line;
+    }
+    uint32_t mask = block[0] | (block[1] << 8) | (block[2] << 16) | (static_cast<uint32_t>(block[3]) << 24);
+    std::string text;
+    std::snprintf(line, sizeof(line), "  configured mask=0x%x", mask);
+    text += line;
+    if (mask & kConfigHasAcAction) {
+        std::snprintf(line, sizeof(line), " ac_degrade_action=%d", block[133]);
+        text += line;
+    }
+    if (mask & kConfigHasPfTime) {
+        std::snprintf(line, sizeof(line), " damc_pf_time=%d", (block[134] << 8) | block[135]);
+        text += line;
+    }
+    return text + "\n";
+}
+
+std::vector<std::string> describe_triggers(const Cabinet &cab)
+{
+    std::vector<std::string> lines;
+    for (const Trigger &t : cab.triggers)
+        lines.push_back("  on " + (t.cmd == Trigger::REGISTER ? std::string("register") : "cmd=" + std::to_string(t.cmd)) +
+                        (t.every ? " every " : " ") + t.line + "\n");
+    return lines;
+}
+
 } // namespace
 
 Complex *find_complex(Cabinet &cab, int id)
@@ -157,6 +196,15 @@ uint32_t apply_power(Cabinet &cab, uint8_t cmdtype, uint8_t complex_type, uint8_
     return CMD_SUCCESS;
 }
 
+uint32_t apply_hb_detect(Cabinet &cab, uint8_t cmdtype, uint8_t complex_id)
+{
+    Complex *c = find_complex(cab, complex_id);
+    if (c == nullptr || c->pulled)
+        return CMD_NO_COMPLEX;
+    c->hb_detect = cmdtype == CMD_HB_DETECT_ON;
+    return CMD_SUCCESS;
+}
+
 bool take_fault(Cabinet &cab, int cmdtype, Fault &out)
 {
     for (auto it = cab.faults.begin(); it != cab.faults.end(); ++it) {
@@ -185,10 +233,13 @@ std::string describe(const Cabinet &cab)
             text += line;
         }
         text += "\n";
+        text += describe_config(cab.config_data);
     }
+    for (const std::string &when : describe_triggers(cab))
+        text += when;
     for (const Complex &c : cab.complexes) {
-        std::snprintf(line, sizeof(line), "  complex %d type=0x%02x status=%d%s resets=%d\n", c.id, c.type, c.status,
-                      c.pulled ? " pulled" : "", c.resets);
+        std::snprintf(line, sizeof(line), "  complex %d type=0x%02x status=%d%s resets=%d%s\n", c.id, c.type, c.status,
+                      c.pulled ? " pulled" : "", c.resets, c.hb_detect ? "" : " hbdetect=off");
         text += line;
         for (const Subcomplex &s : c.subs) {
             std::snprintf(line, sizeof(line), "    subcomplex %d port=%d units=%zu\n", s.type, s.port, s.units.size());

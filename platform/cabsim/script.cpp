@@ -384,6 +384,82 @@ std::string do_replace(Simulator &sim, const Words &w)
     return "";
 }
 
+/* A module that reboots: it stops answering (not alive) at once and is back
+ * `ms` milliseconds later with the heartbeat and reboot events of
+ * `replace`. */
+std::string do_reboot(Simulator &sim, const Words &w)
+{
+    std::string error;
+    Cabinet *cab = cabinet_arg(sim, w, error);
+    if (cab == nullptr)
+        return error;
+    uint8_t sub = 0, cid = 0;
+    long ms = 3000;
+    if (w.args.size() != 2 || !opt_byte(w, "sub", sub) || !opt_byte(w, "complex", cid) ||
+        !opt_number(w, "ms", 0, 3600000, ms))
+        return "usage: reboot CAB [ms=MS] [complex=ID] [sub=N]";
+    cab->alive = false;
+    sim.schedule_line(static_cast<int>(ms), "replace " + std::to_string(cab->cabno) + " complex=" +
+                                                std::to_string(cid) + " sub=" + std::to_string(sub));
+    return "";
+}
+
+/* The first `count` blank-separated words of a line and where the rest
+ * begins; false when the line has fewer words or nothing after them. */
+bool leading_words(const std::string &line, std::size_t count, std::vector<std::string> &words, std::size_t &rest)
+{
+    std::size_t i = 0;
+    auto blank = [&](std::size_t k) { return line[k] == ' ' || line[k] == '\t' || line[k] == '\r'; };
+    while (words.size() < count) {
+        while (i < line.size() && blank(i))
+            ++i;
+        std::size_t start = i;
+        while (i < line.size() && !blank(i))
+            ++i;
+        if (start == i)
+            return false;
+        words.push_back(line.substr(start, i - start));
+    }
+    while (i < line.size() && blank(i))
+        ++i;
+    rest = i;
+    return i < line.size() && line[i] != '#';
+}
+
+/* on CAB register|cmd=C [every] STATEMENT: STATEMENT runs when a listener
+ * registers for the cabinet's events or when the cabinet receives a
+ * command of cmdtype C; the first time only, or every time. */
+std::string do_on(Simulator &sim, const std::string &line)
+{
+    std::vector<std::string> words;
+    std::size_t rest = 0;
+    long cab = 0, cmd = 0;
+    const char *usage = "usage: on CAB register|cmd=C [every] STATEMENT";
+    if (!leading_words(line, 3, words, rest) || !parse_number(words[1], 0, 0xFFFF, cab))
+        return usage;
+    auto it = sim.cabinets.find(static_cast<int>(cab));
+    if (it == sim.cabinets.end())
+        return "no such cabinet";
+    Trigger t;
+    if (words[2] == "register")
+        t.cmd = Trigger::REGISTER;
+    else if (words[2].rfind("cmd=", 0) == 0 && parse_number(words[2].substr(4), 0, 255, cmd))
+        t.cmd = static_cast<int>(cmd);
+    else
+        return usage;
+    std::vector<std::string> fourth;
+    std::size_t after_fourth = 0;
+    if (leading_words(line, 4, fourth, after_fourth) && fourth[3] == "every") {
+        t.every = true;
+        rest = after_fourth;
+    }
+    t.line = line.substr(rest);
+    if (t.line.rfind("every", 0) == 0 && t.line.find_first_not_of(" \t\r", 5) == std::string::npos)
+        return usage;
+    it->second.triggers.push_back(std::move(t));
+    return "";
+}
+
 } // namespace
 
 /* ------------------------------------------------------------------------ */
@@ -418,6 +494,10 @@ std::string Simulator::execute(const std::string &line, ParseContext &ctx, std::
         return do_event(*this, w);
     if (verb == "replace")
         return do_replace(*this, w);
+    if (verb == "reboot")
+        return do_reboot(*this, w);
+    if (verb == "on")
+        return do_on(*this, line);
     if (verb == "alive" || verb == "silent") {
         Cabinet *cab = cabinet_arg(*this, w, error);
         if (cab == nullptr)
@@ -440,6 +520,7 @@ std::string Simulator::execute(const std::string &line, ParseContext &ctx, std::
         if (cab == nullptr)
             return error;
         cab->faults.clear();
+        cab->triggers.clear();
         cab->alive = true;
         cab->silent = false;
         cab->delay_ms = 0;

@@ -329,6 +329,11 @@ void Simulator::serve_frame(Conn &conn)
             msg_conn->has_filter = true;
             msg_conn->services |= QMX_SERVICE_EVENTS;
             result = msg_conn->services;
+            /* Acknowledged first, so that the listener is registered before
+             * a scenario it sets off sends anything. */
+            send_packet(conn.fd, frame_of(ACK, h.sequence, result, nullptr, 0));
+            fire_triggers(decode_filter(msg_conn->filter).cabno, Trigger::REGISTER);
+            return;
         }
         break;
     case DEREGISTER:
@@ -381,9 +386,12 @@ int32_t Simulator::handle_send(Conn &ctl, uint32_t sequence, const uint8_t *msg,
     if (!alive)
         return ACK_NOT_ALIVE;
 
-    /* 3. Events from the console need no answer; commands get one. */
-    if (command)
+    /* 3. Events from the console need no answer; commands get one, and may
+     *    set off a scenario waiting for them. */
+    if (command) {
         answer(it->second, ctl.bound_to, sequence, msg, length, faulty, fault);
+        fire_triggers(cabno, cmd->cmdtype);
+    }
     return ACK_SENT;
 }
 
@@ -417,6 +425,8 @@ void Simulator::answer(Cabinet &cab, int msg_token, uint32_t sequence, const uin
         uint32_t status = apply_power(cab, cmd.cmdtype, cmd.header.complex_type, cmd.header.complex_id,
                                       cmd.header.subcomplex, cmd.header.unit);
         reply = completion(cab, cmd, sequence, status, 0, {});
+    } else if (cmd.cmdtype == CMD_HB_DETECT_ON || cmd.cmdtype == CMD_HB_DETECT_OFF) {
+        reply = completion(cab, cmd, sequence, apply_hb_detect(cab, cmd.cmdtype, cmd.header.complex_id), 0, {});
     } else {
         if (cmd.cmdtype == CMD_UPDATE_CONFIG)
             cab.config_data.assign(cmd.data(), cmd.data() + (length - sizeof(qmx_ecommand_t)));
@@ -466,6 +476,31 @@ void Simulator::broadcast_event(const std::vector<uint8_t> &msg)
             continue;
         if (event_passes(decode_filter(conn.filter), msg.data(), static_cast<uint32_t>(msg.size())))
             queue_frame(token, frame, 0);
+    }
+}
+
+void Simulator::fire_triggers(int cabno, int cmd)
+{
+    auto it = cabinets.find(cabno);
+    if (it == cabinets.end())
+        return;
+    /* Copied out first: a fired statement may add or clear `on` statements. */
+    std::vector<Trigger> due;
+    auto &waiting = it->second.triggers;
+    for (auto t = waiting.begin(); t != waiting.end();) {
+        if (t->cmd != cmd) {
+            ++t;
+            continue;
+        }
+        due.push_back(*t);
+        t = t->every ? t + 1 : waiting.erase(t);
+    }
+    for (const Trigger &t : due) {
+        ParseContext ctx;
+        ctx.source = "on";
+        std::string out, error = execute(t.line, ctx, out);
+        if (!error.empty())
+            std::cerr << "cabsim: on: " << error << "\n";
     }
 }
 

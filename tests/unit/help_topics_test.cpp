@@ -5,21 +5,33 @@
  * leads to something that is installed.
  *
  * The topics asked for are taken from the tables where the program keeps
- * them; the help files are read from the build's help folder, the one the
- * tests and the demo put on the help path.
+ * them.  The help files are those of the build's help folder, the one the
+ * tests and the demo put on the help path; each is read whole by the help
+ * system's own index scan, which must pass without a message and yields
+ * the topics the file really has.
  */
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "app/help_contexts.h"
 #include "engine/ports.h"
+#include "help/help.h"
+#include "help/xh_state.h"
 #include "ui/x_util.h"
+
+/* The FRU dispatcher keeps its component table private to its source: the
+ * test compiles that source into itself to read the table's help topics
+ * (its functions then come from here instead of the library). */
+#include "fru/rack_fru.cpp"
 
 namespace {
 
@@ -42,19 +54,46 @@ struct Reference {
 struct HelpFolder {
     std::map<std::string, std::set<std::string>> topics;   /* file -> its topics */
     std::vector<Reference> references;
+    std::map<std::string, std::string> scan_output;        /* file -> what its scan printed */
 };
 
-/* The statements of the page language that name topics and files, read line
+/* Scans one help file as the Search button does (the index goes to a
+ * scratch folder put first on the help path) and adds every topic met,
+ * in it and in the files its jumps pull in, to `folder`. */
+void scan_help_file(const std::string &name, HelpFolder &folder)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int built = BuildIndex(name.c_str(), name.c_str());
+    std::string printed = testing::internal::GetCapturedStdout();
+    printed += testing::internal::GetCapturedStderr();
+    if (built != 0)
+        printed += "BuildIndex failed\n";
+    folder.scan_output[name] = printed;
+    long walked = 0;
+    for (xh_Topic *t = xh_FirstIndexTopic; t != nullptr && walked < 100000; t = t->next, walked++) {
+        if (t->depth >= 0 && t->file != nullptr)
+            folder.topics[t->file->file_name].insert(t->topic_name);
+        if (t->next == xh_FirstIndexTopic)
+            break;
+    }
+}
+
+/* The statements of the page language that name files and topics, read line
  * by line: they always start a line.  "#" lines are comments. */
 HelpFolder read_help_folder(const fs::path &dir)
 {
     HelpFolder folder;
+    const fs::path index_dir = fs::temp_directory_path() / ("help_topics_test." + std::to_string(getpid()));
+    fs::create_directories(index_dir);
+    xh_SetHelpPath((index_dir.string() + ":" + dir.string()).c_str(), nullptr);
     for (const fs::directory_entry &entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
         const std::string ext = entry.path().extension().string();
+        if (ext == ".help")
+            scan_help_file(name, folder);
         if (ext != ".help" && ext != ".inc")
             continue;
-        folder.topics[name];
         std::ifstream in(entry.path());
         std::string line;
         for (int number = 1; std::getline(in, line); number++) {
@@ -64,25 +103,27 @@ HelpFolder read_help_folder(const fs::path &dir)
             std::string keyword, arg;
             words >> keyword >> arg;
             const std::string where = name + ":" + std::to_string(number);
-            if (keyword == "START_TOPIC")
-                folder.topics[name].insert(arg);
-            else if (keyword == "INCLUDE" || keyword == "BITMAP" || keyword == "GIF")
+            if (keyword == "INCLUDE" || keyword == "BITMAP" || keyword == "GIF")
                 folder.references.push_back({arg, "", where});
             else if (keyword == "BUTTON" || keyword == "GOTO") {
-                /* ... FILE name [TOPIC topic]: a jump without FILE stays in
-                 * this file. */
+                /* ... FILE name [TOPIC topic] after the button's label; a
+                 * jump without FILE stays in this file. */
                 Reference ref{name, "", where};
-                const std::size_t file_at = line.find(" FILE ");
-                const std::size_t topic_at = line.find(" TOPIC ");
-                if (file_at != std::string::npos)
-                    std::istringstream(line.substr(file_at + 6)) >> ref.file;
-                if (topic_at != std::string::npos)
-                    std::istringstream(line.substr(topic_at + 7)) >> ref.topic;
-                if (keyword == "GOTO" || file_at != std::string::npos)
+                bool has_file = false;
+                const std::size_t label_end = line.rfind('"');
+                std::istringstream rest(label_end == std::string::npos ? line : line.substr(label_end + 1));
+                for (std::string word; rest >> word;) {
+                    if (word == "FILE" && rest >> ref.file)
+                        has_file = true;
+                    else if (word == "TOPIC")
+                        rest >> ref.topic;
+                }
+                if (keyword == "GOTO" || has_file)
                     folder.references.push_back(ref);
             }
         }
     }
+    fs::remove_all(index_dir);
     return folder;
 }
 
@@ -96,6 +137,17 @@ std::vector<Request> program_requests()
             asked.push_back({HelpFileForTopic(topic), topic, asker});
     };
     prompt(RECLAIM_HELP_TAG, "the reclaim question for busy serial ports");
+    /* Every prompt of a FRU procedure: the component table's topics (a row
+     * that takes its chassis's topic adds none of its own). */
+    for (const ComponentRow &row : kComponents) {
+        char kind[32];
+        std::snprintf(kind, sizeof kind, "the FRU procedure of kind 0x%x", static_cast<unsigned>(row.cru_type));
+        prompt(row.topic, kind);
+        prompt(row.other_topic, kind);
+    }
+    /* The help key over a window of the display. */
+    for (const WindowHelp &window : WINDOW_HELP)
+        asked.push_back({window.file, window.topic, "the help key over a window"});
     return asked;
 }
 
@@ -109,6 +161,14 @@ bool has_topic(const HelpFolder &folder, const std::string &file, const std::str
 {
     auto it = folder.topics.find(file);
     return it != folder.topics.end() && it->second.count(topic) != 0;
+}
+
+TEST(HelpFiles, EveryFileIsReadWithoutAMessage)
+{
+    const HelpFolder &folder = help_folder();
+    ASSERT_GE(folder.scan_output.size(), 5u);
+    for (const auto &[file, printed] : folder.scan_output)
+        EXPECT_EQ(printed, "") << "scanning " << file;
 }
 
 TEST(HelpFiles, EveryPageTheProgramOpensIsThere)

@@ -78,7 +78,7 @@ static unsigned long pages_shown = 0;
 static void create_xh_helpDialog(Widget parent);
 static void HelpDialogDestroyedCB(Widget w, XtPointer client_data, XtPointer call_data);
 static void HelpWindowClosedCB(Widget w, XtPointer client_data, XtPointer call_data);
-static Widget ShellOf(Widget w);
+static Widget OutermostShell(Widget w);
 static void LoadHelpFont();
 static bool IsGoing(Widget w);
 static Widget VerticalScrollBar();
@@ -91,9 +91,12 @@ static const char *TopicName(const xh_Topic *topic);
 
 /* ---- the window --------------------------------------------------------- */
 
-static Widget ShellOf(Widget w)
+/* The outermost widget above w: the application's shell of the window
+ * that asked for help, which lives as long as that window (a menu's or a
+ * dialog's own shell would not). */
+static Widget OutermostShell(Widget w)
 {
-    while (w != nullptr && !XtIsShell(w))
+    while (w != nullptr && XtParent(w) != nullptr)
         w = XtParent(w);
     return w;
 }
@@ -170,7 +173,7 @@ static bool IsGoing(Widget w)
 void xh_BeginPage()
 {
     if (xh_helpDialog == nullptr) {
-        Widget parent = ShellOf(xh_Toplevel);
+        Widget parent = OutermostShell(xh_Toplevel);
         if (parent == nullptr)
             return;
         create_xh_helpDialog(parent);

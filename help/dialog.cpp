@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include <Xm/MessageB.h>
 #include <Xm/Xm.h>
@@ -19,7 +20,9 @@
 #include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
+#include "help/actions.h"
 #include "help/xh_msg.h"
+#include "help/xh_state.h"
 
 /* ---- constants ---------------------------------------------------------- */
 
@@ -43,6 +46,7 @@ static bool help_path_read = false;
 /* ---- static prototypes -------------------------------------------------- */
 
 static void DestroyInformationCB(Widget w, XtPointer client_data, XtPointer call_data);
+static XmString MessageString(const std::string &message);
 
 /* ---- help path ---------------------------------------------------------- */
 
@@ -126,11 +130,18 @@ Widget xh_InformationMessage(const char *title, const char *text, const char *de
     }
 
     XmString xm_title = XmStringCreateLocalized(xs(title != nullptr ? title : kHelpTitle));
-    XmString xm_message = XmStringCreateLtoR(xs(message), xs(XmFONTLIST_DEFAULT_TAG));
-    Arg args[2];
-    XtSetArg(args[0], XmNdialogTitle, xm_title);
-    XtSetArg(args[1], XmNmessageString, xm_message);
-    Widget box = XmCreateInformationDialog(xh_Toplevel, xs("xh_information"), args, 2);
+    XmString xm_message = MessageString(message);
+    Arg args[3];
+    int n = 0;
+    XtSetArg(args[n], XmNdialogTitle, xm_title); n++;
+    XtSetArg(args[n], XmNmessageString, xm_message); n++;
+    if (xh_TextFont != nullptr) {
+        XtSetArg(args[n], XmNlabelFontList, xh_TextFont); n++;
+    }
+    Widget parent = xh_Toplevel;
+    while (XtParent(parent) != nullptr)
+        parent = XtParent(parent);
+    Widget box = XmCreateInformationDialog(parent, xs("xh_information"), args, n);
     XmStringFree(xm_title);
     XmStringFree(xm_message);
 
@@ -139,6 +150,29 @@ Widget xh_InformationMessage(const char *title, const char *text, const char *de
     XtAddCallback(box, XmNokCallback, DestroyInformationCB, nullptr);
     XtManageChild(box);
     return box;
+}
+
+/* The text of a box: "\fN" switches to font position N of the help file
+ * being read, "\fP" back to the font before, as in a page's text; a newline
+ * breaks the line. */
+static XmString MessageString(const std::string &message)
+{
+    const char *current = XmFONTLIST_DEFAULT_TAG;
+    const char *previous = current;
+    XmString result = XmStringCreateLocalized(xs(""));
+    for (const xh_TextRun &run : xh_SplitText(message)) {
+        if (run.font == XH_FONT_PREVIOUS) {
+            std::swap(current, previous);
+        } else if (run.font >= 0 && xh_CurrentFile != nullptr && xh_CurrentFile->font_tags[run.font] != nullptr) {
+            previous = current;
+            current = xh_CurrentFile->font_tags[run.font];
+        }
+        if (!run.text.empty())
+            result = XmStringConcatAndFree(result, XmStringCreate(xs(run.text), xs(current)));
+        if (run.line_break)
+            result = XmStringConcatAndFree(result, XmStringSeparatorCreate());
+    }
+    return result;
 }
 
 /* OK of an information box: the box is used once, so its shell goes. */

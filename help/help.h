@@ -43,10 +43,12 @@ void xh_ReadHelpPath();
  * telling why (ENOENT when the path is empty).  The caller closes the file. */
 FILE *xh_Search(const char *name);
 
-/* Information box under xh_Toplevel titled `title`, showing `text` and, when
- * given, `detail` on the next line; only its OK button is shown, and OK
- * destroys it.  Returns the message box (null without a parent, in which
- * case the text goes to standard error). */
+/* Information box titled `title`, showing `text` and, when given, `detail`
+ * on the next line, with the font escapes of page text ("\fN", "\fP") in
+ * the fonts of the help file being read; only its OK button is shown, and
+ * OK destroys it.  It is a popup of the outermost shell above xh_Toplevel.
+ * Returns the message box (null without a parent, in which case the text
+ * goes to standard error). */
 Widget xh_InformationMessage(const char *title, const char *text, const char *detail);
 
 /* Opens the help page `topic` of help file `file` in the help window; a

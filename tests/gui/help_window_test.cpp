@@ -298,6 +298,10 @@ TEST_F(HelpWindow, FailuresAreReportedAndThePreviousPageStaysUsable)
         ASSERT_TRUE(gui::pump_until([] { return gui::find("*xh_information") == nullptr; }, kWaitMs));
         EXPECT_EQ(HelpDepth, 1);
     }
+    /* Font escapes in a box's text change its font, not its words. */
+    Widget box = xh_InformationMessage("Help", "Position \\f1nine\\fP is wrong.", "Line 3 of x.help");
+    EXPECT_EQ(gui::message_text(box), "Position nine is wrong.\nLine 3 of x.help");
+
     /* The page is the one shown before, and it still reads on. */
     ASSERT_TRUE(click_help_button("xh_nextButton"));
     EXPECT_TRUE(page_shows("The third page."));

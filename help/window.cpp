@@ -83,6 +83,7 @@ static void LoadHelpFont();
 static bool IsGoing(Widget w);
 static Widget VerticalScrollBar();
 static void ParseCurrentStream(Widget w);
+static int LineNumberAt(FILE *stream, long position);
 static void SeekCurrentTopic();
 static void RestorePreviousFile();
 static void CloseCurrentStream();
@@ -274,6 +275,28 @@ static void ParseCurrentStream(Widget w)
     WatchCursorOff(w != nullptr ? w : xh_Toplevel);
 }
 
+/* The number of the line that starts at `position`, counted as the lexer
+ * counts (comment lines do not count), so that an error met after a seek
+ * names the right line.  Leaves the stream at `position`; -1 when it
+ * cannot be read that far. */
+static int LineNumberAt(FILE *stream, long position)
+{
+    std::rewind(stream);
+    int line = 1;
+    bool line_start = true, comment = false;
+    for (long offset = 0; offset < position; offset++) {
+        int c = std::getc(stream);
+        if (c == EOF)
+            return -1;
+        if (line_start)
+            comment = c == '#';
+        line_start = c == '\n';
+        if (line_start && !comment)
+            line++;
+    }
+    return line;
+}
+
 /* Puts the reader of the current file at the current topic's START_TOPIC
  * line, or at the start when the topic's place is not known yet. */
 static void SeekCurrentTopic()
@@ -281,13 +304,14 @@ static void SeekCurrentTopic()
     if (xh_CurrentStream == nullptr)
         return;
     long position = xh_CurrentTopic != nullptr && xh_CurrentTopic->position >= 0 ? xh_CurrentTopic->position : 0;
-    if (std::fseek(xh_CurrentStream, position, SEEK_SET) != 0) {
+    int line = LineNumberAt(xh_CurrentStream, position);
+    if (line < 0) {
         position = 0;
+        line = 1;
         std::rewind(xh_CurrentStream);
     }
     xh_LineStart = position;
-    if (position == 0)
-        xh_LineNumber = 1;
+    xh_LineNumber = line;
     xh_yyrestart(xh_CurrentStream);
 }
 

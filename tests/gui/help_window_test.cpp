@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -298,6 +299,22 @@ TEST_F(HelpWindow, FailuresAreReportedAndThePreviousPageStaysUsable)
         ASSERT_TRUE(gui::pump_until([] { return gui::find("*xh_information") == nullptr; }, kWaitMs));
         EXPECT_EQ(HelpDepth, 1);
     }
+    /* An error is named by its line also when the topic is read from its
+     * remembered place (comment lines are not counted). */
+    root_.write("/help/broken.help", "# comment\nSTART_TOPIC Ok\nfine\nEND_TOPIC Ok\n# comment\n"
+                                     "START_TOPIC Bad\nwords\nBUTTON \"x\" TOPIC y\nEND_TOPIC Bad\n");
+    for (int visit = 1; visit <= 2; visit++) {
+        testing::internal::CaptureStdout();
+        Help("broken.help", "Bad");
+        std::fflush(stdout);
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("Syntax error (in help file broken.help Line 6)"),
+                  std::string::npos)
+            << "visit " << visit;
+    }
+    HelpDialogCallback(nullptr, reinterpret_cast<XtPointer>(2), nullptr);   /* Back */
+    HelpDialogCallback(nullptr, reinterpret_cast<XtPointer>(2), nullptr);
+    ASSERT_TRUE(page_shows("The second page."));
+
     /* Font escapes in a box's text change its font, not its words. */
     Widget box = xh_InformationMessage("Help", "Position \\f1nine\\fP is wrong.", "Line 3 of x.help");
     EXPECT_EQ(gui::message_text(box), "Position nine is wrong.\nLine 3 of x.help");

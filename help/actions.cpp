@@ -335,6 +335,9 @@ void xh_FontPosition(const char *position, const char *font, const char *tag)
     const char *name = tag == nullptr ? font : std::strcmp(tag, "DEFAULT") == 0 ? XmFONTLIST_DEFAULT_TAG : tag;
     const char *interned = Intern(name);
     LoadFontTag(font, interned);
+    /* A font the server lacks: the position shows the default font. */
+    if (xh_Toplevel != nullptr && !IndexScan && !FontTagLoaded(interned))
+        interned = Intern(XmFONTLIST_DEFAULT_TAG);
     xh_CurrentFile->font_tags[number] = const_cast<char *>(interned);
     if (number <= 1 && (xh_CurrentCharset == nullptr || std::strcmp(xh_CurrentCharset, XmFONTLIST_DEFAULT_TAG) == 0))
         xh_CurrentCharset = const_cast<char *>(interned);

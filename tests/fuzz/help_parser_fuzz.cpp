@@ -1,18 +1,10 @@
 /*
  * help_parser_fuzz.cpp - fuzz target for the help page lexer and parser.
- *
- * The first byte of an input picks how the rest is read, as help file
- * "fuzz.help" on a help path that also holds two fixed files: an index scan
- * (GOTOs and goto buttons pull files in), a scan for the topic "T", or a
- * page read from the start without scanning.  Includes of any of the three
- * files (itself too), tokens of every length and the file stack's limit are
- * all reachable.  No display: page objects are not made.  After each input
- * every file is closed and the topic records are freed, so nothing grows
- * from one input to the next and a leak shows up in the leak check.
- *
- * Built two ways (tests/fuzz/CMakeLists.txt): as a libFuzzer binary with
- * clang, and into help_parser_fuzz_replay, which runs the committed corpus
- * (tests/fuzz/corpus/help_parser) in every test run.
+ * The first byte picks how the rest, help file "fuzz.help" next to two fixed
+ * files, is read: index scan (jumps pull files in), scan for topic "T", or
+ * page reading.  No display.  Each input's files and topic records are freed
+ * after it.  Replayed over tests/fuzz/corpus/help_parser by
+ * help_parser_fuzz_replay.
  */
 #include <sys/stat.h>
 #include <unistd.h>

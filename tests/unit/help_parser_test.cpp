@@ -1,11 +1,7 @@
 /*
- * help_parser_test.cpp - the help page parser without X.
- *
- * Index scans over small sets of help files: the topics met (the line of
- * each START_TOPIC and the file depth it was met at), the font positions
- * recorded, and the lines printed for bad input.  Then a topic scan that
- * stops after its page, is continued like the Next button, and chains the
- * topics for Prev; and the split of free text at its font escapes.
+ * help_parser_test.cpp - the help page parser without X: index scans (topics
+ * met, font positions, lines printed for bad input), a topic scan continued
+ * like Next and chained for Prev, and the font escapes of free text.
  */
 #include <gtest/gtest.h>
 

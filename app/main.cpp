@@ -18,6 +18,7 @@
 #include <Xm/ToggleB.h>
 
 #include "app/cabstat_common.h"
+#include "app/help_contexts.h"
 #include "app/layouts/rack_windows.h"
 #include "app/rack_view.h"
 #include "app/s_get_colors.h"
@@ -34,6 +35,8 @@
 #include "engine/env_cmd.h"
 #include "engine/env_regs.h"
 #include "engine/send_env.h"
+#include "help/help.h"
+#include "help/xh_state.h"
 #include "ui/x_util.h"
 
 constexpr const char *kAppClass = "Xrackmon";
@@ -45,6 +48,8 @@ constexpr const char *kReadingStatusMsg = "Reading Cabinet Status Info    ";
 constexpr const char *kFruIconFile = CONSOLE_ICONS "/cru_repl.icon";
 constexpr const char *kStatusIconFile = CONSOLE_ICONS "/CABSTAT.icon";
 constexpr std::size_t kTimeStampSize = 80;
+constexpr const char *kHelpContextName = "rack_fru";
+constexpr const char *kHelpKey = "F1";
 
 /* The toolkit accepts any unique abbreviation of its own options, so it
  * would take "-d 1" for "-display 1".  Naming the program's options that
@@ -208,6 +213,9 @@ int main(int argc, char **argv)
     open_display(&argc, argv);
     _argc = argc;
 
+    /* 3. The help system, its help key F1 with any modifiers. */
+    InitHelp(kHelpContextName, Toplevel, kHelpKey, AnyModifier);
+
     /* 4. Options. */
     int first_icon = parse_options(argc, argv);
 
@@ -238,6 +246,7 @@ int main(int argc, char **argv)
     /* 10.-13. Windows, the preselected function, the fan help frames of
      *    the status key, and the status colours read from the key. */
     build_windows(argc, argv);
+    register_window_help();
     show_fru_function();
     XtUnmanageChild(hlp_fann_frm);
     XtUnmanageChild(hlp_fanb_frm);
@@ -255,6 +264,7 @@ int main(int argc, char **argv)
     /* 17. On screen. */
     XtRealizeWidget(rack_cabstat_dlg);
     SetRealizedShell(rack_cabstat_dlg);
+    xh_Toplevel = rack_cabstat_dlg;
     adjust_rack_window_size();
     FreshenWindow();
     HideWorkDialog();

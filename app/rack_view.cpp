@@ -23,6 +23,7 @@
 #include <Xm/Xm.h>
 
 #include "app/cabstat_common.h"
+#include "app/help_contexts.h"
 #include "app/chassis_views.h"
 #include "app/complex_types.h"
 #include "app/layouts/rack_windows.h"
@@ -254,6 +255,7 @@ void create_view(const char *creator, Widget (*build)(Widget))
     XtVaSetValues(view, XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, rack_divider, XmNleftOffset,
                   VIEW_LEFT_OFFSET, XmNrightAttachment, XmATTACH_NONE, nullptr);
     XtUnmanageChild(view);
+    register_window_help();
 }
 
 Widget build_ups2U(Widget parent)

@@ -1,13 +1,10 @@
 /*
- * dialog.cpp - the help system's entry point Help(), its search path and
- * its information box.
+ * dialog.cpp - the help system's search path and its information box.
  *
- * Owns xh_Toplevel and the help path (xh_DirectoryList).  Called by the
- * dialog utilities' help callbacks.  This version has no page parser yet:
- * Help() looks the file up on the path and reports honestly, in the help
- * system's own message, that the pages cannot be shown.  The information
- * box is built with plain Motif calls because the dialog utilities sit
- * above this library.
+ * Owns xh_Toplevel and the help path (xh_DirectoryList).  The help path
+ * comes from XHELPPATH; without it, the console installation's help folder
+ * (per language first).  The information box is built with plain Motif
+ * calls because the dialog utilities sit above this library.
  */
 #include "help/help.h"
 
@@ -15,20 +12,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include <Xm/MessageB.h>
 #include <Xm/Xm.h>
 
+#include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
+#include "help/actions.h"
+#include "help/xh_msg.h"
+#include "help/xh_state.h"
 
 /* ---- constants ---------------------------------------------------------- */
 
 namespace {
 constexpr const char kHelpTitle[] = "Help";
-constexpr const char kCannotOpenPrefix[] = "Cannot open help file \"";
-constexpr const char kNoPageViewer[] = "help pages cannot be shown by this version";
 constexpr std::string_view kLangMarker = "%L";
+/* The installation's help files: a folder per language, then the folder
+ * itself (through console_path). */
+constexpr const char kInstalledHelpLang[] = "/opt/console/help/%L";
+constexpr const char kInstalledHelp[] = "/opt/console/help";
 }
 
 /* ---- module variables --------------------------------------------------- */
@@ -42,7 +46,7 @@ static bool help_path_read = false;
 /* ---- static prototypes -------------------------------------------------- */
 
 static void DestroyInformationCB(Widget w, XtPointer client_data, XtPointer call_data);
-static void ReportCannotOpen(const char *file, const char *reason);
+static XmString MessageString(const std::string &message);
 
 /* ---- help path ---------------------------------------------------------- */
 
@@ -73,7 +77,14 @@ void xh_SetHelpPath(const char *path_list, const char *lang)
 
 void xh_ReadHelpPath()
 {
-    xh_SetHelpPath(std::getenv("XHELPPATH"), std::getenv("LANG"));
+    const char *path = std::getenv(xh_catgets(XH_SET_NAMES, XH_MSG_PATH_VARIABLE, "XHELPPATH"));
+    const char *lang = std::getenv(xh_catgets(XH_SET_NAMES, XH_MSG_LANG_VARIABLE, "LANG"));
+    if (path != nullptr && path[0] != '\0') {
+        xh_SetHelpPath(path, lang);
+        return;
+    }
+    std::string installed = console_path(kInstalledHelpLang) + ":" + console_path(kInstalledHelp);
+    xh_SetHelpPath(installed.c_str(), lang);
 }
 
 FILE *xh_Search(const char *name)
@@ -119,11 +130,18 @@ Widget xh_InformationMessage(const char *title, const char *text, const char *de
     }
 
     XmString xm_title = XmStringCreateLocalized(xs(title != nullptr ? title : kHelpTitle));
-    XmString xm_message = XmStringCreateLtoR(xs(message), xs(XmFONTLIST_DEFAULT_TAG));
-    Arg args[2];
-    XtSetArg(args[0], XmNdialogTitle, xm_title);
-    XtSetArg(args[1], XmNmessageString, xm_message);
-    Widget box = XmCreateInformationDialog(xh_Toplevel, xs("xh_information"), args, 2);
+    XmString xm_message = MessageString(message);
+    Arg args[3];
+    int n = 0;
+    XtSetArg(args[n], XmNdialogTitle, xm_title); n++;
+    XtSetArg(args[n], XmNmessageString, xm_message); n++;
+    if (xh_TextFont != nullptr) {
+        XtSetArg(args[n], XmNlabelFontList, xh_TextFont); n++;
+    }
+    Widget parent = xh_Toplevel;
+    while (XtParent(parent) != nullptr)
+        parent = XtParent(parent);
+    Widget box = XmCreateInformationDialog(parent, xs("xh_information"), args, n);
     XmStringFree(xm_title);
     XmStringFree(xm_message);
 
@@ -134,34 +152,31 @@ Widget xh_InformationMessage(const char *title, const char *text, const char *de
     return box;
 }
 
+/* The text of a box: "\fN" switches to font position N of the help file
+ * being read, "\fP" back to the font before, as in a page's text; a newline
+ * breaks the line. */
+static XmString MessageString(const std::string &message)
+{
+    const char *current = XmFONTLIST_DEFAULT_TAG;
+    const char *previous = current;
+    XmString result = XmStringCreateLocalized(xs(""));
+    for (const xh_TextRun &run : xh_SplitText(message)) {
+        if (run.font == XH_FONT_PREVIOUS) {
+            std::swap(current, previous);
+        } else if (run.font >= 0 && xh_CurrentFile != nullptr && xh_CurrentFile->font_tags[run.font] != nullptr) {
+            previous = current;
+            current = xh_CurrentFile->font_tags[run.font];
+        }
+        if (!run.text.empty())
+            result = XmStringConcatAndFree(result, XmStringCreate(xs(run.text), xs(current)));
+        if (run.line_break)
+            result = XmStringConcatAndFree(result, XmStringSeparatorCreate());
+    }
+    return result;
+}
+
 /* OK of an information box: the box is used once, so its shell goes. */
 static void DestroyInformationCB(Widget w, XtPointer, XtPointer)
 {
     XtDestroyWidget(XtParent(w));
-}
-
-/* ---- Help --------------------------------------------------------------- */
-
-static void ReportCannotOpen(const char *file, const char *reason)
-{
-    /* "Cannot open help file \"%s\": %s" */
-    std::string text = std::string(kCannotOpenPrefix) + file + "\": " + reason;
-    xh_InformationMessage(kHelpTitle, text.c_str(), nullptr);
-}
-
-void Help(const char *file, const char *topic)
-{
-    if (file == nullptr)
-        file = "";
-    xh_dprint(1, "Help: file = %s, topic = %s\n", file, topic != nullptr ? topic : "");
-
-    FILE *fp = xh_Search(file);
-    if (fp == nullptr) {
-        ReportCannotOpen(file, std::strerror(errno));
-        return;
-    }
-    /* The file exists, but this version has no page viewer: say so rather
-     * than pretend that help was shown. */
-    std::fclose(fp);
-    ReportCannotOpen(file, kNoPageViewer);
 }

@@ -4,9 +4,9 @@
  * path, the information box that reports every help failure, and
  * Help(file, topic).
  *
- * Callers: the dialog utilities (ModalHelpCB, DisplayHelpCB).  Help() finds
- * the file on the path and says that it cannot show pages: there is no help
- * window with a page parser and index.
+ * Callers: the dialog utilities (ModalHelpCB, DisplayHelpCB), the cabinet
+ * window's Help button, the help key.  Help() shows the topic in the help
+ * window (help/window.cpp).
  */
 #ifndef XR_HELP_HELP_H
 #define XR_HELP_HELP_H
@@ -33,7 +33,9 @@ extern int xh_DirectoryCount;
  * leaves the path empty. */
 void xh_SetHelpPath(const char *path_list, const char *lang);
 
-/* xh_SetHelpPath from the environment variables XHELPPATH and LANG. */
+/* xh_SetHelpPath from the environment variables XHELPPATH and LANG.
+ * Without XHELPPATH (unset or empty) the path is
+ * "/opt/console/help/%L:/opt/console/help" under the console root. */
 void xh_ReadHelpPath();
 
 /* Opens a help file for reading: an absolute name as given, otherwise each
@@ -41,13 +43,17 @@ void xh_ReadHelpPath();
  * telling why (ENOENT when the path is empty).  The caller closes the file. */
 FILE *xh_Search(const char *name);
 
-/* Information box under xh_Toplevel titled `title`, showing `text` and, when
- * given, `detail` on the next line; only its OK button is shown, and OK
- * destroys it.  Returns the message box (null without a parent, in which
- * case the text goes to standard error). */
+/* Information box titled `title`, showing `text` and, when given, `detail`
+ * on the next line, with the font escapes of page text ("\fN", "\fP") in
+ * the fonts of the help file being read; only its OK button is shown, and
+ * OK destroys it.  It is a popup of the outermost shell above xh_Toplevel.
+ * Returns the message box (null without a parent, in which case the text
+ * goes to standard error). */
 Widget xh_InformationMessage(const char *title, const char *text, const char *detail);
 
-/* Opens the help page `topic` of help file `file`. */
+/* Opens the help page `topic` of help file `file` in the help window; a
+ * file opened while another is shown is nested (Back returns to it).
+ * Failures are information boxes titled "Help". */
 void Help(const char *file, const char *topic);
 
 #endif

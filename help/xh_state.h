@@ -79,9 +79,14 @@ extern int CurrentVPosition;
 extern int RC_ChildCount;
 extern int xh_debug;
 
-/* Find-or-create of the records in xh_TopicTable. */
+/* Find-or-create of the records in xh_TopicTable (topics.cpp).  Both make
+ * the table when it does not exist yet, so the parser can scan without
+ * InitHelp.  Null when memory has run out, and for a topic named "FILE"
+ * (the key of file records). */
 xh_HelpFile *xh_FindHelpFile(const char *file_name);
 xh_Topic *xh_FindTopic(const char *topic_name, const char *file_name);
+/* Makes xh_TopicTable if it does not exist (InitHelp). */
+void xh_CreateTopicTable();
 
 /* ---- parser (lexer.l, grammar.y) ------------------------------------------ */
 
@@ -103,6 +108,10 @@ Widget xh_PageContainer();
 void xh_BeginPage();
 /* Shows the page built since xh_BeginPage. */
 void xh_ShowPage();
+/* The help window's vertical scroll position (0 without a window), which
+ * the file stack saves for non-include pushes; CurrentVPosition is put back
+ * by the next xh_ShowPage. */
+int xh_PageScrollPosition();
 
 /* ---- contexts and cursor (context.cpp) ------------------------------------ */
 

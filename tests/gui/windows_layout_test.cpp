@@ -25,6 +25,7 @@
 #include "base/motif_str.h"
 #include "base/trace.h"
 #include "help/help.h"
+#include "help/xh_state.h"
 #include "tests/support/gui_harness.h"
 #include "ui/x_util.h"
 
@@ -52,6 +53,10 @@ void expect_readable_bitmaps(const std::set<std::string> &paths)
 {
     Display *display = XtDisplay(Toplevel);
     for (const std::string &path : paths) {
+        /* A help page's picture is first asked for by its bare name, then by
+         * its path on the help path, which is the one checked. */
+        if (path.empty() || path[0] != '/')
+            continue;
         unsigned width = 0, height = 0;
         int hot_x = 0, hot_y = 0;
         Pixmap bitmap = None;
@@ -344,14 +349,14 @@ TEST_F(Windows, FunctionTogglesRetitleTheWindowAndTheHelpMenuOpensKeyAndContents
     ASSERT_TRUE(gui::click(s_key_close_btn));
     ASSERT_TRUE(gui::pump_until([] { return !gui::is_shown(s_key_form); }, kWaitMs));
 
-    /* 3. Help -> Contents opens the cabinet help under the menu; without help
-     *    files installed the help system says so in its box. */
+    /* 3. Help -> Contents opens the cabinet help under the menu: the page it
+     *    asks for is one of the shipped help files under the console root. */
     xh_Toplevel = nullptr;
     ASSERT_TRUE(gui::click(help_cascade));
     ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(contents_btn); }, kWaitMs));
     ASSERT_TRUE(gui::click(contents_btn));
-    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(XtNameToWidget(rack_cabstat_dlg, "*xh_information")); },
-                                kWaitMs));
+    ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(xh_PageContainer()); }, kWaitMs));
+    EXPECT_EQ(gui::find("*xh_information"), nullptr);
     EXPECT_EQ(xh_Toplevel, contents_btn);
 }
 

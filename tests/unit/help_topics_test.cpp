@@ -1,0 +1,195 @@
+/*
+ * help_topics_test.cpp - the shipped help files against the program: every
+ * topic that a window, a prompt or a menu entry asks for is in the help file
+ * it is asked in, and every button, jump, include and picture of the files
+ * leads to something that is installed.
+ *
+ * The topics asked for are taken from the tables where the program keeps
+ * them.  The help files are those of the build's help folder, the one the
+ * tests and the demo put on the help path; each is read whole by the help
+ * system's own index scan, which must pass without a message and yields
+ * the topics the file really has.
+ */
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/help_contexts.h"
+#include "engine/ports.h"
+#include "help/help.h"
+#include "help/xh_state.h"
+#include "ui/x_util.h"
+
+/* The FRU dispatcher keeps its component table private to its source: the
+ * test compiles that source into itself to read the table's help topics
+ * (its functions then come from here instead of the library). */
+#include "fru/rack_fru.cpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/* A page some part of the program opens. */
+struct Request {
+    std::string file;
+    std::string topic;
+    std::string asker;
+};
+
+/* A place a help file points to: a topic (file and topic) or a file. */
+struct Reference {
+    std::string file;
+    std::string topic;   /* empty: only the file must exist */
+    std::string where;   /* "name.help:line" */
+};
+
+struct HelpFolder {
+    std::map<std::string, std::set<std::string>> topics;   /* file -> its topics */
+    std::vector<Reference> references;
+    std::map<std::string, std::string> scan_output;        /* file -> what its scan printed */
+};
+
+/* Scans one help file as the Search button does (the index goes to a
+ * scratch folder put first on the help path) and adds every topic met,
+ * in it and in the files its jumps pull in, to `folder`. */
+void scan_help_file(const std::string &name, HelpFolder &folder)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int built = BuildIndex(name.c_str(), name.c_str());
+    std::string printed = testing::internal::GetCapturedStdout();
+    printed += testing::internal::GetCapturedStderr();
+    if (built != 0)
+        printed += "BuildIndex failed\n";
+    folder.scan_output[name] = printed;
+    long walked = 0;
+    for (xh_Topic *t = xh_FirstIndexTopic; t != nullptr && walked < 100000; t = t->next, walked++) {
+        if (t->depth >= 0 && t->file != nullptr)
+            folder.topics[t->file->file_name].insert(t->topic_name);
+        if (t->next == xh_FirstIndexTopic)
+            break;
+    }
+}
+
+/* The statements of the page language that name files and topics, read line
+ * by line: they always start a line.  "#" lines are comments. */
+HelpFolder read_help_folder(const fs::path &dir)
+{
+    HelpFolder folder;
+    const fs::path index_dir = fs::temp_directory_path() / ("help_topics_test." + std::to_string(getpid()));
+    fs::create_directories(index_dir);
+    xh_SetHelpPath((index_dir.string() + ":" + dir.string()).c_str(), nullptr);
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        const std::string ext = entry.path().extension().string();
+        if (ext == ".help")
+            scan_help_file(name, folder);
+        if (ext != ".help" && ext != ".inc")
+            continue;
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); number++) {
+            if (line.empty() || line[0] == '#')
+                continue;
+            std::istringstream words(line);
+            std::string keyword, arg;
+            words >> keyword >> arg;
+            const std::string where = name + ":" + std::to_string(number);
+            if (keyword == "INCLUDE" || keyword == "BITMAP" || keyword == "GIF")
+                folder.references.push_back({arg, "", where});
+            else if (keyword == "BUTTON" || keyword == "GOTO") {
+                /* ... FILE name [TOPIC topic] after the button's label; a
+                 * jump without FILE stays in this file. */
+                Reference ref{name, "", where};
+                bool has_file = false;
+                const std::size_t label_end = line.rfind('"');
+                std::istringstream rest(label_end == std::string::npos ? line : line.substr(label_end + 1));
+                for (std::string word; rest >> word;) {
+                    if (word == "FILE" && rest >> ref.file)
+                        has_file = true;
+                    else if (word == "TOPIC")
+                        rest >> ref.topic;
+                }
+                if (keyword == "GOTO" || has_file)
+                    folder.references.push_back(ref);
+            }
+        }
+    }
+    fs::remove_all(index_dir);
+    return folder;
+}
+
+/* Every page the program can open, from the modules that open them. */
+std::vector<Request> program_requests()
+{
+    std::vector<Request> asked;
+    /* Verify prompts open the topic in the file their prefix chooses. */
+    auto prompt = [&](const char *topic, const std::string &asker) {
+        if (topic != nullptr && topic[0] != '\0')
+            asked.push_back({HelpFileForTopic(topic), topic, asker});
+    };
+    prompt(RECLAIM_HELP_TAG, "the reclaim question for busy serial ports");
+    /* Every prompt of a FRU procedure: the component table's topics (a row
+     * that takes its chassis's topic adds none of its own). */
+    for (const ComponentRow &row : kComponents) {
+        char kind[32];
+        std::snprintf(kind, sizeof kind, "the FRU procedure of kind 0x%x", static_cast<unsigned>(row.cru_type));
+        prompt(row.topic, kind);
+        prompt(row.other_topic, kind);
+    }
+    /* The help key over a window of the display. */
+    for (const WindowHelp &window : WINDOW_HELP)
+        asked.push_back({window.file, window.topic, "the help key over a window"});
+    return asked;
+}
+
+const HelpFolder &help_folder()
+{
+    static const HelpFolder folder = read_help_folder(XR_HELP_DIR);
+    return folder;
+}
+
+bool has_topic(const HelpFolder &folder, const std::string &file, const std::string &topic)
+{
+    auto it = folder.topics.find(file);
+    return it != folder.topics.end() && it->second.count(topic) != 0;
+}
+
+TEST(HelpFiles, EveryFileIsReadWithoutAMessage)
+{
+    const HelpFolder &folder = help_folder();
+    ASSERT_GE(folder.scan_output.size(), 5u);
+    for (const auto &[file, printed] : folder.scan_output)
+        EXPECT_EQ(printed, "") << "scanning " << file;
+}
+
+TEST(HelpFiles, EveryPageTheProgramOpensIsThere)
+{
+    const HelpFolder &folder = help_folder();
+    for (const Request &r : program_requests())
+        EXPECT_TRUE(has_topic(folder, r.file, r.topic))
+            << r.asker << " opens topic " << r.topic << " of " << r.file << ", which is not there";
+}
+
+TEST(HelpFiles, EveryButtonJumpIncludeAndPictureLeadsSomewhere)
+{
+    const HelpFolder &folder = help_folder();
+    ASSERT_FALSE(folder.references.empty());
+    for (const Reference &ref : folder.references) {
+        if (ref.topic.empty())
+            EXPECT_TRUE(fs::exists(fs::path(XR_HELP_DIR) / ref.file)) << ref.where << ": no file " << ref.file;
+        else
+            EXPECT_TRUE(has_topic(folder, ref.file, ref.topic))
+                << ref.where << ": no topic " << ref.topic << " in " << ref.file;
+    }
+}
+
+}  // namespace

@@ -16,8 +16,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <Xm/ScrollBar.h>
-#include <Xm/ScrolledW.h>
 
 #include "base/trace.h"
 #include "help/actions.h"
@@ -50,23 +48,6 @@ const char *NameOf(const xh_Topic *topic)
     return (topic != nullptr && topic->topic_name != nullptr) ? topic->topic_name : "";
 }
 
-/* The vertical scroll position of the help window's page, 0 without one. */
-int PageScrollPosition()
-{
-    if (xh_Toplevel == nullptr)
-        return 0;
-    Widget scrolled = XtNameToWidget(xh_Toplevel, "*xh_ScrolledWindow");
-    if (scrolled == nullptr)
-        return 0;
-    Widget bar = nullptr;
-    XtVaGetValues(scrolled, XmNverticalScrollBar, &bar, nullptr);
-    if (bar == nullptr)
-        return 0;
-    int value = 0;
-    XtVaGetValues(bar, XmNvalue, &value, nullptr);
-    return value;
-}
-
 /* Font positions that an included file defined and its includer did not. */
 void InheritFontPositions(xh_HelpFile *includer, const xh_HelpFile *included)
 {
@@ -83,8 +64,8 @@ void InheritFontPositions(xh_HelpFile *includer, const xh_HelpFile *included)
 int xh_PushFileStack(FILE *stream, int include)
 {
     if (StackIndex >= XH_FILE_STACK_SIZE) {
-        xh_InformationMessage(xh_catgets(1, 2, "Help"),
-            xh_catgets(1, 20, "Maximum allowed help files open, use BACK or QUIT to close files.\n"), nullptr);
+        xh_InformationMessage(xh_catgets(1, XH_MSG_HELP_TITLE, "Help"),
+            xh_catgets(1, XH_MSG_STACK_FULL, "Maximum allowed help files open, use BACK or QUIT to close files.\n"), nullptr);
         StackFull = 1;
         return -1;
     }
@@ -93,7 +74,7 @@ int xh_PushFileStack(FILE *stream, int include)
     entry.file = xh_CurrentFile;
     entry.topic = xh_CurrentTopic;
     entry.prev_topic = xh_PrevTopic;
-    entry.vposition = include ? 0 : PageScrollPosition();
+    entry.vposition = include ? 0 : xh_PageScrollPosition();
     entry.line_number = xh_LineNumber;
     entry.include = include;
     entry.line_start = xh_LineStart;

@@ -174,15 +174,13 @@ void ReadRegisters(std::vector<Cabinet *> &cabs)
 {
     if (cabs.empty())
         return;
-    std::vector<int> list;
+    /* Read_All_Envs buffers every controller's read itself and runs the
+     * one GO; buffering here as well would read every controller twice. */
     std::vector<cabproc> records(cabs.size());
     for (std::size_t i = 0; i < cabs.size(); ++i) {
         records[i] = cabproc{};
         records[i].cabid = cabs[i]->number;
-        list.push_back(cabs[i]->number);
     }
-    list.push_back(-1);
-    GetEnvRegs(-1, list.data());
     Read_All_Envs(records.data(), static_cast<int>(records.size()));
     for (std::size_t i = 0; i < cabs.size(); ++i) {
         const cabproc &rec = records[i];

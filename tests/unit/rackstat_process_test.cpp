@@ -62,6 +62,12 @@ TEST_F(Rackstat, TextAndJsonReportsOfEveryKind)
     EXPECT_EQ(all[3]["env_registers"], nlohmann::json::array({189}));
     for (const auto &cab : all)
         EXPECT_TRUE(cab["ok"] == true && cab["errors"].empty()) << cab.dump();
+    /* Two runs, each reading the register image of Cab010's two controllers once. */
+    const std::string log = sim_.log_text();
+    int reads = 0;
+    for (std::size_t at = log.find("node=snp0010"); at != std::string::npos; at = log.find("node=snp0010", at + 1))
+        reads += log.compare(log.find("cmd=", at), 8, "cmd=\"EN\"") == 0;
+    EXPECT_EQ(reads, 4) << log;
 }
 
 TEST_F(Rackstat, FailingCabinetsAmongGoodOnes)

@@ -12,7 +12,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -23,15 +22,12 @@
 #include <vector>
 
 #include "app/help_contexts.h"
+#include "app/rack_cb.h"
 #include "engine/ports.h"
+#include "fru/rack_fru.h"
 #include "help/help.h"
 #include "help/xh_state.h"
 #include "ui/x_util.h"
-
-/* The FRU dispatcher keeps its component table private to its source: the
- * test compiles that source into itself to read the table's help topics
- * (its functions then come from here instead of the library). */
-#include "fru/rack_fru.cpp"
 
 namespace {
 
@@ -130,22 +126,12 @@ HelpFolder read_help_folder(const fs::path &dir)
 /* Every page the program can open, from the modules that open them. */
 std::vector<Request> program_requests()
 {
-    std::vector<Request> asked;
-    /* Verify prompts open the topic in the file their prefix chooses. */
-    auto prompt = [&](const char *topic, const std::string &asker) {
-        if (topic != nullptr && topic[0] != '\0')
-            asked.push_back({HelpFileForTopic(topic), topic, asker});
+    std::vector<Request> asked{
+        {HelpFileForTopic(RECLAIM_HELP_TAG), RECLAIM_HELP_TAG, "the reclaim question for busy serial ports"},
+        {kContentsHelpFile, kContentsHelpTopic, "Help -> Contents"},
     };
-    prompt(RECLAIM_HELP_TAG, "the reclaim question for busy serial ports");
-    /* Every prompt of a FRU procedure: the component table's topics (a row
-     * that takes its chassis's topic adds none of its own). */
-    for (const ComponentRow &row : kComponents) {
-        char kind[32];
-        std::snprintf(kind, sizeof kind, "the FRU procedure of kind 0x%x", static_cast<unsigned>(row.cru_type));
-        prompt(row.topic, kind);
-        prompt(row.other_topic, kind);
-    }
-    /* The help key over a window of the display. */
+    for (const FruHelpPage &page : fru_help_pages())
+        asked.push_back({page.file, page.topic, "a FRU procedure's prompt"});
     for (const WindowHelp &window : WINDOW_HELP)
         asked.push_back({window.file, window.topic, "the help key over a window"});
     return asked;

@@ -1,7 +1,8 @@
 /*
  * help_parser_test.cpp - the help page parser without X: index scans (topics
- * met, font positions, lines printed for bad input), a topic scan continued
- * like Next and chained for Prev, and the font escapes of free text.
+ * met, font positions, lines printed for bad input) and the font escapes of
+ * free text.  Topic scans for Next, Prev and Back are walked in the help
+ * window test.
  */
 #include <gtest/gtest.h>
 
@@ -160,44 +161,6 @@ TEST(HelpParser, IndexScansRecordTopicsAndReportBadInput)
         EXPECT_EQ(StackIndex, 0);
         EXPECT_EQ(StackFull, 0);
     }
-}
-
-TEST(HelpParser, TopicScanStopsAfterItsPageAndNextContinues)
-{
-    const std::string text = "START_TOPIC A\na\nEND_TOPIC\nSTART_TOPIC B\nb \\f1 b\nEND_TOPIC B\n"
-                             "# c\nSTART_TOPIC C\nEND_TOPIC\n";
-    WriteFiles("topic_scan", {{"scan.help", text}});
-    OpenForParse("scan.help");
-    xh_Topic *b = xh_FindTopic("B", "scan.help");
-    xh_CurrentTopic = b;
-    Scanning = 1;
-    EXPECT_EQ(xh_yyparse(), 0);
-    EXPECT_EQ(Scanning, 0);
-    EXPECT_EQ(xh_CurrentTopic, b);
-    EXPECT_EQ(xh_LineStart, static_cast<long>(text.find("# c")));
-
-    /* Next: on from the end of the page, without scanning. */
-    std::fseek(xh_CurrentStream, xh_LineStart, SEEK_SET);
-    xh_yyrestart(xh_CurrentStream);
-    EXPECT_EQ(xh_yyparse(), 0);
-    xh_Topic *c = xh_FindTopic("C", "scan.help");
-    EXPECT_EQ(xh_CurrentTopic, c);
-    EXPECT_EQ(c->position, static_cast<long>(text.find("START_TOPIC C")));
-    ASSERT_NE(c->prev, nullptr);
-    EXPECT_EQ(c->prev, b);
-    EXPECT_STREQ(b->prev->topic_name, "A");
-    EXPECT_EQ(b->prev->prev, nullptr);
-
-    /* Prev to B again (scanning from its line) links nothing anew. */
-    std::fseek(xh_CurrentStream, b->position, SEEK_SET);
-    xh_yyrestart(xh_CurrentStream);
-    xh_CurrentTopic = b;
-    Scanning = 1;
-    EXPECT_EQ(xh_yyparse(), 0);
-    EXPECT_EQ(b->prev->prev, nullptr);
-    EXPECT_EQ(c->prev, b);
-    std::fclose(xh_CurrentStream);
-    xh_CurrentStream = nullptr;
 }
 
 TEST(HelpParser, FreeTextSplitsAtFontEscapes)

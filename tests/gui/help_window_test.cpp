@@ -44,11 +44,7 @@ struct BellWatch {
         if (display != nullptr && XkbSelectEvents(display, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask))
             XSync(display, False);
     }
-    ~BellWatch()
-    {
-        if (display != nullptr)
-            XCloseDisplay(display);
-    }
+    ~BellWatch() { if (display != nullptr) XCloseDisplay(display); }
     int rung()
     {
         for (XEvent event; XPending(display) > 0;)

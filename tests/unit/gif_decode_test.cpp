@@ -1,16 +1,11 @@
 /*
  * gif_decode_test.cpp - the help pictures' GIF decoder against giflib (a
- * reference used only here), and LoadGIF's messages for broken files.
- *
- * Images are made by our writer with every code size, interlaced or not,
- * with clear codes, without any, and with a full table kept at 12-bit
- * codes.  Both decoders must give the same indices, which must be the
- * pixels written.
+ * reference used only here) over images of our writer with every code size,
+ * interlaced or not, with and without clear codes and with a full table kept
+ * at 12-bit codes; and LoadGIF's messages for broken files.
  */
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +17,7 @@
 #include "data/help/tools/gifwrite.h"
 #include "help/gifdecode.h"
 #include "help/xgifload.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -71,25 +67,14 @@ Bytes GiflibDecode(const Bytes &file)
     return out;
 }
 
-/* `file` in a temporary file, removed with this. */
-struct Saved {
-    std::string path = "/tmp/gif_decode_test_XXXXXX";
-    explicit Saved(const Bytes &file)
-    {
-        const int fd = mkstemp(path.data());
-        EXPECT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-        close(fd);
-    }
-    ~Saved() { unlink(path.c_str()); }
-};
-
 /* What LoadGIF says when it refuses `file`. */
 std::string Refusal(const Bytes &file)
 {
-    const Saved saved(file);
+    const ConsoleRoot root;
+    const std::string path = root.write("/refused.gif", std::string(file.begin(), file.end()));
     int w = 0, h = 0;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(LoadGIF(saved.path.c_str(), &w, &h), nullptr);
+    EXPECT_EQ(LoadGIF(path.c_str(), &w, &h), nullptr);
     return testing::internal::GetCapturedStderr();
 }
 
@@ -188,7 +173,8 @@ TEST(GifDecode, OverfullOutputStackEndsTheProgram)
      * last, until one stands for more than the output stack holds. */
     Bytes pixels(1024 * 600, 3);
     Bytes file = GifWrite(1024, 600, Palette(2), pixels, GifWriteOptions{2, false, true, 0, true, 4096});
-    const Saved saved(file);
+    const ConsoleRoot root;
+    const std::string path = root.write("/overfull.gif", std::string(file.begin(), file.end()));
     int w = 0, h = 0;
-    EXPECT_EXIT(LoadGIF(saved.path.c_str(), &w, &h), testing::ExitedWithCode(255), "Corrupt GIF file \\(OutCount\\)!");
+    EXPECT_EXIT(LoadGIF(path.c_str(), &w, &h), testing::ExitedWithCode(255), "Corrupt GIF file \\(OutCount\\)!");
 }

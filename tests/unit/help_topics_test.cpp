@@ -1,14 +1,10 @@
 /*
  * help_topics_test.cpp - the shipped help files against the program: every
- * topic that a window, a prompt or a menu entry asks for is in the help file
- * it is asked in, and every button, jump, include and picture of the files
- * leads to something that is installed.
- *
- * The topics asked for are taken from the tables where the program keeps
- * them.  The help files are those of the build's help folder, the one the
- * tests and the demo put on the help path; each is read whole by the help
- * system's own index scan, which must pass without a message and yields
- * the topics the file really has.
+ * page a window, a prompt or a menu entry opens (from the windows' table, the
+ * FRU procedures' list and the constants of the menu and prompts) is in its
+ * help file, and every button, jump, include and picture of the files leads
+ * to something installed.  Each file of the build's help folder is read by
+ * the help system's own index scan, which must pass without a message.
  */
 #include <gtest/gtest.h>
 
@@ -33,23 +29,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/* A page some part of the program opens. */
-struct Request {
+/* A page the program opens, or a place a help file points to: a topic, or
+ * only a file when the topic is empty. */
+struct Page {
     std::string file;
     std::string topic;
-    std::string asker;
-};
-
-/* A place a help file points to: a topic (file and topic) or a file. */
-struct Reference {
-    std::string file;
-    std::string topic;   /* empty: only the file must exist */
-    std::string where;   /* "name.help:line" */
+    std::string from;   /* who asks for it, or "name.help:line" */
 };
 
 struct HelpFolder {
     std::map<std::string, std::set<std::string>> topics;   /* file -> its topics */
-    std::vector<Reference> references;
+    std::vector<Page> references;
     std::map<std::string, std::string> scan_output;        /* file -> what its scan printed */
 };
 
@@ -61,11 +51,8 @@ void scan_help_file(const std::string &name, HelpFolder &folder)
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int built = BuildIndex(name.c_str(), name.c_str());
-    std::string printed = testing::internal::GetCapturedStdout();
-    printed += testing::internal::GetCapturedStderr();
-    if (built != 0)
-        printed += "BuildIndex failed\n";
-    folder.scan_output[name] = printed;
+    const std::string out = testing::internal::GetCapturedStdout();
+    folder.scan_output[name] = out + testing::internal::GetCapturedStderr() + (built != 0 ? "BuildIndex failed\n" : "");
     long walked = 0;
     for (xh_Topic *t = xh_FirstIndexTopic; t != nullptr && walked < 100000; t = t->next, walked++) {
         if (t->depth >= 0 && t->file != nullptr)
@@ -104,7 +91,7 @@ HelpFolder read_help_folder(const fs::path &dir)
             else if (keyword == "BUTTON" || keyword == "GOTO") {
                 /* ... FILE name [TOPIC topic] after the button's label; a
                  * jump without FILE stays in this file. */
-                Reference ref{name, "", where};
+                Page ref{name, "", where};
                 bool has_file = false;
                 const std::size_t label_end = line.rfind('"');
                 std::istringstream rest(label_end == std::string::npos ? line : line.substr(label_end + 1));
@@ -124,9 +111,9 @@ HelpFolder read_help_folder(const fs::path &dir)
 }
 
 /* Every page the program can open, from the modules that open them. */
-std::vector<Request> program_requests()
+std::vector<Page> program_requests()
 {
-    std::vector<Request> asked{
+    std::vector<Page> asked{
         {HelpFileForTopic(RECLAIM_HELP_TAG), RECLAIM_HELP_TAG, "the reclaim question for busy serial ports"},
         {kContentsHelpFile, kContentsHelpTopic, "Help -> Contents"},
     };
@@ -160,21 +147,21 @@ TEST(HelpFiles, EveryFileIsReadWithoutAMessage)
 TEST(HelpFiles, EveryPageTheProgramOpensIsThere)
 {
     const HelpFolder &folder = help_folder();
-    for (const Request &r : program_requests())
+    for (const Page &r : program_requests())
         EXPECT_TRUE(has_topic(folder, r.file, r.topic))
-            << r.asker << " opens topic " << r.topic << " of " << r.file << ", which is not there";
+            << r.from << " opens topic " << r.topic << " of " << r.file << ", which is not there";
 }
 
 TEST(HelpFiles, EveryButtonJumpIncludeAndPictureLeadsSomewhere)
 {
     const HelpFolder &folder = help_folder();
     ASSERT_FALSE(folder.references.empty());
-    for (const Reference &ref : folder.references) {
+    for (const Page &ref : folder.references) {
         if (ref.topic.empty())
-            EXPECT_TRUE(fs::exists(fs::path(XR_HELP_DIR) / ref.file)) << ref.where << ": no file " << ref.file;
+            EXPECT_TRUE(fs::exists(fs::path(XR_HELP_DIR) / ref.file)) << ref.from << ": no file " << ref.file;
         else
             EXPECT_TRUE(has_topic(folder, ref.file, ref.topic))
-                << ref.where << ": no topic " << ref.topic << " in " << ref.file;
+                << ref.from << ": no topic " << ref.topic << " in " << ref.file;
     }
 }
 

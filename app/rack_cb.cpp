@@ -102,7 +102,7 @@ void cru_repl_cb(Widget w, XtPointer cru_spec, XtPointer)
     if (redirect == nullptr) {
         rack_fru_function(kind, unit_number, current_chassis);
     } else if (interconnect_chassis(current_chassis) &&
-               ModalVerifyDialog(nullptr, widget_title, redirect->question, DIALOG_INFORMATION, "FRU_MB_FW")) {
+               ModalVerifyDialog(nullptr, widget_title, redirect->question, DIALOG_INFORMATION, kFirmwareHelpTopic)) {
         rack_fru_function(redirect->replaced_as, unit_number, current_chassis);
     }
     XmToggleButtonSetState(w, False, False);
@@ -135,7 +135,7 @@ void help_key_callback(Widget, XtPointer, XtPointer)
 void rackcruhelp(Widget w, XtPointer, XtPointer)
 {
     xh_Toplevel = w;
-    Help("rackfru.help", "Rack_FRU_mgmt");
+    Help(kContentsHelpFile, kContentsHelpTopic);
 }
 
 void XDmanage_link(Widget, XtPointer target, XtPointer)

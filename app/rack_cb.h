@@ -25,6 +25,8 @@ void function_select_cb(Widget w, XtPointer func, XtPointer call_data);
 void help_key_callback(Widget w, XtPointer client_data, XtPointer call_data);
 
 /* Help -> Contents: opens the cabinet help at its first topic. */
+inline constexpr const char kContentsHelpFile[] = "rackfru.help";
+inline constexpr const char kContentsHelpTopic[] = "Rack_FRU_mgmt";
 void rackcruhelp(Widget w, XtPointer client_data, XtPointer call_data);
 
 /* Deletes the boot-table entry `name` with the boot-table tool; 1 when the

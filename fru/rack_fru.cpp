@@ -550,7 +550,7 @@ void offer_chassis_firmware(Walk &w)
     if (!ModalVerifyDialog(nullptr, widget_title,
                            "If you have installed a new MB with this chassis\nthen you should update the "
                            "Firmware.\n\nPress OK to do that now.",
-                           DIALOG_INFORMATION, "FRU_MB_FW"))
+                           DIALOG_INFORMATION, kFirmwareHelpTopic))
         return;
     update_display(1);
     const int chassis_id = w.chassis.id;
@@ -594,7 +594,7 @@ void update_revision_records(Walk &w)
                            "If you have installed any new Remote MBs or if\nthe old Remote MBs have not been placed "
                            "in the\nsame slots in the new chassis, then you should\nupdate the FW and the RLM "
                            "information.\n\nPress OK to do that now.",
-                           DIALOG_INFORMATION, "FRU_MB_FW"))
+                           DIALOG_INFORMATION, kFirmwareHelpTopic))
         return;
     for (int slot = 1; slot <= kManagementSlots; ++slot) {
         int ids[CHASSIS_IDS_PER_SLOT];
@@ -772,4 +772,20 @@ void rack_fru_function(int cru_type, int cru_num, int chassis_id)
     /* Whichever way the procedure ended, no work dialog is left up. */
     if (!work_dialog_hidden)
         HideWorkDialog();
+}
+
+std::vector<FruHelpPage> fru_help_pages()
+{
+    std::vector<FruHelpPage> pages;
+    auto add = [&pages](const char *topic) {
+        /* A row that takes its chassis's topic, or has none, adds nothing. */
+        if (topic != nullptr && topic[0] != '\0')
+            pages.push_back({HelpFileForTopic(topic), topic});
+    };
+    for (const ComponentRow &row : kComponents) {
+        add(row.topic);
+        add(row.other_topic);
+    }
+    add(kFirmwareHelpTopic);
+    return pages;
 }

@@ -20,6 +20,8 @@
 #ifndef XR_FRU_RACK_FRU_H
 #define XR_FRU_RACK_FRU_H
 
+#include <vector>
+
 #include "app/rack_query.h"
 
 /* Replacement methods: the procedure a component's row selects. */
@@ -57,6 +59,22 @@ extern int errors_occured;
  * (from 1) of kind cru_type (the high byte of a cru_spec, e.g. 0x200) in
  * chassis chassis_id (from 1). */
 void rack_fru_function(int cru_type, int cru_num, int chassis_id);
+
+/* Help topic of the questions that offer a management-board firmware update
+ * (after a chassis or board replacement, and before an interconnect board is
+ * replaced as its chassis). */
+inline constexpr const char kFirmwareHelpTopic[] = "FRU_MB_FW";
+
+/* A help page a FRU prompt can open. */
+struct FruHelpPage {
+    const char *file;
+    const char *topic;
+};
+
+/* Every help page the FRU procedures' prompts can open: each topic of the
+ * component table and kFirmwareHelpTopic, with the file HelpFileForTopic
+ * opens it in.  Lets the shipped help files be checked against them. */
+std::vector<FruHelpPage> fru_help_pages();
 
 /* ---- generic.cpp --------------------------------------------------------- */
 

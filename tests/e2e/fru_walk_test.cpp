@@ -96,6 +96,9 @@ struct Walk {
     const char *description = nullptr;
 };
 
+/* Test names and parameter listings show a walk by its name. */
+void PrintTo(const Walk &walk, std::ostream *out) { *out << walk.name; }
+
 /* ---- the scripted operator ------------------------------------------------ */
 
 /* Message boxes of the program's dialogs that are on the screen now. */
@@ -210,11 +213,6 @@ void write_file(const std::string &path, const std::string &text)
     std::ofstream(path, std::ios::trunc) << text;
 }
 
-void done_cb(Widget, XtPointer flag, XtPointer)
-{
-    *static_cast<bool *>(flag) = true;
-}
-
 class FruWalk : public testing::TestWithParam<Walk> {
 protected:
     void SetUp() override
@@ -323,7 +321,9 @@ protected:
         ASSERT_TRUE(gui::pump_until([&] { return gui::is_shown(toggle); }, kStepMs)) << toggle_path;
         bool done = false;
         /* Called after cru_repl_cb, so once the procedure has returned. */
-        XtAddCallback(toggle, XmNvalueChangedCallback, done_cb, &done);
+        XtAddCallback(
+            toggle, XmNvalueChangedCallback, [](Widget, XtPointer flag, XtPointer) { *static_cast<bool *>(flag) = true; },
+            &done);
         op->start();
         ASSERT_TRUE(gui::click(toggle));
         ASSERT_TRUE(gui::pump_until([&] { return done; }, kWalkMs)) << "the procedure did not return";

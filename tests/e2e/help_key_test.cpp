@@ -5,7 +5,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include "tests/support/x_session.h"
@@ -27,15 +26,9 @@ TEST(HelpKey, F1OverTheCabinetWindowShowsItsPageOfTheShippedHelp)
     Window cabinet = x.wait_for_windows("Cabinet Status - Cab003", 1, kTimeout, program);
     ASSERT_NE(cabinet, 0u);
 
-    Display *display = x.display();
-
     /* Over the menu bar, which has no page of its own: the window's page. */
-    xsession::ScreenBox box = xsession::screen_box(display, cabinet);
-    XTestFakeMotionEvent(display, -1, box.x + 8, box.y + 8, CurrentTime);
-    KeyCode f1 = XKeysymToKeycode(display, XK_F1);
-    XTestFakeKeyEvent(display, f1, True, CurrentTime);
-    XTestFakeKeyEvent(display, f1, False, CurrentTime);
-    XSync(display, False);
+    xsession::ScreenBox box = xsession::screen_box(x.display(), cabinet);
+    xsession::press_key_at(x.display(), box.x + 8, box.y + 8, XK_F1);
 
     EXPECT_TRUE(program.wait_for_output("Help: file = rackfru.help, topic = Cabinet_Window\n", kTimeout));
     EXPECT_TRUE(program.wait_for_output("xh_ShowPage: Cabinet_Window\n", kTimeout));

@@ -9,7 +9,7 @@
 
 #include <X11/IntrinsicP.h>
 #include <X11/XKBlib.h>
-#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <Xm/Form.h>
 #include <Xm/Frame.h>
 #include <Xm/PushB.h>
@@ -18,25 +18,20 @@
 #include "data/help/tools/gifwrite.h"
 #include "help/help.h"
 #include "help/xh_state.h"
+#include "help/xgifload.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/process.h"
+#include "tests/support/x_session.h"
 #include "ui/x_util.h"
 
 namespace {
 
 constexpr int kWaitMs = 4000;
 
-const char kMainHelp[] = "# a comment line\n"
-                         "START_TOPIC First\n"
-                         "The first page.\n"
-                         "BUTTON \"Elsewhere\" FILE other.help TOPIC Elsewhere\n"
-                         "END_TOPIC First\n"
-                         "START_TOPIC Second\n"
-                         "The second page.\n"
-                         "END_TOPIC Second\n"
-                         "START_TOPIC Third\n"
-                         "The third page.\n"
-                         "END_TOPIC Third\n";
+const char kMainHelp[] = "# a comment line\nSTART_TOPIC First\nThe first page.\n"
+                         "BUTTON \"Elsewhere\" FILE other.help TOPIC Elsewhere\nEND_TOPIC First\n"
+                         "START_TOPIC Second\nThe second page.\nEND_TOPIC Second\n# between pages\n"
+                         "START_TOPIC Third\nThe third page.\nEND_TOPIC Third\n";
 const char kOtherHelp[] = "START_TOPIC Elsewhere\nIn another file.\nEND_TOPIC Elsewhere\n";
 
 /* Bells rung on the display, seen through a connection of our own whose
@@ -49,11 +44,7 @@ struct BellWatch {
         if (display != nullptr && XkbSelectEvents(display, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask))
             XSync(display, False);
     }
-    ~BellWatch()
-    {
-        if (display != nullptr)
-            XCloseDisplay(display);
-    }
+    ~BellWatch() { if (display != nullptr) XCloseDisplay(display); }
     int rung()
     {
         for (XEvent event; XPending(display) > 0;)
@@ -103,26 +94,24 @@ bool click_help_button(const std::string &name)
 
 void press_help_key_over(Widget w)
 {
-    Display *display = XtDisplay(w);
     int x = 0, y = 0;
     Window child;
     Dimension width = 0, height = 0;
     XtVaGetValues(w, XmNwidth, &width, XmNheight, &height, nullptr);
-    XTranslateCoordinates(display, XtWindow(w), DefaultRootWindow(display), width / 2, height / 2, &x, &y, &child);
-    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
-    KeyCode f1 = XKeysymToKeycode(display, XK_F1);
-    XTestFakeKeyEvent(display, f1, True, CurrentTime);
-    XTestFakeKeyEvent(display, f1, False, CurrentTime);
-    XFlush(display);
+    XTranslateCoordinates(XtDisplay(w), XtWindow(w), DefaultRootWindow(XtDisplay(w)), width / 2, height / 2, &x, &y,
+                          &child);
+    xsession::press_key_at(XtDisplay(w), x, y, XK_F1);
 }
 
 /* A GIF87a picture of two colours in diagonal stripes. */
+const std::vector<GifRgb> kStripeColours = {{0x20, 0x60, 0xa0}, {0xff, 0xd0, 0x40}};
+int stripe(int x, int y) { return (x + y) % 3 == 0 ? 1 : 0; }
 std::string small_gif(int width, int height)
 {
     std::vector<std::uint8_t> pixels;
     for (int i = 0; i < width * height; i++)
-        pixels.push_back(((i / width) + (i % width)) % 3 == 0 ? 1 : 0);
-    std::vector<std::uint8_t> gif = GifWrite(width, height, {{0x20, 0x60, 0xa0}, {0xff, 0xd0, 0x40}}, pixels, {});
+        pixels.push_back(static_cast<std::uint8_t>(stripe(i % width, i / width)));
+    std::vector<std::uint8_t> gif = GifWrite(width, height, kStripeColours, pixels, {});
     return std::string(gif.begin(), gif.end());
 }
 
@@ -234,9 +223,7 @@ TEST_F(HelpWindow, NextPrevBackSearchAndQuitWalkTheTopicsAndRingAtTheEnds)
     /* Search writes the index beside the file and shows it. */
     press("xh_searchButton", false);
     ASSERT_TRUE(page_shows("Index for main.help"));
-    std::FILE *index = std::fopen((help_ + "/main.help.index").c_str(), "r");
-    ASSERT_NE(index, nullptr);
-    std::fclose(index);
+    EXPECT_NE(file_text(help_ + "/main.help.index"), "");
     for (const char *topic : {"First", "Second", "Third"})
         EXPECT_NE(page_button(topic), nullptr) << topic;
     ASSERT_TRUE(gui::click(page_button("Third")));
@@ -293,9 +280,13 @@ TEST_F(HelpWindow, FailuresAreReportedAndThePreviousPageStaysUsable)
     EXPECT_TRUE(page_shows("The third page."));
 }
 
-TEST_F(HelpWindow, APageShowsFontsButtonsAGifAndABitmap)
+TEST_F(HelpWindow, APageShowsFontsButtonsGifsAndBitmaps)
 {
-    root_.write("/help/picture.gif", small_gif(48, 24));
+    const int width = 48, height = 24;
+    root_.write("/help/picture.gif", small_gif(width, height));
+    std::string revised = small_gif(4, 4);
+    revised[4] = '9';
+    root_.write("/help/revised.gif", revised);
     root_.write("/help/mark.xbm", "#define mark_width 16\n#define mark_height 8\nstatic unsigned char mark_bits[] = {\n"
                                   "0xff, 0xff, 0x01, 0x80, 0x3d, 0xbc, 0x01, 0x80,\n"
                                   "0x3d, 0xbc, 0x01, 0x80, 0xff, 0xff, 0x01, 0x80};\n");
@@ -303,33 +294,49 @@ TEST_F(HelpWindow, APageShowsFontsButtonsAGifAndABitmap)
                                        "FONT_POSITION 1 fixed\n"
                                        "FONT_POSITION 2 6x13bold=bold\n"
                                        "Plain, \\f2bold\\fP and plain again.\n"
-                                       "GIF picture.gif\n"
-                                       "BITMAP mark.xbm\n"
-                                       "BITMAP missing.xbm\n"
-                                       "GIF missing.gif\n"
+                                       "GIF picture.gif\nGIF picture.gif\nBITMAP mark.xbm\nBITMAP missing.xbm\n"
+                                       "GIF missing.gif\nGIF revised.gif\n"
                                        "BUTTON \"To the first page\" FILE main.help TOPIC First\n"
                                        "END_TOPIC Pictures\n");
     Help("pictures.help", "Pictures");
     ASSERT_TRUE(page_shows("Plain, bold and plain again."));
 
-    int pixmaps = 0, missing = 0, buttons = 0;
+    std::vector<Pixmap> gifs, bitmaps;
+    int missing = 0, buttons = 0;
     for (Widget w : gui::children(page())) {
         unsigned char type = XmSTRING;
         Pixmap picture = XmUNSPECIFIED_PIXMAP;
         XtVaGetValues(w, XmNlabelType, &type, XmNlabelPixmap, &picture, nullptr);
-        std::string name = XtName(w);
-        if ((name == "gif_picture" || name == "bitmap_picture") && type == XmPIXMAP &&
-            picture != XmUNSPECIFIED_PIXMAP)
-            ++pixmaps;
-        if (gui::label_text(w) == "picture not found")
-            ++missing;
-        if (name == "help_button")
-            ++buttons;
+        const std::string name = XtName(w);
+        if (type == XmPIXMAP && picture != XmUNSPECIFIED_PIXMAP)
+            (name == "gif_picture" ? gifs : bitmaps).push_back(picture);
+        missing += gui::label_text(w) == "picture not found";
+        buttons += name == "help_button";
     }
-    /* The missing bitmap shows the toolkit's pattern, the missing GIF says so. */
-    EXPECT_EQ(pixmaps, 3);
-    EXPECT_EQ(missing, 1);
+    /* A picture shown twice is decoded once; a missing bitmap shows the
+     * toolkit's pattern, a missing or broken GIF says so. */
+    ASSERT_EQ(gifs.size(), 2u);
+    EXPECT_EQ(gifs[0], gifs[1]);
+    EXPECT_EQ(bitmaps.size(), 2u);
+    EXPECT_EQ(missing, 2);
     EXPECT_EQ(buttons, 1);
+    Screen *screen = XtScreen(page());
+    const Pixel fg = BlackPixelOfScreen(screen), bg = WhitePixelOfScreen(screen);
+    EXPECT_EQ(MyGetPixmap(screen, "missing.xbm", fg, bg), XmGetPixmap(screen, const_cast<char *>("slant_right"), fg, bg));
+
+    /* The picture is shown in the colours of its colour map. */
+    XImage *shown = XGetImage(XtDisplay(page()), gifs[0], 0, 0, width, height, AllPlanes, ZPixmap);
+    ASSERT_NE(shown, nullptr);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            XColor c{};
+            c.pixel = XGetPixel(shown, x, y);
+            XQueryColor(XtDisplay(page()), DefaultColormapOfScreen(screen), &c);
+            const GifRgb want = kStripeColours[static_cast<std::size_t>(stripe(x, y))];
+            EXPECT_EQ((c.red >> 8) << 16 | (c.green >> 8) << 8 | c.blue >> 8, want.red << 16 | want.green << 8 | want.blue)
+                << x << "," << y;
+        }
+    XDestroyImage(shown);
     gui::screenshot("HelpWindow.PageWithPictures");
 
     ASSERT_TRUE(gui::click(page_button("To the first page")));

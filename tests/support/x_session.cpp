@@ -208,16 +208,21 @@ Window XSession::wait_for_windows(const std::string &title, std::size_t count, m
     return 0;
 }
 
+void press_key_at(Display *display, int x, int y, KeySym key)
+{
+    const KeyCode code = XKeysymToKeycode(display, key);
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XSync(display, False);
+}
+
 bool XSession::press_return_in(Window window)
 {
     ScreenBox box = screen_box(display_, window);
     if (box.width == 0)
         return false;
-    KeyCode key = XKeysymToKeycode(display_, XK_Return);
-    XTestFakeMotionEvent(display_, -1, box.x + box.width / 2, box.y + box.height / 2, CurrentTime);
-    XTestFakeKeyEvent(display_, key, True, CurrentTime);
-    XTestFakeKeyEvent(display_, key, False, CurrentTime);
-    XSync(display_, False);
+    press_key_at(display_, box.x + box.width / 2, box.y + box.height / 2, XK_Return);
     return true;
 }
 

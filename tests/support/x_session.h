@@ -28,6 +28,8 @@ std::vector<Window> windows_titled(Display *display, const std::string &title);
 
 /* Presses and releases button 1 at (x, y) of the screen. */
 void click_at(Display *display, int x, int y);
+/* Moves the pointer to (x, y) of the screen and types `key` there. */
+void press_key_at(Display *display, int x, int y, KeySym key);
 
 struct ScreenBox {
     int x = 0, y = 0, width = 0, height = 0;

@@ -1,16 +1,11 @@
 /*
  * gif_decode_test.cpp - the help pictures' GIF decoder against giflib (a
- * reference used only here), and LoadGIF's messages for broken files.
- *
- * Images are made by our writer with every code size, interlaced or not,
- * with clear codes, without any, and with a full table kept at 12-bit
- * codes.  Both decoders must give the same indices, which must be the
- * pixels written.
+ * reference used only here) over images of our writer with every code size,
+ * interlaced or not, with and without clear codes and with a full table kept
+ * at 12-bit codes; and LoadGIF's messages for broken files.
  */
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +17,7 @@
 #include "data/help/tools/gifwrite.h"
 #include "help/gifdecode.h"
 #include "help/xgifload.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -71,37 +67,15 @@ Bytes GiflibDecode(const Bytes &file)
     return out;
 }
 
-void ExpectSameAsReference(const Bytes &file, const Bytes &pixels, const std::string &what)
+/* What LoadGIF says when it refuses `file`. */
+std::string Refusal(const Bytes &file)
 {
-    GifPicture pic;
-    ASSERT_EQ(GifDecode(file.data(), file.size(), pic), GIFDEC_OK) << what;
-    Bytes ours(pic.pixels.get(), pic.pixels.get() + pixels.size());
-    EXPECT_EQ(ours, GiflibDecode(file)) << what;
-    EXPECT_EQ(ours, pixels) << what;
-}
-
-/* The file's path in a temporary folder; LoadGIF's messages on it when
- * `messages` is given. */
-std::string Saved(const Bytes &file, std::string *messages = nullptr)
-{
-    char path[] = "/tmp/gif_decode_test_XXXXXX";
-    int fd = mkstemp(path);
-    EXPECT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-    close(fd);
+    const ConsoleRoot root;
+    const std::string path = root.write("/refused.gif", std::string(file.begin(), file.end()));
     int w = 0, h = 0;
-    if (messages != nullptr) {
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(LoadGIF(path, &w, &h), nullptr);
-        *messages = testing::internal::GetCapturedStderr();
-    }
-    return path;
-}
-
-bool Refused(const Bytes &file, const std::string &message)
-{
-    std::string messages;
-    unlink(Saved(file, &messages).c_str());
-    return messages.find(message) != std::string::npos;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadGIF(path.c_str(), &w, &h), nullptr);
+    return testing::internal::GetCapturedStderr();
 }
 
 /* A stream of codes packed least significant bit first, as one sub-block. */
@@ -140,15 +114,17 @@ TEST(GifDecode, AgreesWithGiflibForEveryCodeSizeInterlaceAndClearPolicy)
         for (const Policy &policy : policies)
             for (bool interlace : {false, true})
                 for (auto [w, h] : sizes) {
+                    SCOPED_TRACE(std::string(policy.name) + " code size " + std::to_string(code_size) +
+                                 (interlace ? " interlaced " : " ") + std::to_string(w) + "x" + std::to_string(h));
                     GifWriteOptions options = policy.options;
                     options.code_size = code_size;
                     options.interlace = interlace;
-                    Bytes pixels = MakePixels(w, h, code_size, static_cast<unsigned>(code_size * 1000 + w));
-                    Bytes file = GifWrite(w, h, Palette(code_size), pixels, options);
-                    ExpectSameAsReference(file, pixels,
-                                          std::string(policy.name) + " code size " + std::to_string(code_size) +
-                                              (interlace ? " interlaced " : " ") + std::to_string(w) + "x" +
-                                              std::to_string(h));
+                    const Bytes pixels = MakePixels(w, h, code_size, static_cast<unsigned>(code_size * 1000 + w));
+                    const Bytes file = GifWrite(w, h, Palette(code_size), pixels, options);
+                    GifPicture pic;
+                    ASSERT_EQ(GifDecode(file.data(), file.size(), pic), GIFDEC_OK);
+                    EXPECT_EQ(Bytes(pic.pixels.get(), pic.pixels.get() + pixels.size()), pixels);
+                    EXPECT_EQ(GiflibDecode(file), pixels);
                 }
 }
 
@@ -158,27 +134,27 @@ TEST(GifDecode, BrokenFilesAreRefusedWithTheirMessage)
     const Bytes good = GifWrite(16, 8, Palette(4), pixels, GifWriteOptions{});
     const std::size_t header = 13 + 16 * 3;   /* up to the image separator */
 
-    Bytes revised = good;
+    Bytes revised = good, screen = good, taller = good;
     revised[4] = '9';
-    EXPECT_TRUE(Refused(revised, "not a GIF file"));
-    Bytes screen = good;
     screen[12] = 1;
-    EXPECT_TRUE(Refused(screen, "corrupt GIF file (bad screen descriptor)"));
+    taller[header + 7] = 9;   /* height 8 -> 9: one row more than the codes give */
     Bytes extension(good.begin(), good.begin() + header);
     extension.insert(extension.end(), {0x21, 0xF9, 4, 0, 0, 0, 0, 0});
     extension.insert(extension.end(), good.begin() + header, good.end());
-    EXPECT_TRUE(Refused(extension, "corrupt GIF file (no image separator)"));
-    Bytes taller = good;
-    taller[header + 7] = 9;   /* height 8 -> 9: one row more than the codes give */
-    EXPECT_TRUE(Refused(taller, "corrupt GIF file (image larger than its data)"));
     Bytes head(good.begin(), good.begin() + header + 10);
     head.push_back(4);   /* code size 4: clear 16, end 17, first entry 18 */
-    Bytes past = WithRaster(head, {{16, 5}, {3, 5}, {19, 5}});
-    EXPECT_TRUE(Refused(past, "corrupt GIF file (code past the table)"));
-    Bytes tiny = Bytes(good.begin(), good.begin() + header);
+    Bytes tiny(good.begin(), good.begin() + header);
     tiny.insert(tiny.end(), {',', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 4});
-    Bytes huge = WithRaster(tiny, {{16, 5}, {3, 5}, {17, 5}});
-    EXPECT_TRUE(Refused(huge, "corrupt GIF file (image larger than its data)"));
+    const std::pair<Bytes, const char *> cases[] = {
+        {revised, "not a GIF file"},
+        {screen, "corrupt GIF file (bad screen descriptor)"},
+        {extension, "corrupt GIF file (no image separator)"},
+        {taller, "corrupt GIF file (image larger than its data)"},
+        {WithRaster(head, {{16, 5}, {3, 5}, {19, 5}}), "corrupt GIF file (code past the table)"},
+        {WithRaster(tiny, {{16, 5}, {3, 5}, {17, 5}}), "corrupt GIF file (image larger than its data)"},
+    };
+    for (const auto &[file, message] : cases)
+        EXPECT_NE(Refusal(file).find(message), std::string::npos) << message;
     int w = 0, h = 0;
     testing::internal::CaptureStderr();
     EXPECT_EQ(LoadGIF("/nonexistent/status_key.gif", &w, &h), nullptr);
@@ -197,8 +173,8 @@ TEST(GifDecode, OverfullOutputStackEndsTheProgram)
      * last, until one stands for more than the output stack holds. */
     Bytes pixels(1024 * 600, 3);
     Bytes file = GifWrite(1024, 600, Palette(2), pixels, GifWriteOptions{2, false, true, 0, true, 4096});
-    std::string path = Saved(file);
+    const ConsoleRoot root;
+    const std::string path = root.write("/overfull.gif", std::string(file.begin(), file.end()));
     int w = 0, h = 0;
     EXPECT_EXIT(LoadGIF(path.c_str(), &w, &h), testing::ExitedWithCode(255), "Corrupt GIF file \\(OutCount\\)!");
-    unlink(path.c_str());
 }

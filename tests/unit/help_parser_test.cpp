@@ -1,32 +1,32 @@
 /*
- * help_parser_test.cpp - the help page parser without X: index scans (topics
- * met, font positions, lines printed for bad input), a topic scan continued
- * like Next and chained for Prev, and the font escapes of free text.
+ * help_parser_test.cpp - the help system without X: the page parser's index
+ * scans (topics met, font positions, lines printed for bad input), the font
+ * escapes of free text, and the hash tables when keys share a bucket.  Topic
+ * scans for Next, Prev and Back are walked in the help window test.
  */
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "help/actions.h"
+#include "help/hashtable.h"
 #include "help/help.h"
 #include "help/xh_state.h"
+#include "tests/support/process.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct ScanCase {
     std::string name;
     std::map<std::string, std::string> files;   /* "$" stands for the case's name */
     std::string topics;                          /* "Topic@line/depth ..." */
     std::string output;                          /* standard output */
-    std::string fonts = "";                      /* main file: "position=tag ..." */
+    std::string fonts = "";                      /* main file's: "position=tag ..." */
     std::string errors = "";                     /* part of standard error */
 };
 
@@ -103,45 +103,26 @@ std::string FontTags(const xh_HelpFile *file)
     return tags;
 }
 
-/* The help path is one folder per case, under a folder removed at exit. */
-struct TempFolder {
-    fs::path path = fs::temp_directory_path() / ("xh_parser_" + std::to_string(getpid()));
-    ~TempFolder() { fs::remove_all(path); }
-} temp_folder;
-
-void WriteFiles(const std::string &dir_name, const std::map<std::string, std::string> &contents)
-{
-    fs::path dir = temp_folder.path / dir_name;
-    fs::create_directories(dir);
-    for (const auto &[name, text] : contents)
-        std::ofstream(dir / name, std::ios::binary) << text;
-    xh_SetHelpPath(dir.c_str(), nullptr);
-}
-
-/* Points the parser at the start of `name`, as Help and BuildIndex do. */
-void OpenForParse(const std::string &name)
-{
-    xh_CurrentStream = xh_Search(name.c_str());
-    ASSERT_NE(xh_CurrentStream, nullptr);
-    xh_CurrentFile = xh_FindHelpFile(name.c_str());
-    xh_LineNumber = 1;
-    xh_LineStart = 0;
-    xh_yyrestart(xh_CurrentStream);
-}
-
 TEST(HelpParser, IndexScansRecordTopicsAndReportBadInput)
 {
+    const ConsoleRoot root;   /* the help path is one folder of it per case */
     for (const ScanCase &c : Cases()) {
         SCOPED_TRACE(c.name);
-        std::string prefix = c.name + "_";
+        const std::string prefix = c.name + "_", main = prefix + "main";
         std::map<std::string, std::string> contents;
         for (const auto &[name, text] : c.files)
-            contents[prefix + name] = Expand(text, prefix);
-        WriteFiles(c.name, contents);
+            root.write("/" + c.name + "/" + prefix + name, contents[prefix + name] = Expand(text, prefix));
+        xh_SetHelpPath(root.at("/" + c.name).c_str(), nullptr);
 
+        /* The parser at the start of the main file, as BuildIndex puts it. */
         IndexScan = 1;
         xh_FirstIndexTopic = xh_PrevTopic = nullptr;
-        OpenForParse(prefix + "main");
+        xh_CurrentStream = xh_Search(main.c_str());
+        ASSERT_NE(xh_CurrentStream, nullptr);
+        xh_CurrentFile = xh_FindHelpFile(main.c_str());
+        xh_LineNumber = 1;
+        xh_LineStart = 0;
+        xh_yyrestart(xh_CurrentStream);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         xh_yyparse();
@@ -153,51 +134,11 @@ TEST(HelpParser, IndexScansRecordTopicsAndReportBadInput)
         EXPECT_EQ(TopicChain(contents), c.topics);
         EXPECT_EQ(output, Expand(c.output, prefix));
         EXPECT_NE(errors.find(Expand(c.errors, prefix)), std::string::npos) << errors;
-        if (!c.fonts.empty()) {
-            EXPECT_EQ(FontTags(xh_FindHelpFile((prefix + "main").c_str())), c.fonts);
-        }
+        EXPECT_EQ(FontTags(xh_FindHelpFile(main.c_str())), c.fonts);
         /* Every included file was left and closed, whatever stopped the scan. */
         EXPECT_EQ(StackIndex, 0);
         EXPECT_EQ(StackFull, 0);
     }
-}
-
-TEST(HelpParser, TopicScanStopsAfterItsPageAndNextContinues)
-{
-    const std::string text = "START_TOPIC A\na\nEND_TOPIC\nSTART_TOPIC B\nb \\f1 b\nEND_TOPIC B\n"
-                             "# c\nSTART_TOPIC C\nEND_TOPIC\n";
-    WriteFiles("topic_scan", {{"scan.help", text}});
-    OpenForParse("scan.help");
-    xh_Topic *b = xh_FindTopic("B", "scan.help");
-    xh_CurrentTopic = b;
-    Scanning = 1;
-    EXPECT_EQ(xh_yyparse(), 0);
-    EXPECT_EQ(Scanning, 0);
-    EXPECT_EQ(xh_CurrentTopic, b);
-    EXPECT_EQ(xh_LineStart, static_cast<long>(text.find("# c")));
-
-    /* Next: on from the end of the page, without scanning. */
-    std::fseek(xh_CurrentStream, xh_LineStart, SEEK_SET);
-    xh_yyrestart(xh_CurrentStream);
-    EXPECT_EQ(xh_yyparse(), 0);
-    xh_Topic *c = xh_FindTopic("C", "scan.help");
-    EXPECT_EQ(xh_CurrentTopic, c);
-    EXPECT_EQ(c->position, static_cast<long>(text.find("START_TOPIC C")));
-    ASSERT_NE(c->prev, nullptr);
-    EXPECT_EQ(c->prev, b);
-    EXPECT_STREQ(b->prev->topic_name, "A");
-    EXPECT_EQ(b->prev->prev, nullptr);
-
-    /* Prev to B again (scanning from its line) links nothing anew. */
-    std::fseek(xh_CurrentStream, b->position, SEEK_SET);
-    xh_yyrestart(xh_CurrentStream);
-    xh_CurrentTopic = b;
-    Scanning = 1;
-    EXPECT_EQ(xh_yyparse(), 0);
-    EXPECT_EQ(b->prev->prev, nullptr);
-    EXPECT_EQ(c->prev, b);
-    std::fclose(xh_CurrentStream);
-    xh_CurrentStream = nullptr;
 }
 
 TEST(HelpParser, FreeTextSplitsAtFontEscapes)
@@ -207,6 +148,57 @@ TEST(HelpParser, FreeTextSplitsAtFontEscapes)
         shown += "[" + (run.font == XH_FONT_PREVIOUS ? "P:" : run.font >= 0 ? std::to_string(run.font) + ":" : "") +
                  run.text + (run.line_break ? "|]" : "]");
     EXPECT_EQ(shown, "[plain][3:bold][P:back \\\\f3 kept\\f|][next\\fx]");
+}
+
+/* Every key in one bucket, so that the head node and the chain after it
+ * are both exercised; keys are small integers. */
+unsigned long one_bucket(const void *) { return 7; }
+long compare(const void *a, const void *b)
+{
+    return static_cast<long>(reinterpret_cast<std::intptr_t>(a) - reinterpret_cast<std::intptr_t>(b));
+}
+void *key(int k) { return reinterpret_cast<void *>(static_cast<std::intptr_t>(k)); }
+void *value(int v) { return reinterpret_cast<void *>(static_cast<std::intptr_t>(1000 + v)); }
+
+std::map<std::intptr_t, std::intptr_t> contents(ht_HashTable *table)
+{
+    std::map<std::intptr_t, std::intptr_t> seen;
+    ht_ForEach(
+        table,
+        [](void *k, void *v, void *data) {
+            (*static_cast<std::map<std::intptr_t, std::intptr_t> *>(data))[reinterpret_cast<std::intptr_t>(k)] =
+                reinterpret_cast<std::intptr_t>(v);
+        },
+        &seen);
+    return seen;
+}
+
+TEST(HelpHashTable, KeysSharingABucketSurviveReplacementAndDeletionInAnyPlace)
+{
+    ht_HashTable *table = ht_CreateHashTable(8, nullptr, one_bucket, compare);
+    ASSERT_NE(table, nullptr);
+    for (int k = 1; k <= 5; k++)
+        EXPECT_EQ(ht_AddToTable(table, key(k), value(k)), nullptr);
+    /* A key stored again keeps one entry and hands back the old value. */
+    EXPECT_EQ(ht_AddToTable(table, key(3), value(33)), value(3));
+    EXPECT_EQ(ht_SearchTable(table, key(3)), value(33));
+
+    /* The head (the first key), a middle and the last node go; the rest stay. */
+    for (int k : {1, 4, 2}) {
+        EXPECT_EQ(ht_DeleteFromTable(table, key(k)), value(k));
+        EXPECT_EQ(ht_SearchTable(table, key(k)), nullptr);
+        EXPECT_EQ(ht_DeleteFromTable(table, key(k)), nullptr);
+    }
+    EXPECT_EQ(contents(table), (std::map<std::intptr_t, std::intptr_t>{{3, 1033}, {5, 1005}}));
+    /* Emptied completely, the bucket takes keys again. */
+    for (int k : {3, 5})
+        ht_DeleteFromTable(table, key(k));
+    EXPECT_TRUE(contents(table).empty());
+    EXPECT_EQ(ht_AddToTable(table, key(9), value(9)), nullptr);
+    EXPECT_EQ(ht_SearchTable(table, key(9)), value(9));
+    ht_ClearTable(table);
+    EXPECT_EQ(ht_SearchTable(table, key(9)), nullptr);
+    ht_DestroyHashTable(table);
 }
 
 } // namespace

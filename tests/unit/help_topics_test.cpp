@@ -1,18 +1,13 @@
 /*
  * help_topics_test.cpp - the shipped help files against the program: every
- * topic that a window, a prompt or a menu entry asks for is in the help file
- * it is asked in, and every button, jump, include and picture of the files
- * leads to something that is installed.
- *
- * The topics asked for are taken from the tables where the program keeps
- * them.  The help files are those of the build's help folder, the one the
- * tests and the demo put on the help path; each is read whole by the help
- * system's own index scan, which must pass without a message and yields
- * the topics the file really has.
+ * page a window, a prompt or a menu entry opens (from the windows' table, the
+ * FRU procedures' list and the constants of the menu and prompts) is in its
+ * help file, and every button, jump, include and picture of the files leads
+ * to something installed.  Each file of the build's help folder is read by
+ * the help system's own index scan, which must pass without a message.
  */
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -23,37 +18,28 @@
 #include <vector>
 
 #include "app/help_contexts.h"
+#include "app/rack_cb.h"
 #include "engine/ports.h"
+#include "fru/rack_fru.h"
 #include "help/help.h"
 #include "help/xh_state.h"
 #include "ui/x_util.h"
-
-/* The FRU dispatcher keeps its component table private to its source: the
- * test compiles that source into itself to read the table's help topics
- * (its functions then come from here instead of the library). */
-#include "fru/rack_fru.cpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-/* A page some part of the program opens. */
-struct Request {
+/* A page the program opens, or a place a help file points to: a topic, or
+ * only a file when the topic is empty. */
+struct Page {
     std::string file;
     std::string topic;
-    std::string asker;
-};
-
-/* A place a help file points to: a topic (file and topic) or a file. */
-struct Reference {
-    std::string file;
-    std::string topic;   /* empty: only the file must exist */
-    std::string where;   /* "name.help:line" */
+    std::string from;   /* who asks for it, or "name.help:line" */
 };
 
 struct HelpFolder {
     std::map<std::string, std::set<std::string>> topics;   /* file -> its topics */
-    std::vector<Reference> references;
+    std::vector<Page> references;
     std::map<std::string, std::string> scan_output;        /* file -> what its scan printed */
 };
 
@@ -65,11 +51,8 @@ void scan_help_file(const std::string &name, HelpFolder &folder)
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int built = BuildIndex(name.c_str(), name.c_str());
-    std::string printed = testing::internal::GetCapturedStdout();
-    printed += testing::internal::GetCapturedStderr();
-    if (built != 0)
-        printed += "BuildIndex failed\n";
-    folder.scan_output[name] = printed;
+    const std::string out = testing::internal::GetCapturedStdout();
+    folder.scan_output[name] = out + testing::internal::GetCapturedStderr() + (built != 0 ? "BuildIndex failed\n" : "");
     long walked = 0;
     for (xh_Topic *t = xh_FirstIndexTopic; t != nullptr && walked < 100000; t = t->next, walked++) {
         if (t->depth >= 0 && t->file != nullptr)
@@ -108,7 +91,7 @@ HelpFolder read_help_folder(const fs::path &dir)
             else if (keyword == "BUTTON" || keyword == "GOTO") {
                 /* ... FILE name [TOPIC topic] after the button's label; a
                  * jump without FILE stays in this file. */
-                Reference ref{name, "", where};
+                Page ref{name, "", where};
                 bool has_file = false;
                 const std::size_t label_end = line.rfind('"');
                 std::istringstream rest(label_end == std::string::npos ? line : line.substr(label_end + 1));
@@ -128,24 +111,14 @@ HelpFolder read_help_folder(const fs::path &dir)
 }
 
 /* Every page the program can open, from the modules that open them. */
-std::vector<Request> program_requests()
+std::vector<Page> program_requests()
 {
-    std::vector<Request> asked;
-    /* Verify prompts open the topic in the file their prefix chooses. */
-    auto prompt = [&](const char *topic, const std::string &asker) {
-        if (topic != nullptr && topic[0] != '\0')
-            asked.push_back({HelpFileForTopic(topic), topic, asker});
+    std::vector<Page> asked{
+        {HelpFileForTopic(RECLAIM_HELP_TAG), RECLAIM_HELP_TAG, "the reclaim question for busy serial ports"},
+        {kContentsHelpFile, kContentsHelpTopic, "Help -> Contents"},
     };
-    prompt(RECLAIM_HELP_TAG, "the reclaim question for busy serial ports");
-    /* Every prompt of a FRU procedure: the component table's topics (a row
-     * that takes its chassis's topic adds none of its own). */
-    for (const ComponentRow &row : kComponents) {
-        char kind[32];
-        std::snprintf(kind, sizeof kind, "the FRU procedure of kind 0x%x", static_cast<unsigned>(row.cru_type));
-        prompt(row.topic, kind);
-        prompt(row.other_topic, kind);
-    }
-    /* The help key over a window of the display. */
+    for (const FruHelpPage &page : fru_help_pages())
+        asked.push_back({page.file, page.topic, "a FRU procedure's prompt"});
     for (const WindowHelp &window : WINDOW_HELP)
         asked.push_back({window.file, window.topic, "the help key over a window"});
     return asked;
@@ -174,21 +147,21 @@ TEST(HelpFiles, EveryFileIsReadWithoutAMessage)
 TEST(HelpFiles, EveryPageTheProgramOpensIsThere)
 {
     const HelpFolder &folder = help_folder();
-    for (const Request &r : program_requests())
+    for (const Page &r : program_requests())
         EXPECT_TRUE(has_topic(folder, r.file, r.topic))
-            << r.asker << " opens topic " << r.topic << " of " << r.file << ", which is not there";
+            << r.from << " opens topic " << r.topic << " of " << r.file << ", which is not there";
 }
 
 TEST(HelpFiles, EveryButtonJumpIncludeAndPictureLeadsSomewhere)
 {
     const HelpFolder &folder = help_folder();
     ASSERT_FALSE(folder.references.empty());
-    for (const Reference &ref : folder.references) {
+    for (const Page &ref : folder.references) {
         if (ref.topic.empty())
-            EXPECT_TRUE(fs::exists(fs::path(XR_HELP_DIR) / ref.file)) << ref.where << ": no file " << ref.file;
+            EXPECT_TRUE(fs::exists(fs::path(XR_HELP_DIR) / ref.file)) << ref.from << ": no file " << ref.file;
         else
             EXPECT_TRUE(has_topic(folder, ref.file, ref.topic))
-                << ref.where << ": no topic " << ref.topic << " in " << ref.file;
+                << ref.from << ": no topic " << ref.topic << " in " << ref.file;
     }
 }
 

@@ -101,37 +101,37 @@ void ReadResources(const std::string &path)
     }
 }
 
-GifRgb Colour(const std::string &spec)
+GifRgb Colour(const std::string &colour_name)
 {
-    if (!spec.empty() && spec[0] == '@') {
-        auto it = resources.find(spec.substr(1));
+    if (!colour_name.empty() && colour_name[0] == '@') {
+        auto it = resources.find(colour_name.substr(1));
         if (it == resources.end())
-            Fail("no resource Xrackmon*" + spec.substr(1));
+            Fail("no resource Xrackmon*" + colour_name.substr(1));
         return Colour(it->second);
     }
-    if (spec.size() == 7 && spec[0] == '#') {
-        unsigned long v = std::strtoul(spec.c_str() + 1, nullptr, 16);
+    if (colour_name.size() == 7 && colour_name[0] == '#') {
+        unsigned long v = std::strtoul(colour_name.c_str() + 1, nullptr, 16);
         return GifRgb{static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
                       static_cast<std::uint8_t>(v)};
     }
-    if (spec == "black")
+    if (colour_name == "black")
         return GifRgb{0, 0, 0};
-    if (spec == "white")
+    if (colour_name == "white")
         return GifRgb{255, 255, 255};
-    if ((spec.rfind("gray", 0) == 0 || spec.rfind("grey", 0) == 0) && spec.size() > 4 &&
-        std::isdigit(static_cast<unsigned char>(spec[4]))) {
-        int percent = std::atoi(spec.c_str() + 4);
+    if ((colour_name.rfind("gray", 0) == 0 || colour_name.rfind("grey", 0) == 0) && colour_name.size() > 4 &&
+        std::isdigit(static_cast<unsigned char>(colour_name[4]))) {
+        int percent = std::atoi(colour_name.c_str() + 4);
         if (percent <= 100) {
             auto v = static_cast<std::uint8_t>((percent * 255 + 50) / 100);
             return GifRgb{v, v, v};
         }
     }
-    Fail("unknown colour " + spec);
+    Fail("unknown colour " + colour_name);
 }
 
-int PaletteIndex(Canvas &canvas, const std::string &spec)
+int PaletteIndex(Canvas &canvas, const std::string &colour_name)
 {
-    int index = canvas.Index(Colour(spec));
+    int index = canvas.Index(Colour(colour_name));
     if (index < 0)
         Fail("more than 256 colours");
     return index;

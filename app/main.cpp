@@ -17,6 +17,7 @@
 
 #include <Xm/ToggleB.h>
 
+#include "app/auto_refresh.h"
 #include "app/cabstat_common.h"
 #include "app/help_contexts.h"
 #include "app/layouts/rack_windows.h"
@@ -28,6 +29,7 @@
 #include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/process.h"
+#include "base/timescale.h"
 #include "base/trace.h"
 #include "config/config.h"
 #include "config/miscutil.h"
@@ -212,6 +214,7 @@ int main(int argc, char **argv)
      *    it consumed from argv, so the copy of argc follows. */
     open_display(&argc, argv);
     _argc = argc;
+    const int refresh_seconds = Toplevel != nullptr ? refresh_interval_resource(Toplevel) : 0;
 
     /* 3. The help system, its help key F1 with any modifiers. */
     InitHelp(kHelpContextName, Toplevel, kHelpKey, AnyModifier);
@@ -268,6 +271,10 @@ int main(int argc, char **argv)
     adjust_rack_window_size();
     FreshenWindow();
     HideWorkDialog();
+    if (refresh_seconds > 0) {
+        dprint(1, "auto_refresh: every %d seconds\n", refresh_seconds);
+        start_auto_refresh(app_context, scaled_ms(refresh_seconds * 1000L));
+    }
 
     /* 18. From here on everything happens in callbacks. */
     XtAppMainLoop(app_context);

@@ -162,8 +162,15 @@ int check_selected_icons(int argc, char **argv, int first)
     return cabinet;
 }
 
+int update_in_progress = 0;
+
 void update_display(int show_work_dlg)
 {
+    struct InProgress {
+        InProgress() { ++update_in_progress; }
+        ~InProgress() { --update_in_progress; }
+    } in_progress;
+
     /* 1. Let the operator see that the cabinet is being asked. */
     if (show_work_dlg) {
         UnHideWorkDialog();

@@ -31,6 +31,10 @@ int parse_options(int argc, char **argv);
  * show_work_dlg the work dialog is shown while the query runs. */
 void update_display(int show_work_dlg);
 
+/* Non-zero while update_display runs: its query serves the display meanwhile
+ * (time-outs included), so a refresh can come due inside another. */
+extern int update_in_progress;
+
 /* Shows the current status tree (tree_ptr): rebuilds the rack, keeps the
  * selected chassis selected and repainted, and refreshes the detail box
  * while it is up.  The part of update_display after the query. */

@@ -31,6 +31,7 @@
 #include "ui/x_util.h"
 
 int errors_occured = 0;
+int fru_procedure_running = 0;
 
 namespace {
 
@@ -759,6 +760,10 @@ void rack_fru_function(int cru_type, int cru_num, int chassis_id)
 
     /* 1. */
     errors_occured = 0;
+    struct Running {
+        Running() { ++fru_procedure_running; }
+        ~Running() { --fru_procedure_running; }
+    } running;
     Walk w;
     w.cru_type = cru_type;
     w.cru_num = cru_num;

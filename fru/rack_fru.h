@@ -53,6 +53,10 @@ constexpr int FRU_RESULT_SIZE = 8192;
  * procedure starts; makes the completion message say "Errors occurred.". */
 extern int errors_occured;
 
+/* Non-zero while rack_fru_function runs a procedure (its prompts, waits and
+ * commands run nested event loops in which time-outs still fire). */
+extern int fru_procedure_running;
+
 /* ---- rack_fru.cpp: the dispatcher --------------------------------------- */
 
 /* Runs the FRU function chosen in fru_replace_flag on component cru_num

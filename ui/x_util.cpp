@@ -139,6 +139,7 @@ Widget WorkIcon = nullptr, WorkTitle = nullptr, WorkText = nullptr;
 char *WorkString = nullptr;
 int WorkStringSize = 0;
 int work_dialog_hidden = 0;
+int modal_dialog_depth = 0;
 int no_verify_timeout = 0;
 int verify_auto_yes = 0, verify_auto_no = 0;
 char progicon_name[PROGICON_NAME_SIZE] = "";
@@ -227,8 +228,10 @@ static Widget ShellOf(Widget w)
  * then dispatches the X events still queued. */
 static void RunNestedLoop(const int *waiting)
 {
+    ++modal_dialog_depth;
     while (*waiting)
         XtAppProcessEvent(app_context, XtIMAll);
+    --modal_dialog_depth;
     while (XtAppPending(app_context) & XtIMXEvent) {
         XEvent event;
         XtAppNextEvent(app_context, &event);

@@ -35,6 +35,9 @@ extern Widget WorkDialog, WorkFrame, WorkForm, WorkIcon, WorkTitle, WorkText;
 extern char *WorkString;
 extern int WorkStringSize;
 extern int work_dialog_hidden;
+/* Number of modal boxes (error, information, verify) waiting for an answer
+ * now: their nested loops still run time-outs, which may look at this. */
+extern int modal_dialog_depth;
 extern int no_verify_timeout;
 extern int verify_auto_yes, verify_auto_no;
 constexpr int PROGICON_NAME_SIZE = 256;

@@ -85,11 +85,12 @@ protected:
         }
     }
 
-    bool start(const std::string &cabinet)
+    bool start(const std::string &cabinet, std::vector<std::string> args = {})
     {
         cabinet_ = cabinet;
         title_ = "Cabinet Status - " + cabinet;
-        return program_.start(std::string(XR_PROGRAM_DIR) + "/xrackmon", {"-d", "1", cabinet},
+        args.insert(args.end(), {"-d", "1", cabinet});
+        return program_.start(std::string(XR_PROGRAM_DIR) + "/xrackmon", args,
                               {{"CONSOLE_ROOT", sim_.root()},
                                {"XAPPLRESDIR", XR_APP_DEFAULTS_DIR},
                                {"XRACKMON_TIME_SCALE", "100"}});
@@ -193,6 +194,26 @@ INSTANTIATE_TEST_SUITE_P(Sample, LiveCabinet,
                          [](const testing::TestParamInfo<CabinetCase> &info) {
                              return std::string(info.param.name) + "_" + info.param.kind;
                          });
+
+/* With an interval set the window follows the cabinet by itself: a chassis
+ * that joins the module's tree after start-up is shown by a later refresh,
+ * no click needed.  The interval of 20 s is 200 ms under the time scale. */
+TEST_F(LiveDisplay, RefreshIntervalShowsAChassisThatJoinedWithoutAClick)
+{
+    ASSERT_TRUE(sim_.ctl("pull 1/2"));
+    ASSERT_TRUE(start("Cab001", {"-xrm", "Xrackmon*refreshInterval: 20"}));
+    ASSERT_NE(wait_for_cabinet_window(), 0u);
+    /* A second turn has begun: the first refresh is over. */
+    ASSERT_TRUE(program_.wait_for_output("auto_refresh: refreshing\n(.|\n)*auto_refresh: refreshing\n", kQueryTimeout));
+    const std::string joined = chassis_trace(0x31, 2);
+    EXPECT_FALSE(program_.wait_for_output(joined, milliseconds{0})) << "chassis 2 shown while pulled";
+
+    ASSERT_TRUE(sim_.ctl("insert 1/2"));
+    EXPECT_TRUE(program_.wait_for_output(joined, kQueryTimeout)) << "the window did not follow the cabinet";
+    ASSERT_TRUE(sim_.ctl("ping"));
+    EXPECT_GE(status_commands(sim_.log_text(), 1), 3) << "start-up query and refreshes";
+    EXPECT_TRUE(program_.running());
+}
 
 /* A fault of the module for one command. */
 struct FaultCase {

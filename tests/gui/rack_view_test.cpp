@@ -8,6 +8,7 @@
 
 #include <Xm/Text.h>
 
+#include "app/auto_refresh.h"
 #include "app/s_detail.h"
 #include "config/config.h"
 #include "tests/gui/cabinet_display.h"
@@ -368,6 +369,51 @@ TEST_F(DetailBoxTest, BuiltHiddenShowDetailListsEveryChassisUpdateRefreshesCance
     open_from_menu();
     EXPECT_TRUE(lists_every_chassis(report_text()));
     EXPECT_EQ(DetailBoxUp, 1);
+}
+
+/* The automatic refresh runs update_display on its own, but not while a
+ * question waits for the operator: the turns that come due meanwhile are
+ * skipped, and refreshing resumes once it is answered. */
+TEST_F(TestMode, AutoRefreshSkipsItsTurnsWhileAVerifyBoxIsUp)
+{
+    update_display(0);
+    settle();
+    start_auto_refresh(app_context, 20);
+    ASSERT_TRUE(gui::pump_until([] { return auto_refresh_counts().refreshed >= 2; }, kWaitMs));
+
+    /* The operator: once three turns passed with the box up, it notes the
+     * counts and answers OK. */
+    struct Operator {
+        AutoRefreshCounts opened{}, answered{};
+        XtIntervalId tick = 0;
+        static void look(XtPointer self, XtIntervalId *)
+        {
+            auto *op = static_cast<Operator *>(self);
+            Widget box = XtNameToWidget(rack_cabstat_dlg, "*error_widget");
+            const AutoRefreshCounts now = auto_refresh_counts();
+            const int turns = now.skipped + now.refreshed - op->opened.skipped - op->opened.refreshed;
+            if (box != nullptr && turns >= 3) {
+                op->answered = now;
+                op->tick = 0;
+                XtCallCallbacks(box, XmNokCallback, nullptr);
+                return;
+            }
+            op->tick = XtAppAddTimeOut(app_context, 5, look, op);
+        }
+    } op;
+    op.opened = auto_refresh_counts();
+    op.tick = XtAppAddTimeOut(app_context, 5, Operator::look, &op);
+    EXPECT_EQ(ModalVerifyDialog(nullptr, "Cabinet Status - Cab001", "Go on?", DIALOG_QUESTION, nullptr), 1);
+    if (op.tick != 0)
+        XtRemoveTimeOut(op.tick);
+    EXPECT_EQ(op.answered.refreshed, op.opened.refreshed) << "a refresh ran under the question";
+    EXPECT_GE(op.answered.skipped, op.opened.skipped + 3);
+
+    EXPECT_EQ(auto_refresh_blocked(), nullptr);
+    EXPECT_TRUE(gui::pump_until([&] { return auto_refresh_counts().refreshed > op.answered.refreshed; }, kWaitMs))
+        << "no refresh after the answer";
+    EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    start_auto_refresh(app_context, 0);
 }
 
 } // namespace

@@ -7,10 +7,7 @@
  * whatever the parser builds from odd input is also walked.  The previous
  * input's model is freed by the next parse, so a leak across a re-read shows
  * up in the leak check at exit.
- *
- * Built two ways (tests/fuzz/CMakeLists.txt): as a libFuzzer binary with
- * clang, and into config_fuzz_replay, which runs the committed corpus
- * (tests/fuzz/corpus/config) in every test run.
+
  */
 #include <cstddef>
 #include <cstdint>

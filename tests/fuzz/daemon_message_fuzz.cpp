@@ -14,10 +14,7 @@
  *   2. The client accessors walk every answer Serve built, and the input
  *      itself when FIFO_InputProc would have returned it: a type in range,
  *      and the Length bytes (at least a header) present.
- *
- * Built two ways (tests/fuzz/CMakeLists.txt): as a libFuzzer binary with
- * clang, and into daemon_fuzz_replay, which runs the committed corpus
- * (tests/fuzz/corpus/daemon) in every test run.
+
  */
 #include <cstddef>
 #include <cstdint>

@@ -16,10 +16,7 @@
  * register writes, READ_FRONT_BACK ahead of commands that name registers),
  * and the remaining bytes are its reply, cut at RSP_TEXT_SIZE as GetRsp
  * cuts it and handed over in a heap copy of exactly its length.
- *
- * Built two ways (tests/fuzz/CMakeLists.txt): as a libFuzzer binary with
- * clang, and into serial_fuzz_replay, which runs the committed corpus
- * (tests/fuzz/corpus/serial) in every test run.
+
  */
 #include <sys/stat.h>
 #include <unistd.h>

@@ -22,10 +22,7 @@
  * accepts lies inside the bytes, is taken, and reports without "Invalid
  * status info"; the rack table points into the tree; whatever search_tree
  * finds is a record of the tree with the key asked for.
- *
- * Built two ways (tests/fuzz/CMakeLists.txt): as a libFuzzer binary with
- * clang, and into status_tree_fuzz_replay, which runs the committed corpus
- * (tests/fuzz/corpus/status_tree) in every test run.
+
  */
 #include <algorithm>
 #include <cstddef>

@@ -1,9 +1,5 @@
-/*
- * config_model_test.cpp - the node and host-type model after a read: host
- * types, sub-types, device ids, interconnect fields and node look-up; the
- * order of the node list; the configuration queries the console asks; and
- * a re-read that replaces everything without the heap growing.
- */
+/* config_model_test.cpp - the node and host-type model after a read, the
+ * configuration queries, and a re-read that does not grow the heap. */
 #include <gtest/gtest.h>
 
 #include <malloc.h>

@@ -1,8 +1,4 @@
-/*
- * config_parser_test.cpp - the configuration parser through real files:
- * SET, TYPE_RECORD and NODE_RECORD statements, the line reading, the
- * settings table and title file, and bad input of every kind.
- */
+/* config_parser_test.cpp - the configuration parser through real files. */
 #include <gtest/gtest.h>
 
 #include <iterator>

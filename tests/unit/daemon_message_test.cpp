@@ -1,13 +1,5 @@
-/*
- * daemon_message_test.cpp - the daemon messages as bytes, their accessors,
- * and the pipe operations on real pipes: a message read in pieces, the
- * out-of-step recovery, corrupt headers, the reply pipe refused when the
- * path holds a file or a link, one write per message.  Then borrowing and
- * returning ports: the requests against a real opclogd process (loan table
- * checked after each), a port another program holds, log messages, a
- * daemon that is absent, a stand-in daemon that answers wrongly or in
- * pieces, and opclogd's own handling of malformed requests.
- */
+/* daemon_message_test.cpp - daemon messages as bytes, the pipe operations on real
+ * pipes, and port loans against a real opclogd and stand-in daemons. */
 #include <gtest/gtest.h>
 
 #include <poll.h>

@@ -1,11 +1,6 @@
-/*
- * detail_report_test.cpp - the detail report as text, for trees built byte
- * by byte: every chassis kind's particular columns and rows, the debug rows,
- * the notes for duplicate and unknown ids, trees whose counts run past their
- * bytes (each tree sits in a heap block of exactly its size, so a read past
- * it is caught by the sanitizer build), a long report;
- * and the unit display names the report uses.
- */
+/* detail_report_test.cpp - the detail report for trees built byte by byte; each
+ * tree sits in a heap block of exactly its size, so the sanitizer build catches
+ * a read past it. */
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,11 +1,5 @@
-/*
- * engine_rsp_test.cpp - reply checking and what follows it, without
- * hardware: ErrorInRsp for every controller kind and reply form, the
- * conversions into the callers' buffers, disk-array side detection with
- * register renumbering, the event lines after a connection closes against the expected-event table
- * (read back from the log daemon's pipe), reply time limits, the SMP
- * shutdown rule, the end-of-GO review and the status marking.
- */
+/* engine_rsp_test.cpp - reply checking and what follows it, without hardware;
+ * event lines are read back from the log daemon's pipe. */
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

@@ -1,15 +1,6 @@
-/*
- * engine_serial_test.cpp - the engine's serial ports and GOs end to end: the
- * engine borrows the ports from a real opclogd, talks to the controllers
- * cabsim plays on pseudo-terminals, and gives everything back.  What the
- * controllers received is read from cabsim's command log, the loans from
- * opclogd's table.  On the sample installation: every controller kind,
- * resends, events after SP, a port held by the console program.  On
- * installations made here: loans in batches, one cabinet closed, a port
- * held elsewhere and a device that cannot be opened, a full-length name, a
- * daemon that stops answering, a reply pipe that cannot be opened, and the
- * port return when a fatal signal interrupts a GO.
- */
+/* engine_serial_test.cpp - serial ports and GOs end to end: ports borrowed from a
+ * real opclogd, controllers played by cabsim on pseudo-terminals; what they
+ * received is read from cabsim's command log, the loans from opclogd's table. */
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

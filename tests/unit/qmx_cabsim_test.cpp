@@ -1,11 +1,5 @@
-/*
- * qmx_cabsim_test.cpp - libqmx against a running cabinet simulator: status
- * trees as described, power commands, "not alive", "not ready" N times,
- * wrong sequence numbers, silence under a timed wait, broken and oversized
- * frames, a burst of replies larger than a socket queue, per-complex failures, the command log, the queue count, event
- * filters, a service that goes away, and the control channel; last, the
- * engine's tessel_comm layer over the real library.
- */
+/* qmx_cabsim_test.cpp - libqmx against a running cabinet simulator, and the
+ * engine's tessel_comm layer over the real library. */
 #include <gtest/gtest.h>
 
 #include <poll.h>

@@ -7,6 +7,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -502,20 +504,17 @@ TEST_F(StatusVisuals, ColourTableFollowsTheStatusKeyResources)
     create_s_key_shell(Toplevel);
     get_colors();
 
-    EXPECT_EQ(s_colors[STATUS_OK].background, pixel_of("#102030"));
-    EXPECT_EQ(s_colors[STATUS_OK].foreground, pixel_of("#405060"));
-    EXPECT_EQ(s_colors[STATUS_WARN].background, pixel_of("#aa5500"));
-    EXPECT_EQ(s_colors[STATUS_FAST].background, pixel_of("#ff00ff"));
-    /* Lamps: the warning and fault colours on a dark face. */
-    EXPECT_EQ(s_colors[STATUS_LED_AMBER].foreground, pixel_of("#aa5500"));
-    EXPECT_EQ(s_colors[STATUS_LED_AMBER].background, pixel_of("#001100"));
-    EXPECT_EQ(s_colors[STATUS_LED_RED].foreground, pixel_of("#bb0000"));
-    EXPECT_EQ(s_colors[STATUS_LED_RED].background, pixel_of("#000022"));
-    EXPECT_EQ(s_colors[STATUS_TITLE].background, pixel_of("#c0c0c0"));
-    EXPECT_EQ(s_colors[STATUS_TITLE].foreground, pixel_of("#000033"));
-    /* "Not used" text is invisible. */
-    EXPECT_EQ(s_colors[STATUS_NOT_USED].foreground, pixel_of("#c0c0c0"));
-    EXPECT_EQ(s_colors[STATUS_NOT_USED].background, pixel_of("#c0c0c0"));
+    /* Lamps show the warning and fault colours on a dark face; "not used"
+     * text is invisible. */
+    const std::pair<Pixel, const char *> kColours[] = {
+        {s_colors[STATUS_OK].background, "#102030"},       {s_colors[STATUS_OK].foreground, "#405060"},
+        {s_colors[STATUS_WARN].background, "#aa5500"},     {s_colors[STATUS_FAST].background, "#ff00ff"},
+        {s_colors[STATUS_LED_AMBER].foreground, "#aa5500"}, {s_colors[STATUS_LED_AMBER].background, "#001100"},
+        {s_colors[STATUS_LED_RED].foreground, "#bb0000"},  {s_colors[STATUS_LED_RED].background, "#000022"},
+        {s_colors[STATUS_TITLE].background, "#c0c0c0"},    {s_colors[STATUS_TITLE].foreground, "#000033"},
+        {s_colors[STATUS_NOT_USED].foreground, "#c0c0c0"}, {s_colors[STATUS_NOT_USED].background, "#c0c0c0"}};
+    for (std::size_t i = 0; i < std::size(kColours); ++i)
+        EXPECT_EQ(kColours[i].first, pixel_of(kColours[i].second)) << "entry " << i;
     /* Every scheme reads the widget of its table entry. */
     for (int i = 0; i < STATUS_last; ++i) {
         if (i == STATUS_LED_AMBER || i == STATUS_LED_RED || i == STATUS_NOT_USED)
@@ -606,12 +605,11 @@ TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
     /* 5. Labels carry name, number and status in title colours; show_text
      *    colours a text, invisibly for "not used". */
     Widget text = XtVaCreateManagedWidget("lbl_part", xmLabelWidgetClass, row, nullptr);
-    add_status_to_label(-1, 1, "FAN", text);
-    EXPECT_EQ(gui::label_text(text), "FAN\nOK");
-    add_status_to_label(3, 2, "PS", text);
-    EXPECT_EQ(gui::label_text(text), "PS 3\nFault");
-    add_status_to_label(0, 200, "CTL", text);
-    EXPECT_EQ(gui::label_text(text), "CTL 0\n(0xc8)");
+    for (auto [number, status, name, shown] : {std::tuple{-1, 1, "FAN", "FAN\nOK"}, {3, 2, "PS", "PS 3\nFault"},
+                                                {0, 200, "CTL", "CTL 0\n(0xc8)"}}) {
+        add_status_to_label(number, status, name, text);
+        EXPECT_EQ(gui::label_text(text), shown);
+    }
     EXPECT_EQ(resource_pixel(text, XmNforeground), s_colors[STATUS_TITLE].foreground);
     EXPECT_EQ(resource_pixel(text, XmNbackground), s_colors[STATUS_TITLE].background);
     show_text("Temperature\nCritical", STATUS_BAD, text);

@@ -155,10 +155,6 @@ TEST(ConversionsTest, OnlyTheArgumentsReadMatter)
     EXPECT_EQ(SameConversions("trailing %", "trailing"), 1);
 }
 
-} // namespace
-
-namespace {
-
 int OpenDescriptors()
 {
     int count = 0;

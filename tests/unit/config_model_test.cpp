@@ -109,14 +109,8 @@ TEST_F(ModelTest, FindNodeByNameDBConsoleAndClearNode)
     ClearNode(NodeListMaxSize);
 }
 
-} // namespace
-
-namespace {
-
-class OrderTest : public testing::Test {
+class OrderTest : public ModelTest {
   protected:
-    void TearDown() override { FreeConfiguration(); }
-
     /* Parses one record per "name type subtype cabinet processor" and
      * returns the node names in list order. */
     std::vector<std::string> Order(const std::vector<std::vector<std::string>> &nodes)
@@ -213,11 +207,7 @@ TEST_F(OrderTest, AnInconsistentMixStillSortsEveryNodeExactlyOnce)
     }
 }
 
-} // namespace
-
-namespace {
-
-class QueriesTest : public testing::Test {
+class QueriesTest : public ModelTest {
   protected:
     void SetUp() override
     {
@@ -225,7 +215,6 @@ class QueriesTest : public testing::Test {
         ASSERT_EQ(read_config_file(XR_SAMPLE_CONFIG), 0);
         get_host_types();
     }
-    void TearDown() override { FreeConfiguration(); }
 
     int Index(const char *name) { return FindNodeByName(name); }
 
@@ -355,10 +344,6 @@ TEST(TohexTest, DigitsOfEitherCase)
     for (auto [text, value] : {std::pair{"1F", 31}, {"1f", 31}, {"", 0}, {"ffff", 65535}, {"0A0", 160}})
         EXPECT_EQ(tohex(text), value) << text;
 }
-
-} // namespace
-
-namespace {
 
 std::string Installation(int nodes, const char *tag)
 {

@@ -278,10 +278,7 @@ TEST(FifoOpen, ReplyPipeIsCreatedAndNothingElseIsUsed)
     EXPECT_NE(err.find("ERROR: FIFO_Open: cannot create fifo \"" + dir + "util_2\": errno = " + std::to_string(EEXIST)),
               std::string::npos)
         << err;
-    std::ifstream kept(dir + "util_2");
-    std::string content;
-    std::getline(kept, content);
-    EXPECT_EQ(content, "keep me");
+    EXPECT_EQ(file_text(dir + "util_2"), "keep me");
 
     /* A link is never followed, not even to a FIFO, nor for writing. */
     ASSERT_EQ(symlink((dir + "util_1").c_str(), (dir + "util_3").c_str()), 0);

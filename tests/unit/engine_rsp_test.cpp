@@ -51,28 +51,23 @@ class EngineReplies : public ::testing::Test {
 
 TEST_F(EngineReplies, SerialRepliesAreJudgedInOrder)
 {
-    /* Form of the line first. */
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "AC 01"), INCOMPLETE_READ);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "\x12 what\n"), UNRECOGNIZED);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "\n"), UNRECOGNIZED);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "AC\r\n"), SHORT_RSP_MSG);
-    /* Register reads and writes: acknowledged with 00 or 01. */
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "AC 01\r\n"), GETRSP_SUCCESS);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "AC 00\r\n"), GETRSP_SUCCESS);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "AC 7F\r\n"), RESEND_NEEDED);
-    EXPECT_EQ(Judge(10, 0, WRITE_ENV, " >AC 02\r\n"), RESEND_NEEDED);
-    EXPECT_EQ(Judge(10, 0, WRITE_ENV, "AC 00\r\n"), GETRSP_SUCCESS);
-    EXPECT_EQ(Judge(10, 0, READ_SNP, "EV 55\r\n"), GETRSP_SUCCESS);
-    /* Unsolicited lines leave the controller on its command. */
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "SC 52\r\n"), UNRELATED_MSG);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "RS 00\r\n"), UNRELATED_MSG);
-    EXPECT_EQ(Judge(10, 0, READ_ENV, "EC 88\r\n"), UNRELATED_MSG);
-    /* Fixed lengths. */
-    std::string all = "AC " + std::string(64, '0') + "\r\n";
-    EXPECT_EQ(Judge(10, 0, READ_ALL_REG, all), GETRSP_SUCCESS);
-    EXPECT_EQ(Judge(10, 0, READ_ALL_REG, all.substr(0, 66) + "\r\n"), REREAD_NEEDED) << "68 characters";
-    EXPECT_EQ(Judge(10, 0, READ_SN, "0123456789ABCDEF01\r\n"), GETRSP_SUCCESS) << "no AC before a serial number";
-    EXPECT_EQ(Judge(10, 0, READ_SN, "0123456789ABCDEF0\r\n"), REREAD_NEEDED);
+    const std::string all = "AC " + std::string(64, '0') + "\r\n";
+    const struct { int cmd; std::string reply; int result; } cases[] = {
+        /* Form of the line first. */
+        {READ_ENV, "AC 01", INCOMPLETE_READ}, {READ_ENV, "\x12 what\n", UNRECOGNIZED}, {READ_ENV, "\n", UNRECOGNIZED},
+        {READ_ENV, "AC\r\n", SHORT_RSP_MSG},
+        /* Register reads and writes: acknowledged with 00 or 01. */
+        {READ_ENV, "AC 01\r\n", GETRSP_SUCCESS}, {READ_ENV, "AC 00\r\n", GETRSP_SUCCESS},
+        {READ_ENV, "AC 7F\r\n", RESEND_NEEDED}, {WRITE_ENV, " >AC 02\r\n", RESEND_NEEDED},
+        {WRITE_ENV, "AC 00\r\n", GETRSP_SUCCESS}, {READ_SNP, "EV 55\r\n", GETRSP_SUCCESS},
+        /* Unsolicited lines leave the controller on its command. */
+        {READ_ENV, "SC 52\r\n", UNRELATED_MSG}, {READ_ENV, "RS 00\r\n", UNRELATED_MSG},
+        {READ_ENV, "EC 88\r\n", UNRELATED_MSG},
+        /* Fixed lengths (the short register image is 68 characters); no AC before a serial number. */
+        {READ_ALL_REG, all, GETRSP_SUCCESS}, {READ_ALL_REG, all.substr(0, 66) + "\r\n", REREAD_NEEDED},
+        {READ_SN, "0123456789ABCDEF01\r\n", GETRSP_SUCCESS}, {READ_SN, "0123456789ABCDEF0\r\n", REREAD_NEEDED}};
+    for (const auto &c : cases)
+        EXPECT_EQ(Judge(10, 0, c.cmd, c.reply), c.result) << c.cmd << " " << c.reply;
 }
 
 TEST_F(EngineReplies, ResetAndFirmwareDownloadHaveRepliesOfTheirOwn)

@@ -544,14 +544,11 @@ int count_pixels(Widget w, Pixel pixel)
     return count;
 }
 
-/* The key from the shipped app-defaults file, then every painter on one
- * canvas in its colours, then both on the screen. */
 TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
 {
-    /* 1. The key from the shipped app-defaults file gives the colours. */
     key_from_app_defaults();
 
-    /* 2. show_status paints the icon, and the frame behind only when asked. */
+    /* 1. show_status paints the icon, and the frame behind only when asked. */
     Widget row = canvas();
     Widget frame = XtVaCreateManagedWidget("frame", xmFrameWidgetClass, row, nullptr);
     Widget label = XtVaCreateManagedWidget("label", xmLabelWidgetClass, frame, XmNlabelType, XmPIXMAP, nullptr);
@@ -566,7 +563,7 @@ TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
     EXPECT_EQ(resource_pixel(frame, XmNbackground), s_colors[STATUS_OK].background);
     EXPECT_EQ(resource_pixel(frame, XmNforeground), s_colors[STATUS_OK].foreground);
 
-    /* 3. A toggle is neutral while selectable and shows its status otherwise. */
+    /* 2. A toggle is neutral while selectable and shows its status otherwise. */
     auto toggle = [row](const char *name) {
         return XtVaCreateManagedWidget(name, xmToggleButtonWidgetClass, row, XmNlabelType, XmPIXMAP,
                                        XmNindicatorOn, False, nullptr);
@@ -585,7 +582,7 @@ TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
         EXPECT_EQ(pixmap_resource(t, XmNselectPixmap), inverted);
     }
 
-    /* 4. A component's status icon, frame and picture for every look; the
+    /* 3. A component's status icon, frame and picture for every look; the
      *    button keeps the component's picture, only its colours follow. */
     Widget part_frame = XtVaCreateManagedWidget("frm_part", xmFrameWidgetClass, row, nullptr);
     Widget stat = XtVaCreateManagedWidget("stat_part", xmLabelWidgetClass, part_frame, XmNlabelType, XmPIXMAP, nullptr);
@@ -602,7 +599,7 @@ TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
             EXPECT_EQ(pixmap_resource(btn, XmNlabelInsensitivePixmap), icon_in_scheme(btn, picture, look.scheme));
         }
 
-    /* 5. Labels carry name, number and status in title colours; show_text
+    /* 4. Labels carry name, number and status in title colours; show_text
      *    colours a text, invisibly for "not used". */
     Widget text = XtVaCreateManagedWidget("lbl_part", xmLabelWidgetClass, row, nullptr);
     for (auto [number, status, name, shown] : {std::tuple{-1, 1, "FAN", "FAN\nOK"}, {3, 2, "PS", "PS 3\nFault"},
@@ -618,7 +615,7 @@ TEST_F(StatusVisuals, ShippedKeyColoursTheTableAndEveryPainterFollowsIt)
     show_text("hidden", STATUS_NOT_USED, text);
     EXPECT_EQ(resource_pixel(text, XmNforeground), resource_pixel(text, XmNbackground));
 
-    /* 6. On the screen: the fault colour only in the insensitive toggle. */
+    /* 5. On the screen: the fault colour only in the insensitive toggle. */
     XtManageChild(s_key_form);
     ASSERT_TRUE(gui::pump_until([] { return gui::is_shown(s_key_form); }, kWaitMs));
     show_canvas();

@@ -5,8 +5,13 @@
  * entry (created the first time its id is seen, in complex-id order whatever
  * the arrival order) and its status; entries of chassis absent from the tree
  * stay and are shown Missing.  The table of complex types decides each
- * chassis's name, its button label and the chassis view window, creating
- * the windows of the less common kinds on first use.
+ * chassis's name, its button label and the chassis view window.
+ *
+ * A chassis view window is built the first time a chassis of its kind is
+ * selected, then kept; only the empty view comes with the cabinet window.
+ * A cabinet shows one chassis at a time, and building every window at
+ * start-up (hundreds of widgets and pictures, most never looked at) was
+ * most of the time before the cabinet window appeared.
  *
  * Callers: start-up, update_display, the rack toggles.
  */
@@ -26,6 +31,7 @@
 #include "app/help_contexts.h"
 #include "app/chassis_views.h"
 #include "app/complex_types.h"
+#include "app/layouts/builtin_windows.h"
 #include "app/layouts/rack_windows.h"
 #include "app/rack_state.h"
 #include "app/s_get_colors.h"
@@ -51,6 +57,16 @@ enum class NodeId {
     Size64,
 };
 
+/* Builds one of the cabinet window's own chassis windows (builtin_windows.h)
+ * into the scrolled form, placed and hidden like the others. */
+template <Widget *View, Widget (*Build)(Widget)> void create_builtin_view()
+{
+    *View = Build(scrolled_form);
+    attach_chassis_window(*View);
+    XtUnmanageChild(*View);
+    register_window_help();
+}
+
 /* One row of the complex-type table. */
 struct ChassisKind {
     int complex_type;
@@ -58,33 +74,33 @@ struct ChassisKind {
     const char *chassis_label;
     const char *button_format; /* "%d": the complex id */
     Widget *view;              /* the chassis view window */
-    void (*create)();          /* builds the window on first use, or null */
+    void (*create)();          /* builds it on the first selection */
     NodeId node_id;
     int ssc_type;              /* server-management variant, 0: unchanged */
 };
 
 constexpr ChassisKind CHASSIS_KINDS[] = {
-    {COMPLEX_SERVER_MGMT, CHASSIS_SERVER_MGMT, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, nullptr, NodeId::Keep, 3},
+    {COMPLEX_SERVER_MGMT, CHASSIS_SERVER_MGMT, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, create_builtin_view<&sm_frame, build_sm_window>, NodeId::Keep, 3},
     {COMPLEX_DAMC, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da_frame, create_da_frame, NodeId::Keep, 0},
-    {COMPLEX_UPS, CHASSIS_UPS, "UPS", "UPS\n%d", &ups_frame, nullptr, NodeId::Keep, 0},
-    {COMPLEX_SERVER_MGMT2, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, nullptr, NodeId::Keep, 3},
-    {COMPLEX_QNA, CHASSIS_QNA, "QUONET", "QNA\n%d", &quonet_frame, nullptr, NodeId::Size0, 0},
-    {COMPLEX_QNB, CHASSIS_QNB, "QUONET", "QNB\n%d", &quonet_frame, nullptr, NodeId::Size0, 0},
-    {COMPLEX_SMP, CHASSIS_NODE, "SMP", "SMP\n%d", &smp_frame, nullptr, NodeId::NodeIndex, 0},
+    {COMPLEX_UPS, CHASSIS_UPS, "UPS", "UPS\n%d", &ups_frame, create_builtin_view<&ups_frame, build_ups_window>, NodeId::Keep, 0},
+    {COMPLEX_SERVER_MGMT2, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, create_builtin_view<&sm_frame, build_sm_window>, NodeId::Keep, 3},
+    {COMPLEX_QNA, CHASSIS_QNA, "QUONET", "QNA\n%d", &quonet_frame, create_builtin_view<&quonet_frame, build_quonet_window>, NodeId::Size0, 0},
+    {COMPLEX_QNB, CHASSIS_QNB, "QUONET", "QNB\n%d", &quonet_frame, create_builtin_view<&quonet_frame, build_quonet_window>, NodeId::Size0, 0},
+    {COMPLEX_SMP, CHASSIS_NODE, "SMP", "SMP\n%d", &smp_frame, create_builtin_view<&smp_frame, build_smp_window>, NodeId::NodeIndex, 0},
     {COMPLEX_MDAMC, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da2_frame, create_da2_frame, NodeId::Keep, 0},
-    {COMPLEX_QNA16G, CHASSIS_QNA, "QUONET 16G", "QNA16G\n%d", &quonet_qna16g_frame, nullptr, NodeId::Size16, 0},
-    {COMPLEX_QNA64G, CHASSIS_QNA, "QUONET 64G", "QNA64\n%d", &quonet_qn64g_frame, nullptr, NodeId::Size64, 0},
-    {COMPLEX_QNB64G, CHASSIS_QNB, "QUONET 64G", "QNB64\n%d", &quonet_qn64g_frame, nullptr, NodeId::Size64, 0},
-    {COMPLEX_UPS_DAM, CHASSIS_UPS, "UPS w/ Input Sel", "UPS w/ \nInput Sel\n%d", &ups_dam_frame, nullptr, NodeId::Keep, 0},
+    {COMPLEX_QNA16G, CHASSIS_QNA, "QUONET 16G", "QNA16G\n%d", &quonet_qna16g_frame, create_builtin_view<&quonet_qna16g_frame, build_quonet_qna16g_window>, NodeId::Size16, 0},
+    {COMPLEX_QNA64G, CHASSIS_QNA, "QUONET 64G", "QNA64\n%d", &quonet_qn64g_frame, create_builtin_view<&quonet_qn64g_frame, build_quonet_qn64g_window>, NodeId::Size64, 0},
+    {COMPLEX_QNB64G, CHASSIS_QNB, "QUONET 64G", "QNB64\n%d", &quonet_qn64g_frame, create_builtin_view<&quonet_qn64g_frame, build_quonet_qn64g_window>, NodeId::Size64, 0},
+    {COMPLEX_UPS_DAM, CHASSIS_UPS, "UPS w/ Input Sel", "UPS w/ \nInput Sel\n%d", &ups_dam_frame, create_builtin_view<&ups_dam_frame, build_ups_dam_window>, NodeId::Keep, 0},
     {COMPLEX_QUARTZ_NODE, CHASSIS_NODE, "SMP", "SMP\n%d", &quartz_node_frame, create_quartz_node_frame, NodeId::NodeIndex, 0},
-    {COMPLEX_SERVER_MGMT_2U, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm2u_frame, nullptr, NodeId::Keep, 2},
+    {COMPLEX_SERVER_MGMT_2U, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm2u_frame, create_builtin_view<&sm2u_frame, build_sm2u_window>, NodeId::Keep, 2},
     {COMPLEX_NODE7U, CHASSIS_NODE, "SMP", "SMP\n%d", &node7U_frame, create_node7U_frame, NodeId::NodeIndex, 0},
     {COMPLEX_UPS_2U, CHASSIS_UPS, "2U UPS ", "2U UPS \n%d", &ups2U_frame, create_ups2U_frame, NodeId::Keep, 0},
     {COMPLEX_COBALT, CHASSIS_NODE, "SMP", "SMP\n%d", &cobalt_frame, create_cobalt_frame, NodeId::NodeIndex, 0},
     {COMPLEX_GARNET, CHASSIS_NODE, "SMP", "SMP\n%d", &garnet_frame, create_garnet_frame, NodeId::NodeIndex, 0},
     {COMPLEX_BERYL, CHASSIS_NODE, "SMP", "SMP\n%d", &beryl_frame, create_beryl_frame, NodeId::NodeIndex, 0},
 };
-constexpr ChassisKind UNKNOWN_KIND = {-1,      CHASSIS_UNKNOWN, "Unknown", "Unknown\n%d", &smp_frame, nullptr,
+constexpr ChassisKind UNKNOWN_KIND = {-1,      CHASSIS_UNKNOWN, "Unknown", "Unknown\n%d", &smp_frame, create_builtin_view<&smp_frame, build_smp_window>,
                                       NodeId::Keep, 0};
 
 /* The chassis pictures, by chassis kind. */
@@ -122,6 +138,8 @@ Cardinal insert_position = 0;
 Widget shown_view = nullptr;
 /* The last interconnect kind that was present. */
 int last_interconnect_type = COMPLEX_QNA;
+/* The kind each rack entry had at its last refresh. */
+const ChassisKind *entry_kind[MAX_CHASSIS + 1] = {};
 
 /* ---- static prototypes --------------------------------------------------- */
 
@@ -171,10 +189,9 @@ void apply_kind(s_cab_chassis_rec &entry, const complex_cfg_t *cp, const Chassis
 {
     entry.chassis_type = kind.chassis_type;
     std::snprintf(entry.chassis_label, sizeof entry.chassis_label, "%.19s", kind.chassis_label);
-    /* The lazily built windows go into the scrolled form; before the main
-     * window exists the entry gets no window. */
-    if (kind.create != nullptr && *kind.view == nullptr && scrolled_form != nullptr)
-        kind.create();
+    /* The window, when a chassis of this kind was shown before; otherwise
+     * select_chassis_view builds it. */
+    entry_kind[&entry - chassis_rec] = &kind;
     entry.chassis_frame = *kind.view;
     switch (kind.node_id) {
     case NodeId::Keep:
@@ -416,10 +433,19 @@ void select_chassis_view(int chassis_id)
         if (empty_btn != nullptr)
             show_tb_status(empty_btn, chassis_picture(entry.chassis_type), STATUS_TITLE);
     }
+    /* 2. Its kind's window, built now when no chassis of the kind was
+     *    shown before.  The lazily built windows go into the scrolled form;
+     *    before the main window exists there is none. */
+    const ChassisKind *kind = entry_kind[chassis_id];
+    if (view == nullptr && kind != nullptr && scrolled_form != nullptr) {
+        if (*kind->view == nullptr)
+            kind->create();
+        view = entry.chassis_frame = *kind->view;
+    }
     if (view == nullptr)
         return;
 
-    /* 2. Show it, titled, painted. */
+    /* 3. Show it, titled, painted. */
     current_chassis = chassis_id;
     if (view != shown_view) {
         XtManageChild(view);

@@ -1,8 +1,9 @@
 /*
- * builtin_windows.h - builders of the chassis view windows that the cabinet
- * window carries from the start (one source file per window).  Each returns
- * the window's top widget, a frame, built as a child of the cabinet
- * window's scrolled form; create_rack_cabstat_dlg places them.
+ * builtin_windows.h - builders of the cabinet window's own chassis view
+ * windows (one source file per window).  Each returns the window's top
+ * widget, a frame, built as a child of the cabinet window's scrolled form.
+ * create_rack_cabstat_dlg builds the empty view; the rack view builds the
+ * others when a chassis of their kind is first selected.
  */
 #ifndef XR_APP_LAYOUTS_BUILTIN_WINDOWS_H
 #define XR_APP_LAYOUTS_BUILTIN_WINDOWS_H

@@ -2,8 +2,9 @@
  * s_rack_cab.cpp - the cabinet window (rack_cabstat_dlg): menu bar, the rack
  * on the left (cab_lbl over the row-column cab_rc that the rack view fills),
  * a divider, and on the right chassis_lbl over the chassis view windows.
- * The chassis windows of the common kinds are built here too (see
- * builtin_windows.h); the others are built on first use by the rack view.
+ * Only the empty view is built here; the rack view builds every other
+ * chassis window (builtin_windows.h and the generated ones) the first time
+ * a chassis of its kind is selected.
  *
  * Called once by start-up.
  */
@@ -138,32 +139,12 @@ void build_rack_area()
     lk::place(chassis_lbl, nullptr, rack_divider, 4);
 }
 
-/* 3. The built-in chassis windows, all placed below chassis_lbl right of
- *    the divider; only the empty view stays shown until a chassis is chosen. */
-void build_chassis_windows()
+/* 3. The empty view, placed below chassis_lbl right of the divider; it is
+ *    shown until a chassis is chosen. */
+void build_empty_view()
 {
-    struct Builtin {
-        Widget *frame;
-        Widget (*build)(Widget);
-    };
-    const Builtin windows[] = {
-        {&smp_frame, build_smp_window},
-        {&sm_frame, build_sm_window},
-        {&sm2u_frame, build_sm2u_window},
-        {&quonet_frame, build_quonet_window},
-        {&quonet_qna16g_frame, build_quonet_qna16g_window},
-        {&quonet_qn64g_frame, build_quonet_qn64g_window},
-        {&ups_frame, build_ups_window},
-        {&ups_dam_frame, build_ups_dam_window},
-        {&empty_frame, build_empty_window},
-    };
-    for (const Builtin &window : windows) {
-        *window.frame = window.build(scrolled_form);
-        XtUnmanageChild(*window.frame);
-        attach_chassis_window(*window.frame);
-    }
-    /* Managed only now, complete, so that the form takes its full size. */
-    XtManageChild(empty_frame);
+    empty_frame = build_empty_window(scrolled_form);
+    attach_chassis_window(empty_frame);
 }
 
 } // namespace
@@ -183,6 +164,6 @@ Widget create_rack_cabstat_dlg(Display *display, const char *name, int argc, cha
     s_rack_main_form = XtVaCreateManagedWidget("s_rack_main_form", xmFormWidgetClass, rack_cabstat_dlg, nullptr);
     build_menu_bar();
     build_rack_area();
-    build_chassis_windows();
+    build_empty_view();
     return rack_cabstat_dlg;
 }

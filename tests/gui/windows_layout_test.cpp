@@ -20,6 +20,7 @@
 #include <Xm/Xm.h>
 
 #include "app/cabstat_common.h"
+#include "app/layouts/builtin_windows.h"
 #include "app/layouts/rack_windows.h"
 #include "app/s_get_colors.h"
 #include "app/s_rack_disp.h"
@@ -29,21 +30,22 @@
 #include "help/help.h"
 #include "help/xh_state.h"
 #include "tests/support/gui_harness.h"
+#include "ui/picture_cache.h"
 #include "ui/x_util.h"
 
-/* Every picture file the windows ask the toolkit for: the binary is linked
- * with --wrap=XmGetPixmap. */
+/* Every picture file the windows ask for: the binary is linked with
+ * --wrap=GetPicturePixmap. */
 std::set<std::string> &pictures_asked()
 {
     static std::set<std::string> names;
     return names;
 }
-extern "C" Pixmap __real_XmGetPixmap(Screen *screen, char *name, Pixel fg, Pixel bg);
-extern "C" Pixmap __wrap_XmGetPixmap(Screen *screen, char *name, Pixel fg, Pixel bg)
+extern "C" Pixmap __real_GetPicturePixmap(Screen *screen, const char *path, Pixel fg, Pixel bg);
+extern "C" Pixmap __wrap_GetPicturePixmap(Screen *screen, const char *path, Pixel fg, Pixel bg)
 {
-    if (name != nullptr)
-        pictures_asked().insert(name);
-    return __real_XmGetPixmap(screen, name, fg, bg);
+    if (path != nullptr)
+        pictures_asked().insert(path);
+    return __real_GetPicturePixmap(screen, path, fg, bg);
 }
 
 namespace {
@@ -55,10 +57,6 @@ void expect_readable_bitmaps(const std::set<std::string> &paths)
 {
     Display *display = XtDisplay(Toplevel);
     for (const std::string &path : paths) {
-        /* A help page's picture is first asked for by its bare name, then by
-         * its path on the help path, which is the one checked. */
-        if (path.empty() || path[0] != '/')
-            continue;
         unsigned width = 0, height = 0;
         int hot_x = 0, hot_y = 0;
         Pixmap bitmap = None;
@@ -156,8 +154,22 @@ TEST_F(Windows, MainWindowAndItsBuiltInChassisWindowsAreSoundAndFitTheScreen)
     build_main_window();
     EXPECT_EQ(gui::shell_title(s_rack_main_form), "Cabinet Status - Cab001");
 
-    /* The built-in chassis windows hang below chassis_lbl; only the empty
-     * view is shown before a chassis is chosen. */
+    /* The cabinet window comes with the empty view only; the others are
+     * built into it as the rack view builds them on first selection. */
+    ASSERT_EQ(smp_frame, nullptr);
+    const std::pair<Widget *, Widget (*)(Widget)> builtins[] = {
+        {&smp_frame, build_smp_window},       {&sm_frame, build_sm_window},
+        {&sm2u_frame, build_sm2u_window},     {&quonet_frame, build_quonet_window},
+        {&quonet_qna16g_frame, build_quonet_qna16g_window}, {&quonet_qn64g_frame, build_quonet_qn64g_window},
+        {&ups_frame, build_ups_window},       {&ups_dam_frame, build_ups_dam_window}};
+    for (const auto &[frame, build] : builtins) {
+        *frame = build(scrolled_form);
+        attach_chassis_window(*frame);
+        XtUnmanageChild(*frame);
+    }
+
+    /* They hang below chassis_lbl; only the empty view is shown before a
+     * chassis is chosen. */
     for (Widget frame : {smp_frame, sm_frame, sm2u_frame, quonet_frame, quonet_qna16g_frame, quonet_qn64g_frame,
                          ups_frame, ups_dam_frame, empty_frame}) {
         ASSERT_NE(frame, nullptr);
@@ -412,7 +424,7 @@ Pixmap pixmap_resource(Widget w, const char *resource)
 /* The cached pixmap of an icon file in the colours of scheme `s`. */
 Pixmap icon_in(Widget w, const std::string &icon, Pixel fg, Pixel bg)
 {
-    return XmGetPixmap(XtScreen(w), xs(console_path(icon)), fg, bg);
+    return GetPicturePixmap(XtScreen(w), console_path(icon).c_str(), fg, bg);
 }
 Pixmap icon_in_scheme(Widget w, const std::string &icon, int s)
 {

@@ -15,6 +15,7 @@
 #include "base/console_path.h"
 #include "base/motif_str.h"
 #include "base/trace.h"
+#include "ui/picture_cache.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ const StatusVisual *find_status(int status)
 /* The pixmap of an icon file in the given colours, on the screen of w. */
 Pixmap icon_pixmap(Widget w, const char *icon, Pixel fg, Pixel bg)
 {
-    return XmGetPixmap(XtScreenOfObject(w), xs(console_path(icon)), fg, bg);
+    return GetPicturePixmap(XtScreenOfObject(w), console_path(icon).c_str(), fg, bg);
 }
 
 /* Draws w again from its resources.  A label or toggle whose pixmap is

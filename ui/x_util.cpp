@@ -45,6 +45,7 @@
 #include "base/timescale.h"
 #include "base/trace.h"
 #include "help/help.h"
+#include "ui/picture_cache.h"
 
 /* ---- constants ---------------------------------------------------------- */
 
@@ -242,7 +243,7 @@ static void RunNestedLoop(const int *waiting)
 static Pixmap IconPixmap(Screen *screen, int index, Pixel foreground, Pixel background)
 {
     std::string path = console_path(iconpaths[index]);
-    return XmGetPixmap(screen, xs(path), foreground, background);
+    return GetPicturePixmap(screen, path.c_str(), foreground, background);
 }
 
 /* Sets a compound-string resource from text.  Tab characters become tab
@@ -605,7 +606,7 @@ void SetProgramsIcon(Widget shell, const char *icon_file, const char *icon_name)
     XtVaGetValues(shell, XmNbackground, &background, nullptr);
     Screen *screen = XtScreen(Toplevel);
     std::string path = console_path(icon_file != nullptr ? icon_file : "");
-    Pixmap icon = XmGetPixmap(screen, xs(path), BlackPixelOfScreen(screen), background);
+    Pixmap icon = GetPicturePixmap(screen, path.c_str(), BlackPixelOfScreen(screen), background);
     if (icon != XmUNSPECIFIED_PIXMAP)
         XtVaSetValues(shell, XmNiconPixmap, icon, nullptr);
     XtVaSetValues(shell, XmNiconName, progicon_name, nullptr);

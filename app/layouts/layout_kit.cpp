@@ -18,6 +18,7 @@
 #include "app/rack_cb.h"
 #include "base/console_path.h"
 #include "base/motif_str.h"
+#include "ui/picture_cache.h"
 
 namespace lk {
 
@@ -35,8 +36,8 @@ Pixmap pixmap_for(Widget w, const std::string &installed_path, bool inverted = f
 {
     Pixel fg = 0, bg = 0;
     XtVaGetValues(w, XmNforeground, &fg, XmNbackground, &bg, nullptr);
-    return XmGetPixmap(XtScreenOfObject(w), xs(console_path(installed_path)), inverted ? bg : fg,
-                       inverted ? fg : bg);
+    return GetPicturePixmap(XtScreenOfObject(w), console_path(installed_path).c_str(), inverted ? bg : fg,
+                            inverted ? fg : bg);
 }
 
 void set_text(Widget w, const char *text)

@@ -26,6 +26,7 @@
 #include "app/rack_cb.h"
 #include "base/console_path.h"
 #include "base/motif_str.h"
+#include "ui/picture_cache.h"
 
 Widget s_key_shell, s_key_form, s_key_close_btn;
 Widget s_disabled, s_OK, s_not_OK, s_not_pres, s_warn, s_unknown;
@@ -128,14 +129,14 @@ Widget make_symbol(Widget row, const KeyRow &key)
     XtVaGetValues(w, XmNforeground, &fg, XmNbackground, &bg, nullptr);
     const std::string path = console_path(std::string(lk::ICON_DIR) + key.picture);
     XtVaSetValues(w, XmNlabelType, XmPIXMAP, XmNlabelPixmap,
-                  XmGetPixmap(XtScreen(w), xs(path), fg, bg), nullptr);
+                  GetPicturePixmap(XtScreen(w), path.c_str(), fg, bg), nullptr);
     if (key.small != nullptr) {
         /* The small form beside it, in the same colours. */
         const std::string small_path = console_path(std::string(lk::ICON_DIR) + key.small);
         const std::string name = std::string(key.name) + "_small";
         XtVaCreateManagedWidget(name.c_str(), xmLabelWidgetClass, row, XmNlabelType, XmPIXMAP, XmNforeground, fg,
                                 XmNbackground, bg, XmNlabelPixmap,
-                                XmGetPixmap(XtScreen(w), xs(small_path), fg, bg), XmNwidth, SMALL_SYMBOL_WIDTH,
+                                GetPicturePixmap(XtScreen(w), small_path.c_str(), fg, bg), XmNwidth, SMALL_SYMBOL_WIDTH,
                                 XmNheight, SYMBOL_HEIGHT, XmNrecomputeSize, False, nullptr);
     } else {
         /* Keeps the texts of all rows in one column. */

@@ -27,6 +27,7 @@
 #include "base/trace.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/status_tree_loader.h"
+#include "ui/picture_cache.h"
 #include "ui/x_util.h"
 
 namespace display {
@@ -162,8 +163,8 @@ inline Pixmap status_pixmap(Widget stat, int status, int tiny = 0)
     const char *icon = nullptr, *text = nullptr;
     int scheme = 0;
     get_status_visual_elements(status, &icon, &scheme, &text, tiny);
-    return XmGetPixmap(XtScreenOfObject(XtParent(stat)), xs(console_path(icon)), s_colors[scheme].foreground,
-                       s_colors[scheme].background);
+    return GetPicturePixmap(XtScreenOfObject(XtParent(stat)), console_path(icon).c_str(), s_colors[scheme].foreground,
+                            s_colors[scheme].background);
 }
 
 inline bool shows_status(Widget stat, int status, int tiny = 0)
@@ -174,8 +175,8 @@ inline bool shows_status(Widget stat, int status, int tiny = 0)
 /* The pixmap a toggle shows for `picture` (title colours). */
 inline Pixmap picture_pixmap(Widget btn, const char *picture)
 {
-    return XmGetPixmap(XtScreenOfObject(btn), xs(console_path(picture)), s_colors[STATUS_TITLE].foreground,
-                       s_colors[STATUS_TITLE].background);
+    return GetPicturePixmap(XtScreenOfObject(btn), console_path(picture).c_str(), s_colors[STATUS_TITLE].foreground,
+                            s_colors[STATUS_TITLE].background);
 }
 
 inline bool toggle_set(Widget w)

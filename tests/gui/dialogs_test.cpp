@@ -20,6 +20,7 @@
 #include "help/xh_state.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/process.h"
+#include "ui/picture_cache.h"
 #include "ui/x_util.h"
 
 namespace {
@@ -95,7 +96,7 @@ protected:
 
     Pixmap icon(const char *name, Pixel foreground, Pixel background)
     {
-        return XmGetPixmap(XtScreen(Toplevel), xs(icons_ + name), foreground, background);
+        return GetPicturePixmap(XtScreen(Toplevel), (icons_ + name).c_str(), foreground, background);
     }
 
     ConsoleRoot root_;
@@ -299,6 +300,42 @@ TEST_F(Dialogs, TheProgramsIconIsSetAndAMissingFileChangesOnlyItsName)
     XtVaGetValues(shell, XmNiconPixmap, &after, nullptr);
     EXPECT_EQ(after, pixmap);
     EXPECT_STREQ(progicon_name, "Other");
+}
+
+/* Each picture is drawn with its set bits in the foreground and the rest in
+ * the background, once per colour pair; a file that is no X bitmap gives
+ * no pixmap. */
+TEST_F(Dialogs, PicturePixmapsFollowTheirBitsAndColoursAndAreDrawnOncePerPair)
+{
+    Display *display = XtDisplay(Toplevel);
+    Screen *screen = XtScreen(Toplevel);
+    const std::string path = icons_ + "question.xbm"; /* 32 x 32 */
+    unsigned width = 0, height = 0;
+    unsigned char *bits = nullptr;
+    int hot_x = 0, hot_y = 0;
+    ASSERT_EQ(XReadBitmapFileData(path.c_str(), &width, &height, &bits, &hot_x, &hot_y), BitmapSuccess);
+    const Pixel white = WhitePixelOfScreen(screen), black = BlackPixelOfScreen(screen);
+    for (auto [fg, bg] : {std::pair{black, white}, std::pair{white, black}}) {
+        Pixmap pixmap = GetPicturePixmap(screen, path.c_str(), fg, bg);
+        ASSERT_NE(pixmap, XmUNSPECIFIED_PIXMAP);
+        EXPECT_EQ(GetPicturePixmap(screen, path.c_str(), fg, bg), pixmap);
+        XImage *image = XGetImage(display, pixmap, 0, 0, width, height, AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        int wrong = 0;
+        for (unsigned y = 0; y < height; ++y)
+            for (unsigned x = 0; x < width; ++x) {
+                const bool set = (bits[y * ((width + 7) / 8) + x / 8] >> (x % 8)) & 1;
+                wrong += XGetPixel(image, static_cast<int>(x), static_cast<int>(y)) != (set ? fg : bg);
+            }
+        EXPECT_EQ(wrong, 0);
+        XDestroyImage(image);
+    }
+    EXPECT_NE(GetPicturePixmap(screen, path.c_str(), black, white), GetPicturePixmap(screen, path.c_str(), white, black));
+    XFree(bits);
+
+    root_.write("/opt/console/icons/broken.xbm", "#define broken_width 8\nnot a bitmap\n");
+    for (const char *name : {"broken.xbm", "missing.xbm"})
+        EXPECT_EQ(GetPicturePixmap(screen, (icons_ + name).c_str(), black, white), XmUNSPECIFIED_PIXMAP) << name;
 }
 
 TEST_F(Dialogs, WorkDialogShowsItsLastFifteenLinesInTheCornerAndAnswersOnlyWhenItActs)

@@ -215,6 +215,20 @@ TEST_F(LiveDisplay, RefreshIntervalShowsAChassisThatJoinedWithoutAClick)
     EXPECT_TRUE(program_.running());
 }
 
+/* Refreshes never overlap: a turn that comes due while a refresh waits for
+ * the module's answer is skipped.  Answers leave 150 ms late (half the
+ * scaled time limit of a status query) and turns come every 50 ms. */
+TEST_F(LiveDisplay, TurnsDueWhileARefreshWaitsForTheModuleAreSkipped)
+{
+    ASSERT_TRUE(sim_.ctl("delay 1 150"));
+    ASSERT_TRUE(start("Cab001", {"-xrm", "Xrackmon*refreshInterval: 5"}));
+    ASSERT_NE(wait_for_cabinet_window(), 0u);
+    EXPECT_TRUE(program_.wait_for_output(
+        "auto_refresh: refreshing\n(.|\n)*auto_refresh: skipped, a refresh is in flight\n(.|\n)*auto_refresh: refreshing\n",
+        kQueryTimeout));
+    EXPECT_TRUE(program_.running());
+}
+
 /* A fault of the module for one command. */
 struct FaultCase {
     const char *name;

@@ -6,9 +6,9 @@
  * comes from here.  Each file is read once per process and each (file,
  * colours) pair drawn once per screen; later requests return the same
  * pixmap, which stays for the life of the program (widgets share them, so
- * none is ever freed).  The toolkit's own loader read and probed the file
- * again for every new colour pair and asked the server for both colours
- * each time, which made the pictures a large part of start-up.
+ * none is ever freed).  Given the file's name, the toolkit read and probed
+ * the file again for every new colour pair and waited for the server at
+ * each one, which made the pictures a large part of start-up.
  */
 #ifndef XR_UI_PICTURE_CACHE_H
 #define XR_UI_PICTURE_CACHE_H

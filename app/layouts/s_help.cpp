@@ -12,6 +12,8 @@
  * where a view draws a status in two sizes, the row shows both.  Built once
  * by start-up; Help -> Symbol Key shows it, Close hides it.
  */
+#include <vector>
+
 #include <Xm/DialogS.h>
 #include <Xm/Form.h>
 #include <Xm/Frame.h>
@@ -146,20 +148,25 @@ Widget make_symbol(Widget row, const KeyRow &key)
     return w;
 }
 
-void make_row(Widget rows, const KeyRow &key)
+/* One row of the key, built unmanaged: returns the child of `rows` to
+ * manage (the row, or the frame holding it). */
+Widget make_row(Widget rows, const KeyRow &key)
 {
     Widget parent = rows;
     if (key.row_frame != nullptr) {
-        *key.row_frame = XtVaCreateManagedWidget(key.frame_name, xmFrameWidgetClass, rows, XmNshadowThickness, 0,
-                                                 nullptr);
+        *key.row_frame = XtVaCreateWidget(key.frame_name, xmFrameWidgetClass, rows, XmNshadowThickness, 0, nullptr);
         parent = *key.row_frame;
     }
-    Widget row = XtVaCreateManagedWidget("key_row", xmRowColumnWidgetClass, parent, XmNorientation, XmHORIZONTAL,
-                                         XmNpacking, XmPACK_TIGHT, XmNentryVerticalAlignment, XmALIGNMENT_CENTER,
-                                         XmNisAligned, False, XmNmarginHeight, 1, XmNspacing, 8, nullptr);
+    Widget row = XtVaCreateWidget("key_row", xmRowColumnWidgetClass, parent, XmNorientation, XmHORIZONTAL,
+                                  XmNpacking, XmPACK_TIGHT, XmNentryVerticalAlignment, XmALIGNMENT_CENTER,
+                                  XmNisAligned, False, XmNmarginHeight, 1, XmNspacing, 8, nullptr);
     *key.symbol = make_symbol(row, key);
     Widget text = lk::text_label(row, "key_text", key.text);
     XtVaSetValues(text, XmNalignment, XmALIGNMENT_BEGINNING, nullptr);
+    if (parent == rows)
+        return row;
+    XtManageChild(row);
+    return parent;
 }
 
 } // namespace
@@ -172,12 +179,17 @@ Widget create_s_key_shell(Widget parent)
     s_key_form = XtVaCreateWidget("s_key_form", xmFormWidgetClass, s_key_shell, XmNautoUnmanage, False,
                                   XmNmarginWidth, 8, XmNmarginHeight, 8, nullptr);
 
-    Widget rows = XtVaCreateManagedWidget("key_rows", xmRowColumnWidgetClass, s_key_form, XmNorientation,
-                                          XmVERTICAL, XmNpacking, XmPACK_TIGHT, XmNspacing, 2, nullptr);
+    /* Every widget is built before its parent lays it out: each one added
+     * to a managed row column would lay the whole column out again. */
+    Widget rows = XtVaCreateWidget("key_rows", xmRowColumnWidgetClass, s_key_form, XmNorientation, XmVERTICAL,
+                                   XmNpacking, XmPACK_TIGHT, XmNspacing, 2, nullptr);
     lk::place(rows, nullptr, nullptr, 0);
     XtVaSetValues(rows, XmNrightAttachment, XmATTACH_FORM, nullptr);
+    std::vector<Widget> built;
     for (const KeyRow &key : KEY_ROWS)
-        make_row(rows, key);
+        built.push_back(make_row(rows, key));
+    XtManageChildren(built.data(), static_cast<Cardinal>(built.size()));
+    XtManageChild(rows);
 
     Widget line = XtVaCreateManagedWidget("key_separator", xmSeparatorWidgetClass, s_key_form, XmNleftAttachment,
                                           XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, XmNtopAttachment,

@@ -45,7 +45,7 @@
 
 namespace {
 
-constexpr std::size_t kRuns = 9;
+constexpr std::size_t kRuns = 11;
 constexpr const char *kBareTitle = "Bare Label";
 constexpr const char *kCabinetTitle = "Cabinet Status - Cab001";
 constexpr auto kTimeout = std::chrono::seconds(30);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -381,36 +382,22 @@ TEST_F(TestMode, AutoRefreshSkipsItsTurnsWhileAVerifyBoxIsUp)
     start_auto_refresh(app_context, 20);
     ASSERT_TRUE(gui::pump_until([] { return auto_refresh_counts().refreshed >= 2; }, kWaitMs));
 
-    /* The operator: once three turns passed with the box up, it notes the
-     * counts and answers OK. */
-    struct Operator {
-        AutoRefreshCounts opened{}, answered{};
-        XtIntervalId tick = 0;
-        static void look(XtPointer self, XtIntervalId *)
-        {
-            auto *op = static_cast<Operator *>(self);
-            Widget box = XtNameToWidget(rack_cabstat_dlg, "*error_widget");
-            const AutoRefreshCounts now = auto_refresh_counts();
-            const int turns = now.skipped + now.refreshed - op->opened.skipped - op->opened.refreshed;
-            if (box != nullptr && turns >= 3) {
-                op->answered = now;
-                op->tick = 0;
-                XtCallCallbacks(box, XmNokCallback, nullptr);
-                return;
-            }
-            op->tick = XtAppAddTimeOut(app_context, 5, look, op);
-        }
-    } op;
-    op.opened = auto_refresh_counts();
-    op.tick = XtAppAddTimeOut(app_context, 5, Operator::look, &op);
+    /* The operator answers OK once three turns came due with the question up. */
+    const AutoRefreshCounts opened = auto_refresh_counts();
+    AutoRefreshCounts answered{};
+    std::function<void()> look = [&] {
+        const AutoRefreshCounts now = auto_refresh_counts();
+        Widget box = XtNameToWidget(rack_cabstat_dlg, "*error_widget");
+        if (box == nullptr || now.skipped + now.refreshed < opened.skipped + opened.refreshed + 3)
+            return gui::run_later(5, look);
+        answered = now;
+        XtCallCallbacks(box, XmNokCallback, nullptr);
+    };
+    gui::run_later(5, look);
     EXPECT_EQ(ModalVerifyDialog(nullptr, "Cabinet Status - Cab001", "Go on?", DIALOG_QUESTION, nullptr), 1);
-    if (op.tick != 0)
-        XtRemoveTimeOut(op.tick);
-    EXPECT_EQ(op.answered.refreshed, op.opened.refreshed) << "a refresh ran under the question";
-    EXPECT_GE(op.answered.skipped, op.opened.skipped + 3);
-
-    EXPECT_EQ(auto_refresh_blocked(), nullptr);
-    EXPECT_TRUE(gui::pump_until([&] { return auto_refresh_counts().refreshed > op.answered.refreshed; }, kWaitMs))
+    EXPECT_EQ(answered.refreshed, opened.refreshed) << "a refresh ran under the question";
+    EXPECT_GE(answered.skipped, opened.skipped + 3);
+    EXPECT_TRUE(gui::pump_until([&] { return auto_refresh_counts().refreshed > answered.refreshed; }, kWaitMs))
         << "no refresh after the answer";
     EXPECT_EQ(rack_order(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
     start_auto_refresh(app_context, 0);

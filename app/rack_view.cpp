@@ -67,6 +67,15 @@ template <Widget *View, Widget (*Build)(Widget)> void create_builtin_view()
     register_window_help();
 }
 
+constexpr void (*create_smp_view)() = create_builtin_view<&smp_frame, build_smp_window>;
+constexpr void (*create_sm_view)() = create_builtin_view<&sm_frame, build_sm_window>;
+constexpr void (*create_sm2u_view)() = create_builtin_view<&sm2u_frame, build_sm2u_window>;
+constexpr void (*create_quonet_view)() = create_builtin_view<&quonet_frame, build_quonet_window>;
+constexpr void (*create_quonet_qna16g_view)() = create_builtin_view<&quonet_qna16g_frame, build_quonet_qna16g_window>;
+constexpr void (*create_quonet_qn64g_view)() = create_builtin_view<&quonet_qn64g_frame, build_quonet_qn64g_window>;
+constexpr void (*create_ups_view)() = create_builtin_view<&ups_frame, build_ups_window>;
+constexpr void (*create_ups_dam_view)() = create_builtin_view<&ups_dam_frame, build_ups_dam_window>;
+
 /* One row of the complex-type table. */
 struct ChassisKind {
     int complex_type;
@@ -80,27 +89,27 @@ struct ChassisKind {
 };
 
 constexpr ChassisKind CHASSIS_KINDS[] = {
-    {COMPLEX_SERVER_MGMT, CHASSIS_SERVER_MGMT, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, create_builtin_view<&sm_frame, build_sm_window>, NodeId::Keep, 3},
+    {COMPLEX_SERVER_MGMT, CHASSIS_SERVER_MGMT, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, create_sm_view, NodeId::Keep, 3},
     {COMPLEX_DAMC, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da_frame, create_da_frame, NodeId::Keep, 0},
-    {COMPLEX_UPS, CHASSIS_UPS, "UPS", "UPS\n%d", &ups_frame, create_builtin_view<&ups_frame, build_ups_window>, NodeId::Keep, 0},
-    {COMPLEX_SERVER_MGMT2, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, create_builtin_view<&sm_frame, build_sm_window>, NodeId::Keep, 3},
-    {COMPLEX_QNA, CHASSIS_QNA, "QUONET", "QNA\n%d", &quonet_frame, create_builtin_view<&quonet_frame, build_quonet_window>, NodeId::Size0, 0},
-    {COMPLEX_QNB, CHASSIS_QNB, "QUONET", "QNB\n%d", &quonet_frame, create_builtin_view<&quonet_frame, build_quonet_window>, NodeId::Size0, 0},
-    {COMPLEX_SMP, CHASSIS_NODE, "SMP", "SMP\n%d", &smp_frame, create_builtin_view<&smp_frame, build_smp_window>, NodeId::NodeIndex, 0},
+    {COMPLEX_UPS, CHASSIS_UPS, "UPS", "UPS\n%d", &ups_frame, create_ups_view, NodeId::Keep, 0},
+    {COMPLEX_SERVER_MGMT2, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm_frame, create_sm_view, NodeId::Keep, 3},
+    {COMPLEX_QNA, CHASSIS_QNA, "QUONET", "QNA\n%d", &quonet_frame, create_quonet_view, NodeId::Size0, 0},
+    {COMPLEX_QNB, CHASSIS_QNB, "QUONET", "QNB\n%d", &quonet_frame, create_quonet_view, NodeId::Size0, 0},
+    {COMPLEX_SMP, CHASSIS_NODE, "SMP", "SMP\n%d", &smp_frame, create_smp_view, NodeId::NodeIndex, 0},
     {COMPLEX_MDAMC, CHASSIS_DISK_ARRAY, "Disk Array", "Disk\nArray %d", &da2_frame, create_da2_frame, NodeId::Keep, 0},
-    {COMPLEX_QNA16G, CHASSIS_QNA, "QUONET 16G", "QNA16G\n%d", &quonet_qna16g_frame, create_builtin_view<&quonet_qna16g_frame, build_quonet_qna16g_window>, NodeId::Size16, 0},
-    {COMPLEX_QNA64G, CHASSIS_QNA, "QUONET 64G", "QNA64\n%d", &quonet_qn64g_frame, create_builtin_view<&quonet_qn64g_frame, build_quonet_qn64g_window>, NodeId::Size64, 0},
-    {COMPLEX_QNB64G, CHASSIS_QNB, "QUONET 64G", "QNB64\n%d", &quonet_qn64g_frame, create_builtin_view<&quonet_qn64g_frame, build_quonet_qn64g_window>, NodeId::Size64, 0},
-    {COMPLEX_UPS_DAM, CHASSIS_UPS, "UPS w/ Input Sel", "UPS w/ \nInput Sel\n%d", &ups_dam_frame, create_builtin_view<&ups_dam_frame, build_ups_dam_window>, NodeId::Keep, 0},
+    {COMPLEX_QNA16G, CHASSIS_QNA, "QUONET 16G", "QNA16G\n%d", &quonet_qna16g_frame, create_quonet_qna16g_view, NodeId::Size16, 0},
+    {COMPLEX_QNA64G, CHASSIS_QNA, "QUONET 64G", "QNA64\n%d", &quonet_qn64g_frame, create_quonet_qn64g_view, NodeId::Size64, 0},
+    {COMPLEX_QNB64G, CHASSIS_QNB, "QUONET 64G", "QNB64\n%d", &quonet_qn64g_frame, create_quonet_qn64g_view, NodeId::Size64, 0},
+    {COMPLEX_UPS_DAM, CHASSIS_UPS, "UPS w/ Input Sel", "UPS w/ \nInput Sel\n%d", &ups_dam_frame, create_ups_dam_view, NodeId::Keep, 0},
     {COMPLEX_QUARTZ_NODE, CHASSIS_NODE, "SMP", "SMP\n%d", &quartz_node_frame, create_quartz_node_frame, NodeId::NodeIndex, 0},
-    {COMPLEX_SERVER_MGMT_2U, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm2u_frame, create_builtin_view<&sm2u_frame, build_sm2u_window>, NodeId::Keep, 2},
+    {COMPLEX_SERVER_MGMT_2U, CHASSIS_SERVER_MGMT2, "Server Mgmt.", "Server\nMgmt. %d", &sm2u_frame, create_sm2u_view, NodeId::Keep, 2},
     {COMPLEX_NODE7U, CHASSIS_NODE, "SMP", "SMP\n%d", &node7U_frame, create_node7U_frame, NodeId::NodeIndex, 0},
     {COMPLEX_UPS_2U, CHASSIS_UPS, "2U UPS ", "2U UPS \n%d", &ups2U_frame, create_ups2U_frame, NodeId::Keep, 0},
     {COMPLEX_COBALT, CHASSIS_NODE, "SMP", "SMP\n%d", &cobalt_frame, create_cobalt_frame, NodeId::NodeIndex, 0},
     {COMPLEX_GARNET, CHASSIS_NODE, "SMP", "SMP\n%d", &garnet_frame, create_garnet_frame, NodeId::NodeIndex, 0},
     {COMPLEX_BERYL, CHASSIS_NODE, "SMP", "SMP\n%d", &beryl_frame, create_beryl_frame, NodeId::NodeIndex, 0},
 };
-constexpr ChassisKind UNKNOWN_KIND = {-1,      CHASSIS_UNKNOWN, "Unknown", "Unknown\n%d", &smp_frame, create_builtin_view<&smp_frame, build_smp_window>,
+constexpr ChassisKind UNKNOWN_KIND = {-1,      CHASSIS_UNKNOWN, "Unknown", "Unknown\n%d", &smp_frame, create_smp_view,
                                       NodeId::Keep, 0};
 
 /* The chassis pictures, by chassis kind. */

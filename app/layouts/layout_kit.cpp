@@ -178,8 +178,8 @@ void sensors(Widget parent, const char *stem, int count, Widget *frm, Widget *st
 
 Widget chassis_window(Widget parent, const char *frame_name, Widget *frame_out)
 {
-    *frame_out = XtVaCreateWidget(frame_name, xmFrameWidgetClass, parent, XmNshadowType, XmSHADOW_OUT,
-                                  XmNshadowThickness, 2, nullptr);
+    *frame_out = XtVaCreateManagedWidget(frame_name, xmFrameWidgetClass, parent, XmNshadowType,
+                                         XmSHADOW_OUT, XmNshadowThickness, 2, nullptr);
     return XtVaCreateManagedWidget("chassis_rows", xmRowColumnWidgetClass, *frame_out, XmNorientation,
                                    XmVERTICAL, XmNpacking, XmPACK_TIGHT, XmNmarginWidth, 4, XmNmarginHeight, 4,
                                    XmNspacing, 4, nullptr);

@@ -145,7 +145,6 @@ void build_empty_view()
 {
     empty_frame = build_empty_window(scrolled_form);
     attach_chassis_window(empty_frame);
-    XtManageChild(empty_frame);
 }
 
 } // namespace

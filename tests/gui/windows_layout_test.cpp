@@ -129,6 +129,24 @@ void expect_window_sound(Widget window)
         EXPECT_EQ(count, 1) << name << " is not unique in " << XtName(window);
 }
 
+/* Every section title of a shown window is drawn whole: the frame gives it
+ * at least the width it asks for. */
+void expect_titles_whole(Widget window)
+{
+    walk(window, [](Widget w) {
+        unsigned char type = 0;
+        if (XtParent(w) == nullptr || !XmIsFrame(XtParent(w)))
+            return;
+        Dimension width = 0;
+        XtVaGetValues(w, XmNchildType, &type, XmNwidth, &width, nullptr);
+        if (type != XmFRAME_TITLE_CHILD)
+            return;
+        XtWidgetGeometry wanted{};
+        XtQueryGeometry(w, nullptr, &wanted);
+        EXPECT_GE(width, wanted.width) << gui::label_text(w) << " in " << XtName(XtParent(w));
+    });
+}
+
 /* A widget array as the chassis views walk it: every entry up to the
  * array's own length set and found under `window` by its name, NULL at the
  * end. */
@@ -199,6 +217,7 @@ TEST_F(Windows, MainWindowAndItsBuiltInChassisWindowsAreSoundAndFitTheScreen)
         Dimension width = 0;
         XtVaGetValues(frame, XmNwidth, &width, nullptr);
         EXPECT_LE(width, 1100) << XtName(frame);
+        expect_titles_whole(frame);
         screenshot(XtName(frame));
     }
 }
@@ -285,6 +304,7 @@ TEST_P(LazyWindows, BuildWithTheirArraysAndComponentClicksReachCruReplCb)
         EXPECT_LE(height, 900);
         show(rack_cabstat_dlg, 1270, 1000);
         EXPECT_TRUE(gui::pump_until([window] { return gui::is_shown(window); }, kWaitMs));
+        expect_titles_whole(window);
         screenshot(lazy.name);
         previous = window;
         if (std::string(lazy.name) == "cobalt_frame")

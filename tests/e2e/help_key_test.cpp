@@ -28,9 +28,8 @@ TEST(HelpKey, F1OverTheCabinetWindowShowsItsPageOfTheShippedHelp)
 
     /* Over the menu bar, which has no page of its own: the window's page. */
     xsession::ScreenBox box = xsession::screen_box(x.display(), cabinet);
-    xsession::press_key_at(x.display(), box.x + 8, box.y + 8, XK_F1);
-
-    EXPECT_TRUE(program.wait_for_output("Help: file = rackfru.help, topic = Cabinet_Window\n", kTimeout));
+    EXPECT_TRUE(xsession::press_key_until(x.display(), box.x + 8, box.y + 8, XK_F1, program,
+                                          "Help: file = rackfru.help, topic = Cabinet_Window\n", kTimeout));
     EXPECT_TRUE(program.wait_for_output("xh_ShowPage: Cabinet_Window\n", kTimeout));
     EXPECT_NE(x.wait_for_windows("Help", 1, kTimeout, program), 0u);
     if (HasFailure())

@@ -63,8 +63,8 @@ TEST(Package, UnpackedRackTestShowsTheCabinetWindowAndItsHelp)
     Window cabinet = x.wait_for_windows("Cabinet Status - Cab003", 1, kTimeout, program);
     ASSERT_NE(cabinet, 0u);
     xsession::ScreenBox box = xsession::screen_box(x.display(), cabinet);
-    xsession::press_key_at(x.display(), box.x + 8, box.y + 8, XK_F1);
-    EXPECT_TRUE(program.wait_for_output("xh_ShowPage: Cabinet_Window\n", kTimeout));
+    EXPECT_TRUE(xsession::press_key_until(x.display(), box.x + 8, box.y + 8, XK_F1, program,
+                                          "xh_ShowPage: Cabinet_Window\n", kTimeout));
     EXPECT_NE(x.wait_for_windows("Help", 1, kTimeout, program), 0u);
     if (HasFailure())
         std::printf("program output:\n%s\n", program.output().c_str());

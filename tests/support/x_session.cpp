@@ -217,6 +217,18 @@ void press_key_at(Display *display, int x, int y, KeySym key)
     XSync(display, False);
 }
 
+bool press_key_until(Display *display, int x, int y, KeySym key, ChildProcess &owner, const std::string &pattern,
+                     milliseconds timeout)
+{
+    constexpr int kAttempts = 5;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        press_key_at(display, x, y, key);
+        if (owner.wait_for_output(pattern, timeout / kAttempts))
+            return true;
+    }
+    return false;
+}
+
 bool XSession::press_return_in(Window window)
 {
     ScreenBox box = screen_box(display_, window);

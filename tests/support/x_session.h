@@ -30,6 +30,12 @@ std::vector<Window> windows_titled(Display *display, const std::string &title);
 void click_at(Display *display, int x, int y);
 /* Moves the pointer to (x, y) of the screen and types `key` there. */
 void press_key_at(Display *display, int x, int y, KeySym key);
+/* Types `key` at (x, y) until `owner` prints `pattern`, a few times within
+ * `timeout`: the program drops keys typed while it still works through
+ * start-up or a refresh, and on a busy machine the first may come too soon.
+ * False at the deadline. */
+bool press_key_until(Display *display, int x, int y, KeySym key, ChildProcess &owner, const std::string &pattern,
+                     milliseconds timeout);
 
 struct ScreenBox {
     int x = 0, y = 0, width = 0, height = 0;

@@ -79,7 +79,6 @@ long xh_TokenEnd = 0;
 static const char *Intern(const char *tag);
 static const char *HelpTitle();
 static bool RoomForObject();
-static XmString BuildString(const char *text);
 static bool FontTagLoaded(const char *tag);
 static void LoadFontTag(const char *font, const char *tag);
 static void AddButton(const char *label, ButtonAction *action);
@@ -170,15 +169,12 @@ std::vector<xh_TextRun> xh_SplitText(std::string_view text)
     return runs;
 }
 
-/* The compound string of free text: each label starts in the current font;
- * "\fN" switches to font position N of the help file, "\fP" back to the font
- * before the last switch. */
-static XmString BuildString(const char *text)
+XmString xh_TextString(std::string_view text, const char *start)
 {
-    const char *current = xh_CurrentCharset != nullptr ? xh_CurrentCharset : XmFONTLIST_DEFAULT_TAG;
+    const char *current = start;
     const char *previous = current;
     XmString result = XmStringCreateLocalized(xs(""));
-    for (const xh_TextRun &run : xh_SplitText(text != nullptr ? text : "")) {
+    for (const xh_TextRun &run : xh_SplitText(text)) {
         if (run.font == XH_FONT_PREVIOUS) {
             std::swap(current, previous);
         } else if (run.font >= 0 && xh_CurrentFile != nullptr && xh_CurrentFile->font_tags[run.font] != nullptr) {
@@ -191,6 +187,13 @@ static XmString BuildString(const char *text)
             result = XmStringConcatAndFree(result, XmStringSeparatorCreate());
     }
     return result;
+}
+
+/* A label's text starts in the current font. */
+static XmString BuildString(const char *text)
+{
+    return xh_TextString(text != nullptr ? text : "", xh_CurrentCharset != nullptr ? xh_CurrentCharset
+                                                                                    : XmFONTLIST_DEFAULT_TAG);
 }
 
 void xh_AddText(const char *words)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <X11/Intrinsic.h>
+#include <Xm/Xm.h>
 
 /* ---- values of the grammar ------------------------------------------------ */
 
@@ -98,5 +99,10 @@ struct xh_TextRun {
 /* Splits free text at its font escapes ("\f0" to "\f9", "\fP") and newlines.
  * A backslash right after another backslash starts no escape. */
 std::vector<xh_TextRun> xh_SplitText(std::string_view text);
+
+/* The compound string of free text, starting in the font of charset tag
+ * `start`: "\fN" switches to font position N of the help file being read,
+ * "\fP" back to the font before the last switch, a newline breaks the line. */
+XmString xh_TextString(std::string_view text, const char *start);
 
 #endif

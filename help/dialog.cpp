@@ -46,7 +46,6 @@ static bool help_path_read = false;
 /* ---- static prototypes -------------------------------------------------- */
 
 static void DestroyInformationCB(Widget w, XtPointer client_data, XtPointer call_data);
-static XmString MessageString(const std::string &message);
 
 /* ---- help path ---------------------------------------------------------- */
 
@@ -130,7 +129,7 @@ Widget xh_InformationMessage(const char *title, const char *text, const char *de
     }
 
     XmString xm_title = XmStringCreateLocalized(xs(title != nullptr ? title : kHelpTitle));
-    XmString xm_message = MessageString(message);
+    XmString xm_message = xh_TextString(message, XmFONTLIST_DEFAULT_TAG);
     Arg args[3];
     int n = 0;
     XtSetArg(args[n], XmNdialogTitle, xm_title); n++;
@@ -150,29 +149,6 @@ Widget xh_InformationMessage(const char *title, const char *text, const char *de
     XtAddCallback(box, XmNokCallback, DestroyInformationCB, nullptr);
     XtManageChild(box);
     return box;
-}
-
-/* The text of a box: "\fN" switches to font position N of the help file
- * being read, "\fP" back to the font before, as in a page's text; a newline
- * breaks the line. */
-static XmString MessageString(const std::string &message)
-{
-    const char *current = XmFONTLIST_DEFAULT_TAG;
-    const char *previous = current;
-    XmString result = XmStringCreateLocalized(xs(""));
-    for (const xh_TextRun &run : xh_SplitText(message)) {
-        if (run.font == XH_FONT_PREVIOUS) {
-            std::swap(current, previous);
-        } else if (run.font >= 0 && xh_CurrentFile != nullptr && xh_CurrentFile->font_tags[run.font] != nullptr) {
-            previous = current;
-            current = xh_CurrentFile->font_tags[run.font];
-        }
-        if (!run.text.empty())
-            result = XmStringConcatAndFree(result, XmStringCreate(xs(run.text), xs(current)));
-        if (run.line_break)
-            result = XmStringConcatAndFree(result, XmStringSeparatorCreate());
-    }
-    return result;
 }
 
 /* OK of an information box: the box is used once, so its shell goes. */
